@@ -1,0 +1,965 @@
+// The database layer over SQLite's C interface.
+#include "services/dao.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include "chkimport/vb_error.h"
+
+namespace chkimport::dao {
+
+namespace detail {
+
+struct ValueReader {
+  static const auto& Data(const Value& v) { return v.data_; }
+};
+
+// One SQLite connection, shared by the databases of a workspace that name the
+// same file.
+struct Connection {
+  sqlite3* db = nullptr;
+  dev_t device = 0;
+  ino_t inode = 0;
+  int depth = 0;  // savepoints the workspace's transactions hold here
+  std::vector<std::weak_ptr<RecordsetState>> recordsets;
+
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() {
+    if (db) sqlite3_close_v2(db);
+  }
+};
+
+struct DatabaseState {
+  std::string name;
+  std::shared_ptr<Connection> connection;  // empty once closed
+};
+
+struct WorkspaceState {
+  std::string name;
+  bool isDefault = false;
+  bool closed = false;
+  int level = 0;  // BeginTrans not yet committed or rolled back
+  std::vector<std::weak_ptr<DatabaseState>> databases;
+};
+
+struct Row {
+  long long rowid = 0;
+  std::vector<Value> values;
+};
+
+enum class EditMode { None, Editing, Adding };
+
+inline constexpr std::size_t kEof = static_cast<std::size_t>(-1);
+
+// Field names match without regard to case, as SQLite's own identifiers do
+// (ASCII letters only).
+char Fold(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const {
+    std::size_t h = 14695981039346656037ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
+    return h;
+  }
+};
+
+struct NameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
+};
+
+struct RecordsetState {
+  std::shared_ptr<DatabaseState> database;
+  std::uint64_t id = 0;
+  bool open = true;
+  std::string table;  // as the schema spells it
+  std::string query;  // fills the rows: row id first, then the fields
+  std::string rowid;  // the name that reaches the row id in this table
+  std::vector<std::string> columns;
+  std::unordered_map<std::string, int, NameHash, NameEqual> columnIndex;
+  std::vector<Row> rows;
+  std::unordered_map<long long, std::size_t> rowIndex;
+  std::size_t current = kEof;
+  EditMode mode = EditMode::None;
+  std::vector<Value> buffer;
+  std::vector<bool> assigned;
+  std::optional<long long> lastModified;
+};
+
+}  // namespace detail
+
+namespace {
+
+using detail::Connection;
+using detail::DatabaseState;
+using detail::EditMode;
+using detail::kEof;
+using detail::RecordsetState;
+using detail::Row;
+using detail::SameName;
+using detail::WorkspaceState;
+
+constexpr char kDefaultWorkspace[] = "#Default Workspace#";
+// Constraint names of created tables; a failed CHECK names the constraint,
+// which leads back to the field and the rule.
+constexpr std::string_view kSizeRule = "FieldSize:";
+constexpr std::string_view kZeroLengthRule = "ZeroLength:";
+
+std::atomic<std::uint64_t> nextRecordsetId{1};
+
+// ---- Errors -----------------------------------------------------------------
+
+[[noreturn]] void RaiseEngine(const std::string& message) {
+  Raise(dbe::Engine, "Reserved error (" + message + ")");
+}
+[[noreturn]] void RaiseClosed() {
+  Raise(dbe::ObjectClosed, "Object invalid or no longer set.");
+}
+[[noreturn]] void RaiseItemNotFound() {
+  Raise(dbe::ItemNotFound, "Item not found in this collection.");
+}
+[[noreturn]] void RaiseNoCurrentRecord() {
+  Raise(dbe::NoCurrentRecord, "No current record.");
+}
+[[noreturn]] void RaiseInvalidArgument() {
+  Raise(dbe::InvalidArgument, "Invalid argument.");
+}
+[[noreturn]] void RaiseSyntax() {
+  Raise(dbe::SyntaxError, "Syntax error in FROM clause.");
+}
+[[noreturn]] void RaiseUpdateWithoutEdit() {
+  Raise(dbe::UpdateWithoutEdit, "Update or CancelUpdate without AddNew or Edit.");
+}
+[[noreturn]] void RaiseNotADatabase(const std::string& path) {
+  Raise(dbe::NotADatabase, "Unrecognized database format '" + path + "'.");
+}
+[[noreturn]] void RaiseCannotOpen(const std::string& path, const std::string& reason) {
+  Raise(dbe::CannotOpen, "The database engine cannot open the file '" + path + "'. " + reason);
+}
+
+// What a failing statement was about, for the descriptions of its errors.
+struct Context {
+  std::string_view path;
+  std::string_view table;
+};
+
+[[noreturn]] void RaiseSqlite(sqlite3* db, int rc, const Context& context) {
+  const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      Raise(dbe::Locked, "Could not update; currently locked.");
+    case SQLITE_READONLY:
+      Raise(dbe::ReadOnly, "Cannot update. Database or object is read-only.");
+    case SQLITE_NOTADB:
+      RaiseNotADatabase(std::string(context.path));
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: {
+      const int os = db ? sqlite3_system_errno(db) : 0;
+      RaiseCannotOpen(std::string(context.path), os ? std::strerror(os) : message);
+    }
+    default:
+      break;
+  }
+  if (rc == SQLITE_CONSTRAINT_CHECK) {
+    constexpr std::string_view prefix = "CHECK constraint failed: ";
+    std::string_view rule = message;
+    if (rule.starts_with(prefix)) {
+      rule.remove_prefix(prefix.size());
+      if (rule.starts_with(kSizeRule))
+        Raise(dbe::FieldTooSmall,
+              "The field is too small to accept the amount of data you attempted to add. Try inserting or "
+              "pasting less data.");
+      if (rule.starts_with(kZeroLengthRule)) {
+        rule.remove_prefix(kZeroLengthRule.size());
+        Raise(dbe::ZeroLength, "Field '" + std::string(context.table) + "." + std::string(rule) +
+                                   "' cannot be a zero-length string.");
+      }
+    }
+  }
+  RaiseEngine(message);
+}
+
+// ---- Statements -------------------------------------------------------------
+
+std::string Quote(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql, Context context) : db_(db), context_(context) {
+    const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { sqlite3_finalize(stmt_); }
+
+  // True while there is a row to read.
+  bool Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    RaiseSqlite(db_, rc, context_);
+  }
+
+  void Bind(int index, const Value& value) {
+    const auto& data = detail::ValueReader::Data(value);
+    int rc = SQLITE_OK;
+    if (const auto* n = std::get_if<long long>(&data)) {
+      rc = sqlite3_bind_int64(stmt_, index, *n);
+    } else if (const auto* r = std::get_if<double>(&data)) {
+      rc = sqlite3_bind_double(stmt_, index, *r);
+    } else if (const auto* s = std::get_if<std::string>(&data)) {
+      rc = sqlite3_bind_text64(stmt_, index, s->data(), s->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else {
+      rc = sqlite3_bind_null(stmt_, index);
+    }
+    if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+  }
+  void Bind(int index, const std::string& text) { Bind(index, Value(text)); }
+
+  int ColumnCount() const { return sqlite3_column_count(stmt_); }
+  std::string ColumnName(int index) const {
+    const char* name = sqlite3_column_name(stmt_, index);
+    return name ? name : "";
+  }
+  long long Integer(int index) const { return sqlite3_column_int64(stmt_, index); }
+  Value Column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_NULL:
+        return Value();
+      case SQLITE_INTEGER:
+        return Value(static_cast<long long>(sqlite3_column_int64(stmt_, index)));
+      case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt_, index));
+      case SQLITE_BLOB: {
+        const void* bytes = sqlite3_column_blob(stmt_, index);
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return Value(size ? std::string(static_cast<const char*>(bytes), size) : std::string());
+      }
+      default: {
+        const unsigned char* text = sqlite3_column_text(stmt_, index);
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return Value(size ? std::string(reinterpret_cast<const char*>(text), size) : std::string());
+      }
+    }
+  }
+
+ private:
+  sqlite3* db_;
+  Context context_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+void Execute(sqlite3* db, const std::string& sql, Context context) {
+  Statement statement(db, sql, context);
+  while (statement.Step()) {
+  }
+}
+
+// ---- Object states ----------------------------------------------------------
+
+Connection& Live(const DatabaseState& state) {
+  if (!state.connection) RaiseClosed();
+  return *state.connection;
+}
+
+RecordsetState& Live(const std::shared_ptr<RecordsetState>& state) {
+  if (!state->open || !state->database->connection) RaiseClosed();
+  return *state;
+}
+
+WorkspaceState& Live(const std::shared_ptr<WorkspaceState>& state) {
+  if (state->closed) RaiseClosed();
+  return *state;
+}
+
+Context ContextOf(const RecordsetState& rs) {
+  return {rs.database->name, rs.table};
+}
+
+void CloseDatabase(DatabaseState& state) noexcept {
+  // The last database that shares the connection closes it, which rolls back
+  // whatever it has not committed.
+  state.connection.reset();
+}
+
+// Open connections of a workspace, each once.
+std::vector<std::shared_ptr<Connection>> Connections(WorkspaceState& ws) {
+  std::vector<std::shared_ptr<Connection>> result;
+  std::erase_if(ws.databases, [](const auto& weak) {
+    auto db = weak.lock();
+    return !db || !db->connection;
+  });
+  for (const auto& weak : ws.databases) {
+    auto connection = weak.lock()->connection;
+    if (std::find(result.begin(), result.end(), connection) == result.end()) result.push_back(connection);
+  }
+  return result;
+}
+
+void CloseWorkspace(WorkspaceState& ws) noexcept {
+  for (const auto& weak : ws.databases)
+    if (auto db = weak.lock()) CloseDatabase(*db);
+  ws.databases.clear();
+  ws.level = 0;
+  if (!ws.isDefault) ws.closed = true;
+}
+
+// ---- Recordset rows ---------------------------------------------------------
+
+std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
+  auto it = rs.columnIndex.find(std::string_view(name));
+  if (it == rs.columnIndex.end()) RaiseItemNotFound();
+  return static_cast<std::size_t>(it->second);
+}
+
+void Load(RecordsetState& rs) {
+  Connection& connection = *rs.database->connection;
+  Statement select(connection.db, rs.query, ContextOf(rs));
+  rs.rows.clear();
+  rs.rowIndex.clear();
+  while (select.Step()) {
+    Row row;
+    row.rowid = select.Integer(0);
+    row.values.reserve(rs.columns.size());
+    for (std::size_t i = 0; i < rs.columns.size(); ++i)
+      row.values.push_back(select.Column(static_cast<int>(i) + 1));
+    rs.rowIndex.emplace(row.rowid, rs.rows.size());
+    rs.rows.push_back(std::move(row));
+  }
+}
+
+// Reads one row back from the file, as SQLite stored it.
+std::optional<Row> ReadRow(const RecordsetState& rs, long long rowid) {
+  std::string sql = "SELECT " + rs.rowid;
+  for (const auto& column : rs.columns) sql += ", " + Quote(column);
+  sql += " FROM " + Quote(rs.table) + " WHERE " + rs.rowid + " = ?1";
+  Statement select(rs.database->connection->db, sql, ContextOf(rs));
+  select.Bind(1, Value(rowid));
+  if (!select.Step()) return std::nullopt;
+  Row row;
+  row.rowid = select.Integer(0);
+  for (std::size_t i = 0; i < rs.columns.size(); ++i)
+    row.values.push_back(select.Column(static_cast<int>(i) + 1));
+  return row;
+}
+
+// After a rollback the rows held no longer match the file: read them again,
+// keeping the current row where it still exists.
+void Reload(RecordsetState& rs) {
+  std::optional<long long> current;
+  if (rs.current != kEof) current = rs.rows[rs.current].rowid;
+  rs.mode = EditMode::None;
+  Load(rs);
+  rs.current = kEof;
+  if (current) {
+    auto it = rs.rowIndex.find(*current);
+    if (it != rs.rowIndex.end()) rs.current = it->second;
+  }
+}
+
+// Bookmarks: the recordset's number and the row id, eight bytes each.
+std::string MakeBookmark(std::uint64_t recordset, long long rowid) {
+  std::string bookmark(16, '\0');
+  std::memcpy(bookmark.data(), &recordset, 8);
+  std::memcpy(bookmark.data() + 8, &rowid, 8);
+  return bookmark;
+}
+
+// ---- Queries ----------------------------------------------------------------
+
+struct Query {
+  std::string table;
+  bool pagesOnly = false;  // "where Pagenumber >= 0"
+};
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+struct Token {
+  enum Kind { Word, Bracketed, Star, AtLeast } kind;
+  std::string text;
+};
+
+std::vector<Token> Tokens(const std::string& sql) {
+  std::vector<Token> tokens;
+  std::size_t i = 0;
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (IsBlank(c)) {
+      ++i;
+    } else if (c == '[') {
+      const std::size_t close = sql.find(']', i + 1);
+      if (close == std::string::npos) RaiseSyntax();
+      tokens.push_back({Token::Bracketed, sql.substr(i + 1, close - i - 1)});
+      i = close + 1;
+    } else if (c == '*') {
+      tokens.push_back({Token::Star, "*"});
+      ++i;
+    } else if (c == '>' && i + 1 < sql.size() && sql[i + 1] == '=') {
+      tokens.push_back({Token::AtLeast, ">="});
+      i += 2;
+    } else {
+      std::size_t end = i + 1;
+      while (end < sql.size() && !IsBlank(sql[end]) &&
+             std::string_view("[]*>=").find(sql[end]) == std::string_view::npos)
+        ++end;
+      tokens.push_back({Token::Word, sql.substr(i, end - i)});
+      i = end;
+    }
+  }
+  return tokens;
+}
+
+bool IsWord(const Token& token, std::string_view word) {
+  return token.kind == Token::Word && SameName(token.text, word);
+}
+
+// A table name written without brackets: letters, digits, underscores and
+// any non-ASCII character.
+bool IsPlainName(const std::string& name) {
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (!(std::isalnum(u) || c == '_' || u >= 0x80)) return false;
+  }
+  return !name.empty();
+}
+
+Query ParseQuery(const std::string& sql) {
+  const std::vector<Token> t = Tokens(sql);
+  if (t.size() != 4 && t.size() != 8) RaiseSyntax();
+  if (!IsWord(t[0], "select") || t[1].kind != Token::Star || !IsWord(t[2], "from")) RaiseSyntax();
+  Query query;
+  if (t[3].kind == Token::Bracketed && !t[3].text.empty()) {
+    query.table = t[3].text;
+  } else if (t[3].kind == Token::Word && IsPlainName(t[3].text)) {
+    query.table = t[3].text;
+  } else {
+    RaiseSyntax();
+  }
+  if (t.size() == 8) {
+    if (!IsWord(t[4], "where") || !IsWord(t[5], "pagenumber") || t[6].kind != Token::AtLeast ||
+        !IsWord(t[7], "0"))
+      RaiseSyntax();
+    query.pagesOnly = true;
+  }
+  return query;
+}
+
+}  // namespace
+
+// ---- Value ------------------------------------------------------------------
+
+Value::Value(const char* text) {
+  if (text) data_ = std::string(text);
+}
+
+std::string Value::ToString() const {
+  if (const auto* n = std::get_if<long long>(&data_)) return std::to_string(*n);
+  if (const auto* r = std::get_if<double>(&data_)) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, *r);
+    return std::string(buffer, result.ptr);
+  }
+  if (const auto* s = std::get_if<std::string>(&data_)) return *s;
+  Raise(94, "Invalid use of Null");
+}
+
+bool operator==(const Value& a, const Value& b) {
+  const auto* ai = std::get_if<long long>(&a.data_);
+  const auto* ad = std::get_if<double>(&a.data_);
+  const auto* bi = std::get_if<long long>(&b.data_);
+  const auto* bd = std::get_if<double>(&b.data_);
+  // A whole number equals a real only when the real is exactly that number.
+  auto same = [](long long i, double d) {
+    return std::isfinite(d) && std::trunc(d) == d && d >= -0x1p63 && d < 0x1p63 &&
+           static_cast<long long>(d) == i;
+  };
+  if (ai && bd) return same(*ai, *bd);
+  if (ad && bi) return same(*bi, *ad);
+  return a.data_ == b.data_;
+}
+
+// ---- DBEngine and Workspace -------------------------------------------------
+
+Workspace& DBEngine::Workspaces(int index) {
+  static Workspace defaultWorkspace([] {
+    auto state = std::make_shared<WorkspaceState>();
+    state->name = kDefaultWorkspace;
+    state->isDefault = true;
+    return state;
+  }());
+  if (index != 0) RaiseItemNotFound();
+  return defaultWorkspace;
+}
+
+std::unique_ptr<Workspace> DBEngine::CreateWorkspace(const std::string& name, const std::string& /*user*/,
+                                                     const std::string& /*password*/, int type) {
+  if (type != dbUseDefault) RaiseInvalidArgument();
+  auto state = std::make_shared<WorkspaceState>();
+  state->name = name;
+  return std::unique_ptr<Workspace>(new Workspace(std::move(state)));
+}
+
+Workspace::Workspace(std::shared_ptr<WorkspaceState> state) : state_(std::move(state)) {}
+
+Workspace::~Workspace() {
+  CloseWorkspace(*state_);
+}
+
+const std::string& Workspace::Name() const {
+  return Live(state_).name;
+}
+
+std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
+  WorkspaceState& ws = Live(state_);
+  struct stat info {};
+  if (path.empty() || stat(path.c_str(), &info) != 0) {
+    if (path.empty() || errno == ENOENT || errno == ENOTDIR)
+      Raise(dbe::FileNotFound, "Could not find file '" + path + "'.");
+    RaiseCannotOpen(path, std::strerror(errno));
+  }
+  if (S_ISDIR(info.st_mode)) RaiseCannotOpen(path, std::strerror(EISDIR));
+  // SQLite would take an empty file for a new, empty database.
+  if (info.st_size == 0) RaiseNotADatabase(path);
+
+  auto state = std::make_shared<DatabaseState>();
+  state->name = path;
+  for (const auto& connection : Connections(ws))
+    if (connection->device == info.st_dev && connection->inode == info.st_ino) state->connection = connection;
+
+  if (!state->connection) {
+    auto connection = std::make_shared<Connection>();
+    connection->device = info.st_dev;
+    connection->inode = info.st_ino;
+    // A relative path gets "./" so that a name like "file:x" is never taken
+    // for a URI.
+    const std::string file = path.front() == '/' ? path : "./" + path;
+    const int rc = sqlite3_open_v2(file.c_str(), &connection->db, SQLITE_OPEN_READWRITE, nullptr);
+    const Context context{path, {}};
+    if (rc != SQLITE_OK) RaiseSqlite(connection->db, rc, context);
+    sqlite3_extended_result_codes(connection->db, 1);
+    sqlite3_busy_timeout(connection->db, 5000);
+    // A double-quoted name that matches no column must be an error, not text.
+    sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // SQLite reads the file only when first asked: ask now.
+    Execute(connection->db, "SELECT count(*) FROM sqlite_master", context);
+    for (int i = 0; i < ws.level; ++i) Execute(connection->db, "SAVEPOINT trans", context);
+    connection->depth = ws.level;
+    state->connection = std::move(connection);
+  }
+  ws.databases.push_back(state);
+  return std::unique_ptr<Database>(new Database(std::move(state)));
+}
+
+void Workspace::BeginTrans() {
+  WorkspaceState& ws = Live(state_);
+  for (const auto& connection : Connections(ws)) {
+    Execute(connection->db, "SAVEPOINT trans", {});
+    ++connection->depth;
+  }
+  ++ws.level;
+}
+
+void Workspace::CommitTrans() {
+  WorkspaceState& ws = Live(state_);
+  if (ws.level == 0)
+    Raise(dbe::NoTransaction,
+          "You tried to commit or roll back a transaction without first beginning a transaction.");
+  for (const auto& connection : Connections(ws)) {
+    if (connection->depth == 0) continue;
+    Execute(connection->db, "RELEASE trans", {});
+    --connection->depth;
+  }
+  --ws.level;
+}
+
+void Workspace::Rollback() {
+  WorkspaceState& ws = Live(state_);
+  if (ws.level == 0)
+    Raise(dbe::NoTransaction,
+          "You tried to commit or roll back a transaction without first beginning a transaction.");
+  for (const auto& connection : Connections(ws)) {
+    if (connection->depth == 0) continue;
+    // SQLite may already have rolled back the whole transaction after an error.
+    if (sqlite3_get_autocommit(connection->db)) {
+      connection->depth = 0;
+    } else {
+      Execute(connection->db, "ROLLBACK TO trans", {});
+      Execute(connection->db, "RELEASE trans", {});
+      --connection->depth;
+    }
+    std::erase_if(connection->recordsets, [](const auto& weak) { return weak.expired(); });
+    for (const auto& weak : connection->recordsets) {
+      auto rs = weak.lock();
+      if (!rs->open || !rs->database->connection) continue;
+      try {
+        Reload(*rs);
+      } catch (const VbError&) {
+        // Its table went with the rollback.
+        rs->open = false;
+      }
+    }
+  }
+  --ws.level;
+}
+
+void Workspace::Close() {
+  CloseWorkspace(Live(state_));
+}
+
+// ---- TableDef ---------------------------------------------------------------
+
+FieldDef TableDef::CreateField(const std::string& name, int type, int size) const {
+  FieldDef field;
+  field.Name = name;
+  field.Type = type;
+  field.Size = size;
+  return field;
+}
+
+void TableDef::AppendField(const FieldDef& field) {
+  Fields.push_back(field);
+}
+
+// ---- Database ---------------------------------------------------------------
+
+Database::Database(std::shared_ptr<DatabaseState> state) : state_(std::move(state)) {}
+
+Database::~Database() {
+  CloseDatabase(*state_);
+}
+
+const std::string& Database::Name() const {
+  Live(*state_);
+  return state_->name;
+}
+
+namespace {
+
+constexpr char kTables[] =
+    "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+    "ORDER BY rowid";
+
+}  // namespace
+
+int Database::TableDefsCount() {
+  Statement select(Live(*state_).db, kTables, {state_->name, {}});
+  int count = 0;
+  while (select.Step()) ++count;
+  return count;
+}
+
+std::string Database::TableDefName(int index) {
+  Statement select(Live(*state_).db, kTables, {state_->name, {}});
+  for (int i = 0; select.Step(); ++i)
+    if (i == index) return select.Column(0).ToString();
+  RaiseItemNotFound();
+}
+
+std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int type) {
+  Connection& connection = Live(*state_);
+  if (type != dbOpenDynaset) RaiseInvalidArgument();
+  const Query query = ParseQuery(sql);
+
+  auto rs = std::make_shared<RecordsetState>();
+  rs->database = state_;
+  Context context{state_->name, query.table};
+  {
+    Statement find(connection.db,
+                   "SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE "
+                   "AND type IN ('table', 'view')",
+                   context);
+    find.Bind(1, query.table);
+    if (!find.Step())
+      Raise(dbe::TableNotFound, "The database engine cannot find the input table or query '" + query.table +
+                                    "'. Make sure it exists and that its name is spelled correctly.");
+    if (find.Column(0).ToString() == "view")
+      RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
+    rs->table = find.Column(1).ToString();
+  }
+  context.table = rs->table;
+  {
+    Statement probe(connection.db, "SELECT * FROM " + Quote(rs->table), context);
+    for (int i = 0; i < probe.ColumnCount(); ++i) {
+      rs->columns.push_back(probe.ColumnName(i));
+      rs->columnIndex.emplace(rs->columns.back(), i);
+    }
+  }
+  // A field may itself be called rowid; SQLite then still knows the row id
+  // by its other names.
+  for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+    if (!rs->columnIndex.contains(std::string_view(alias))) {
+      rs->rowid = alias;
+      break;
+    }
+  }
+  const std::string noRowid = "table '" + rs->table + "' has no row ids; the database layer cannot open it";
+  if (rs->rowid.empty()) RaiseEngine(noRowid);
+  rs->query = "SELECT " + rs->rowid + ", * FROM " + Quote(rs->table);
+  if (query.pagesOnly) {
+    auto page = rs->columnIndex.find(std::string_view("PageNumber"));
+    if (page == rs->columnIndex.end()) Raise(dbe::TooFewParameters, "Too few parameters. Expected 1.");
+    rs->query += " WHERE " + Quote(rs->columns[static_cast<std::size_t>(page->second)]) + " >= 0";
+  }
+  rs->query += " ORDER BY " + rs->rowid;
+  {
+    // A table made WITHOUT ROWID has none of the row id names.
+    sqlite3_stmt* check = nullptr;
+    const std::string sql0 = "SELECT " + rs->rowid + " FROM " + Quote(rs->table);
+    const int rc = sqlite3_prepare_v2(connection.db, sql0.c_str(), -1, &check, nullptr);
+    sqlite3_finalize(check);
+    if (rc != SQLITE_OK) RaiseEngine(noRowid);
+  }
+  Load(*rs);
+  rs->id = nextRecordsetId++;
+  rs->current = rs->rows.empty() ? kEof : 0;
+  std::erase_if(connection.recordsets, [](const auto& weak) { return weak.expired(); });
+  connection.recordsets.push_back(rs);
+  return std::unique_ptr<Recordset>(new Recordset(std::move(rs)));
+}
+
+TableDef Database::CreateTableDef(const std::string& name) {
+  Live(*state_);
+  TableDef def;
+  def.Name = name;
+  return def;
+}
+
+void Database::AppendTableDef(const TableDef& def) {
+  Connection& connection = Live(*state_);
+  if (def.Name.empty() || def.Fields.empty()) RaiseInvalidArgument();
+  for (const auto& field : def.Fields)
+    if (field.Name.empty() || field.Type != dbText || field.Size < 1 || field.Size > 255)
+      RaiseInvalidArgument();
+  const Context context{state_->name, def.Name};
+  {
+    Statement find(connection.db, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", context);
+    find.Bind(1, def.Name);
+    if (find.Step()) Raise(dbe::TableExists, "Table '" + def.Name + "' already exists.");
+  }
+  // length() counts characters of text. The rules are named so that a failed
+  // CHECK leads back to its field (see RaiseSqlite).
+  std::string sql = "CREATE TABLE " + Quote(def.Name) + " (";
+  for (std::size_t i = 0; i < def.Fields.size(); ++i) {
+    const FieldDef& field = def.Fields[i];
+    const std::string column = Quote(field.Name);
+    const std::string size = std::to_string(field.Size);
+    if (i) sql += ", ";
+    sql += column + " VARCHAR(" + size + ") CONSTRAINT " + Quote(std::string(kSizeRule) + field.Name) +
+           " CHECK (length(" + column + ") <= " + size + ")";
+    if (!field.AllowZeroLength)
+      sql +=
+          " CONSTRAINT " + Quote(std::string(kZeroLengthRule) + field.Name) + " CHECK (" + column + " <> '')";
+  }
+  sql += ")";
+  Execute(connection.db, sql, context);
+}
+
+void Database::Close() {
+  Live(*state_);
+  CloseDatabase(*state_);
+}
+
+// ---- Recordset --------------------------------------------------------------
+
+Recordset::Recordset(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
+
+Recordset::~Recordset() = default;
+
+bool Recordset::Eof() const {
+  return Live(state_).current == kEof;
+}
+
+void Recordset::MoveFirst() {
+  RecordsetState& rs = Live(state_);
+  if (rs.rows.empty()) RaiseNoCurrentRecord();
+  rs.mode = EditMode::None;
+  rs.current = 0;
+}
+
+void Recordset::MoveNext() {
+  RecordsetState& rs = Live(state_);
+  if (rs.current == kEof) RaiseNoCurrentRecord();
+  rs.mode = EditMode::None;
+  rs.current = rs.current + 1 < rs.rows.size() ? rs.current + 1 : kEof;
+}
+
+Value Recordset::Field(const std::string& name) const {
+  const RecordsetState& rs = Live(state_);
+  const std::size_t column = IndexOf(rs, name);
+  if (rs.mode != EditMode::None) return rs.buffer[column];
+  if (rs.current == kEof) RaiseNoCurrentRecord();
+  return rs.rows[rs.current].values[column];
+}
+
+void Recordset::SetField(const std::string& name, const Value& value) {
+  RecordsetState& rs = Live(state_);
+  const std::size_t column = IndexOf(rs, name);
+  if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
+  rs.buffer[column] = value;
+  rs.assigned[column] = true;
+}
+
+void Recordset::Edit() {
+  RecordsetState& rs = Live(state_);
+  if (rs.current == kEof) RaiseNoCurrentRecord();
+  rs.buffer = rs.rows[rs.current].values;
+  rs.assigned.assign(rs.columns.size(), false);
+  rs.mode = EditMode::Editing;
+}
+
+void Recordset::AddNew() {
+  RecordsetState& rs = Live(state_);
+  rs.buffer.assign(rs.columns.size(), Value());
+  rs.assigned.assign(rs.columns.size(), false);
+  rs.mode = EditMode::Adding;
+}
+
+void Recordset::Update() {
+  RecordsetState& rs = Live(state_);
+  if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
+  sqlite3* db = rs.database->connection->db;
+  const Context context = ContextOf(rs);
+  std::vector<std::size_t> changed;
+  for (std::size_t i = 0; i < rs.columns.size(); ++i)
+    if (rs.assigned[i]) changed.push_back(i);
+
+  long long rowid = 0;
+  if (rs.mode == EditMode::Editing) {
+    rowid = rs.rows[rs.current].rowid;
+    if (!changed.empty()) {
+      std::string sql = "UPDATE " + Quote(rs.table) + " SET ";
+      for (std::size_t k = 0; k < changed.size(); ++k)
+        sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
+      // The row id comes back from the write: a field that is the row id
+      // may just have changed it.
+      sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1) + " RETURNING " + rs.rowid;
+      Statement update(db, sql, context);
+      for (std::size_t k = 0; k < changed.size(); ++k)
+        update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
+      update.Bind(static_cast<int>(changed.size()) + 1, Value(rowid));
+      if (!update.Step()) Raise(dbe::RecordDeleted, "Record is deleted.");
+      rowid = update.Integer(0);
+      while (update.Step()) {
+      }
+    }
+  } else {
+    std::string sql = "INSERT INTO " + Quote(rs.table);
+    if (changed.empty()) {
+      sql += " DEFAULT VALUES";
+    } else {
+      std::string names, marks;
+      for (std::size_t k = 0; k < changed.size(); ++k) {
+        names += (k ? ", " : "") + Quote(rs.columns[changed[k]]);
+        marks += (k ? ", ?" : "?") + std::to_string(k + 1);
+      }
+      sql += " (" + names + ") VALUES (" + marks + ")";
+    }
+    Statement insert(db, sql + " RETURNING " + rs.rowid, context);
+    for (std::size_t k = 0; k < changed.size(); ++k)
+      insert.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
+    insert.Step();
+    rowid = insert.Integer(0);
+    while (insert.Step()) {
+    }
+  }
+
+  // Read the row back: SQLite may have converted values or filled defaults.
+  std::optional<Row> row = ReadRow(rs, rowid);
+  if (!row) Raise(dbe::RecordDeleted, "Record is deleted.");
+  if (rs.mode == EditMode::Editing) {
+    rs.rowIndex.erase(rs.rows[rs.current].rowid);
+    rs.rowIndex[rowid] = rs.current;
+    rs.rows[rs.current] = std::move(*row);
+  } else {
+    rs.rowIndex[rowid] = rs.rows.size();
+    rs.rows.push_back(std::move(*row));
+  }
+  rs.lastModified = rowid;
+  rs.mode = EditMode::None;
+}
+
+void Recordset::CancelUpdate() {
+  RecordsetState& rs = Live(state_);
+  if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
+  rs.mode = EditMode::None;
+}
+
+std::string Recordset::Bookmark() const {
+  const RecordsetState& rs = Live(state_);
+  if (rs.current == kEof) RaiseNoCurrentRecord();
+  return MakeBookmark(rs.id, rs.rows[rs.current].rowid);
+}
+
+void Recordset::SetBookmark(const std::string& bookmark) {
+  RecordsetState& rs = Live(state_);
+  std::uint64_t id = 0;
+  long long rowid = 0;
+  if (bookmark.size() == 16) {
+    std::memcpy(&id, bookmark.data(), 8);
+    std::memcpy(&rowid, bookmark.data() + 8, 8);
+  }
+  auto it = rs.rowIndex.find(rowid);
+  if (id != rs.id || it == rs.rowIndex.end()) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  rs.mode = EditMode::None;
+  rs.current = it->second;
+}
+
+std::string Recordset::LastModified() const {
+  const RecordsetState& rs = Live(state_);
+  if (!rs.lastModified || !rs.rowIndex.contains(*rs.lastModified)) RaiseNoCurrentRecord();
+  return MakeBookmark(rs.id, *rs.lastModified);
+}
+
+int Recordset::FieldsCount() const {
+  return static_cast<int>(Live(state_).columns.size());
+}
+
+std::vector<std::string> Recordset::FieldNames() const {
+  return Live(state_).columns;
+}
+
+void Recordset::Close() {
+  RecordsetState& rs = Live(state_);
+  rs.open = false;
+  rs.rows.clear();
+  rs.rowIndex.clear();
+  rs.buffer.clear();
+}
+
+}  // namespace chkimport::dao

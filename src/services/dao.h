@@ -1,0 +1,194 @@
+// The database layer: the workspaces, databases, table definitions and
+// updatable recordsets of the successor's database engine that the component
+// uses, carried out on SQLite files. Every failure raises a VbError with the
+// engine's number and description (see dbe below).
+//
+// Objects of the layer are meant for one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace chkimport::dao {
+
+// Error numbers the layer raises.
+namespace dbe {
+inline constexpr int32_t Engine = 3000;  // "Reserved error (<SQLite's message>)": anything not below
+inline constexpr int32_t InvalidArgument = 3001;
+inline constexpr int32_t TableExists = 3010;
+inline constexpr int32_t UpdateWithoutEdit = 3020;
+inline constexpr int32_t NoCurrentRecord = 3021;
+inline constexpr int32_t FileNotFound = 3024;
+inline constexpr int32_t ReadOnly = 3027;
+inline constexpr int32_t NoTransaction = 3034;
+inline constexpr int32_t CannotOpen = 3051;
+inline constexpr int32_t TooFewParameters = 3061;
+inline constexpr int32_t TableNotFound = 3078;
+inline constexpr int32_t SyntaxError = 3131;
+inline constexpr int32_t InvalidBookmark = 3159;
+inline constexpr int32_t FieldTooSmall = 3163;
+inline constexpr int32_t RecordDeleted = 3167;
+inline constexpr int32_t Locked = 3260;
+inline constexpr int32_t ItemNotFound = 3265;
+inline constexpr int32_t ZeroLength = 3315;
+inline constexpr int32_t NotADatabase = 3343;
+inline constexpr int32_t ObjectClosed = 3420;
+}  // namespace dbe
+
+inline constexpr int dbUseDefault = 2;
+inline constexpr int dbOpenDynaset = 2;
+inline constexpr int dbText = 10;
+
+namespace detail {
+struct ValueReader;
+struct WorkspaceState;
+struct DatabaseState;
+struct RecordsetState;
+}  // namespace detail
+
+class Workspace;
+class Database;
+class Recordset;
+
+// A column value: Null, whole number, real number or text. SQLite blobs read
+// as text holding their bytes.
+class Value {
+ public:
+  Value() = default;
+  Value(std::string text) : data_(std::move(text)) {}
+  Value(const char* text);  // a null pointer gives Null
+  Value(long long number) : data_(number) {}
+  Value(long number) : data_(static_cast<long long>(number)) {}
+  Value(int number) : data_(static_cast<long long>(number)) {}
+  Value(double number) : data_(number) {}
+
+  bool IsNull() const { return std::holds_alternative<std::monostate>(data_); }
+  // Text as stored, whole numbers in decimal, reals in the shortest form that
+  // reads back to the same number ("2.5", "3"). Null raises 94.
+  std::string ToString() const;
+
+  // Null equals only Null; numbers compare by value whether whole or real;
+  // text compares byte by byte and never equals a number.
+  friend bool operator==(const Value& a, const Value& b);
+
+ private:
+  friend struct detail::ValueReader;
+  std::variant<std::monostate, long long, double, std::string> data_;
+};
+
+class DBEngine {
+ public:
+  // 0 is the default workspace "#Default Workspace#", shared by the whole
+  // process; any other index raises ItemNotFound.
+  static Workspace& Workspaces(int index);
+  // The user and password are not used: SQLite files carry no accounts.
+  static std::unique_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& user,
+                                                    const std::string& password, int type);
+};
+
+class Workspace {
+ public:
+  ~Workspace();
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+
+  const std::string& Name() const;
+  // Opens an existing SQLite file for reading and writing. Opening a file
+  // this workspace already has open shares its connection, so that one
+  // transaction covers both.
+  std::unique_ptr<Database> OpenDatabase(const std::string& path);
+  // Transactions cover every database of the workspace that is open, also
+  // those opened after BeginTrans; they nest.
+  void BeginTrans();
+  void CommitTrans();
+  void Rollback();
+  // Closes the workspace's databases, rolling back what is not committed.
+  // The default workspace stays usable; any other is closed for good.
+  void Close();
+
+ private:
+  friend class DBEngine;
+  explicit Workspace(std::shared_ptr<detail::WorkspaceState> state);
+  std::shared_ptr<detail::WorkspaceState> state_;
+};
+
+struct FieldDef {
+  std::string Name;
+  int Type = dbText;
+  int Size = 255;
+  bool AllowZeroLength = false;
+};
+
+struct TableDef {
+  std::string Name;
+  std::vector<FieldDef> Fields;
+
+  FieldDef CreateField(const std::string& name, int type, int size) const;
+  void AppendField(const FieldDef& field);
+};
+
+class Database {
+ public:
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  const std::string& Name() const;  // the path it was opened with
+  // Ordinary tables in the order they were created; SQLite's own tables and
+  // views are left out. A bad index raises ItemNotFound.
+  int TableDefsCount();
+  std::string TableDefName(int index);
+  // Accepts only "Select * from <table>" and "Select * from <table> where
+  // Pagenumber >= 0"; the table name may be in square brackets.
+  std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int type = dbOpenDynaset);
+  TableDef CreateTableDef(const std::string& name);
+  // Creates the table. Its text fields refuse values longer than their size
+  // and, unless allowed, empty text, also for any later connection.
+  void AppendTableDef(const TableDef& def);
+  void Close();
+
+ private:
+  friend class Workspace;
+  explicit Database(std::shared_ptr<detail::DatabaseState> state);
+  std::shared_ptr<detail::DatabaseState> state_;
+};
+
+// An updatable recordset over one table, in row id order. The rows are read
+// once when it opens; walking and reading never go back to the file, writes
+// go to the file at once and to the rows held here.
+class Recordset {
+ public:
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  bool Eof() const;
+  void MoveFirst();
+  void MoveNext();
+  // The value of a field of the current row, or of the edit buffer while
+  // editing or adding. Names are found without regard to case.
+  Value Field(const std::string& name) const;
+  void SetField(const std::string& name, const Value& value);
+  void Edit();
+  void AddNew();
+  // Writes the edit buffer. An added row joins the end of this recordset;
+  // the current row stays the one that was current before.
+  void Update();
+  void CancelUpdate();
+  std::string Bookmark() const;
+  void SetBookmark(const std::string& bookmark);
+  std::string LastModified() const;
+  int FieldsCount() const;
+  std::vector<std::string> FieldNames() const;
+  void Close();
+
+ private:
+  friend class Database;
+  explicit Recordset(std::shared_ptr<detail::RecordsetState> state);
+  std::shared_ptr<detail::RecordsetState> state_;
+};
+
+}  // namespace chkimport::dao

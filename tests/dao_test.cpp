@@ -1,0 +1,487 @@
+// The database layer against real SQLite files in a temporary folder.
+#include "services/dao.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "chkimport/vb_error.h"
+
+namespace chkimport::dao {
+void PrintTo(const Value& v, std::ostream* os) {
+  *os << (v.IsNull() ? "Null" : "'" + v.ToString() + "'");
+}
+}  // namespace chkimport::dao
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace chkimport::dao;
+using chkimport::VbError;
+
+// The error number a call raises, 0 when it raises none.
+template <class F>
+int ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e.Number;
+  }
+  return 0;
+}
+
+std::string Describe(auto&& call) {
+  try {
+    call();
+  } catch (const VbError& e) {
+    return e.Description;
+  }
+  return "";
+}
+
+class DatabaseLayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "chkimport_db_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    path_ = (dir_ / "views.db").string();
+    Sql(path_,
+        "CREATE TABLE Survey (Name TEXT, PageNumber INTEGER, Note TEXT DEFAULT 'none');"
+        "INSERT INTO Survey (rowid, Name, PageNumber, Note) VALUES (3, 'c', 0, 'n'), (1, 'a', 1, NULL),"
+        " (2, 'b', -1, 'n'), (5, 'e', NULL, 'n'), (4, 'd', 2, 'n');"
+        "CREATE TABLE Empty (Name TEXT, PageNumber INTEGER);");
+    workspace_ = DBEngine::CreateWorkspace("test", "", "", dbUseDefault);
+    db_ = workspace_->OpenDatabase(path_);
+  }
+  void TearDown() override {
+    db_.reset();
+    workspace_.reset();
+    fs::remove_all(dir_);
+  }
+
+  // Runs SQL on a connection of its own, as another program would.
+  static int Sql(const std::string& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return rc;
+  }
+
+  // The field's values from the first row to Eof; Null reads as "<null>".
+  static std::vector<std::string> Scan(Recordset& rs, const std::string& field) {
+    std::vector<std::string> values;
+    if (ErrorOf([&] { rs.MoveFirst(); }) == dbe::NoCurrentRecord) return values;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      const Value v = rs.Field(field);
+      values.push_back(v.IsNull() ? "<null>" : v.ToString());
+    }
+    return values;
+  }
+
+  // The file's bytes less the header's two change counters, which SQLite
+  // moves on at every transaction, even one rolled back.
+  static std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    std::string bytes = out.str();
+    if (bytes.size() >= 100) {
+      bytes.replace(24, 4, 4, '\0');
+      bytes.replace(92, 4, 4, '\0');
+    }
+    return bytes;
+  }
+
+  fs::path dir_;
+  std::string path_;
+  std::unique_ptr<Workspace> workspace_;
+  std::unique_ptr<Database> db_;
+};
+
+TEST_F(DatabaseLayerTest, OpenFailures) {
+  std::ofstream(dir_ / "text.db") << "not a database at all, just some text that is long enough\n";
+  std::ofstream(dir_ / "empty.db").flush();
+  fs::create_directory(dir_ / "folder");
+  const struct {
+    std::string path;
+    int error;
+  } cases[] = {
+      {"", dbe::FileNotFound},
+      {(dir_ / "missing.db").string(), dbe::FileNotFound},
+      {(dir_ / "text.db").string(), dbe::NotADatabase},
+      {(dir_ / "empty.db").string(), dbe::NotADatabase},
+      {(dir_ / "folder").string(), dbe::CannotOpen},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ErrorOf([&] { workspace_->OpenDatabase(c.path); }), c.error) << c.path;
+  EXPECT_EQ(Describe([&] { workspace_->OpenDatabase(dir_ / "text.db"); }),
+            "Unrecognized database format '" + (dir_ / "text.db").string() + "'.");
+}
+
+TEST_F(DatabaseLayerTest, UnreadableFileCannotOpen) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+  chmod(path_.c_str(), 0);
+  auto fresh = DBEngine::CreateWorkspace("fresh", "", "", dbUseDefault);
+  EXPECT_EQ(ErrorOf([&] { fresh->OpenDatabase(path_); }), dbe::CannotOpen);
+}
+
+TEST_F(DatabaseLayerTest, WritingReadOnlyFileRaisesReadOnly) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes any file";
+  chmod(path_.c_str(), 0444);
+  auto ws = DBEngine::CreateWorkspace("ro", "", "", dbUseDefault);
+  auto db = ws->OpenDatabase(path_);
+  auto rs = db->OpenRecordset("Select * from Survey");
+  rs->Edit();
+  rs->SetField("Name", "x");
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::ReadOnly);
+}
+
+TEST_F(DatabaseLayerTest, TableDefsInCreationOrderWithoutViewsOrInternalTables) {
+  Sql(path_,
+      "CREATE TABLE Zeta (x); CREATE VIEW V AS SELECT 1; CREATE INDEX I ON Zeta (x);"
+      "CREATE TABLE Alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);");
+  ASSERT_EQ(db_->TableDefsCount(), 4);
+  std::vector<std::string> names;
+  for (int i = 0; i < db_->TableDefsCount(); ++i) names.push_back(db_->TableDefName(i));
+  EXPECT_EQ(names, (std::vector<std::string>{"Survey", "Empty", "Zeta", "Alpha"}));
+  EXPECT_EQ(ErrorOf([&] { db_->TableDefName(4); }), dbe::ItemNotFound);
+  EXPECT_EQ(ErrorOf([&] { db_->TableDefName(-1); }), dbe::ItemNotFound);
+}
+
+TEST_F(DatabaseLayerTest, AcceptsOnlyTheTwoQueryForms) {
+  const struct {
+    const char* sql;
+    int error;
+    std::size_t rows;
+  } cases[] = {
+      {"Select * from Survey", 0, 5},
+      {"  SELECT\t*\n FROM   survey  ", 0, 5},
+      {"select * from [Survey]", 0, 5},
+      {"Select * from Survey where Pagenumber >= 0", 0, 3},
+      {"select*from [Survey] WHERE PAGENUMBER>=0", 0, 3},
+      {"Select * from Sur vey", dbe::SyntaxError, 0},
+      {"Select Name from Survey", dbe::SyntaxError, 0},
+      {"Select * from Survey;", dbe::SyntaxError, 0},
+      {"Select * from Survey where PageNumber > 0", dbe::SyntaxError, 0},
+      {"Select * from Survey where PageNumber >= 1", dbe::SyntaxError, 0},
+      {"Select * from Survey order by Name", dbe::SyntaxError, 0},
+      {"Select * from [Survey", dbe::SyntaxError, 0},
+      {"Select * from []", dbe::SyntaxError, 0},
+      {"Select * from \"Survey\"", dbe::SyntaxError, 0},
+      {"Delete from Survey", dbe::SyntaxError, 0},
+      {"Select * from Missing", dbe::TableNotFound, 0},
+      {"Select * from [Survey where Pagenumber >= 0]", dbe::TableNotFound, 0},
+  };
+  for (const auto& c : cases) {
+    std::unique_ptr<Recordset> rs;
+    EXPECT_EQ(ErrorOf([&] { rs = db_->OpenRecordset(c.sql); }), c.error) << c.sql;
+    if (rs) {
+      EXPECT_EQ(Scan(*rs, "Name").size(), c.rows) << c.sql;
+    }
+  }
+  Sql(path_, "CREATE TABLE NoPages (Name TEXT)");
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from NoPages where PageNumber >= 0"); }),
+            dbe::TooFewParameters);
+}
+
+TEST_F(DatabaseLayerTest, RowsInRowidOrderAndPageFilterDropsNegativeAndNull) {
+  auto all = db_->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(Scan(*all, "Name"), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(Scan(*all, "PageNumber"), (std::vector<std::string>{"1", "-1", "0", "2", "<null>"}));
+  auto pages = db_->OpenRecordset("Select * from Survey where PageNumber >= 0");
+  EXPECT_EQ(Scan(*pages, "Name"), (std::vector<std::string>{"a", "c", "d"}));
+}
+
+TEST_F(DatabaseLayerTest, FieldsByNameWithoutRegardToCaseAndNulls) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(rs->FieldNames(), (std::vector<std::string>{"Name", "PageNumber", "Note"}));
+  EXPECT_EQ(rs->FieldsCount(), 3);
+  EXPECT_EQ(rs->Field("NAME"), Value("a"));
+  EXPECT_EQ(rs->Field("pagenumber"), Value(1));
+  EXPECT_TRUE(rs->Field("Note").IsNull());
+  EXPECT_EQ(ErrorOf([&] { rs->Field("Note").ToString(); }), 94);
+  EXPECT_EQ(ErrorOf([&] { rs->Field("Nam"); }), dbe::ItemNotFound);
+}
+
+TEST_F(DatabaseLayerTest, AddedRowJoinsTheScanAndLastModifiedLeadsToIt) {
+  auto rs = db_->OpenRecordset("Select * from Survey where PageNumber >= 0");
+  rs->MoveNext();  // on "c"
+  rs->AddNew();
+  rs->SetField("name", "new");
+  rs->SetField("PageNumber", -7);  // kept although the filter would drop it
+  rs->Update();
+  EXPECT_EQ(rs->Field("Name"), Value("c"));
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ(rs->Field("Name"), Value("new"));
+  EXPECT_EQ(rs->Field("Note"), Value("none"));  // the column's default, read back
+  EXPECT_EQ(Scan(*rs, "Name"), (std::vector<std::string>{"a", "c", "d", "new"}));
+  auto again = db_->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(Scan(*again, "Name").back(), "new");
+}
+
+TEST_F(DatabaseLayerTest, AddToEmptyRecordsetStaysEofUntilBookmarked) {
+  auto rs = db_->OpenRecordset("Select * from Empty");
+  ASSERT_TRUE(rs->Eof());
+  rs->AddNew();
+  rs->SetField("Name", "first");
+  rs->Update();
+  EXPECT_TRUE(rs->Eof());
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ(rs->Field("Name"), Value("first"));
+}
+
+TEST_F(DatabaseLayerTest, EditWritesThroughAndKeepsTheCurrentRow) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  rs->MoveNext();  // "b"
+  rs->Edit();
+  rs->SetField("Name", "B");
+  rs->SetField("Note", Value());
+  EXPECT_EQ(rs->Field("Name"), Value("B"));  // the edit buffer
+  rs->Update();
+  EXPECT_EQ(rs->Field("Name"), Value("B"));
+  EXPECT_EQ(rs->Field("PageNumber"), Value(-1));
+  rs->Edit();
+  rs->SetField("Name", "dropped");
+  rs->CancelUpdate();
+  EXPECT_EQ(rs->Field("Name"), Value("B"));
+  auto fresh = db_->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(Scan(*fresh, "Name"), (std::vector<std::string>{"a", "B", "c", "d", "e"}));
+  EXPECT_EQ(Scan(*fresh, "Note")[1], "<null>");
+}
+
+TEST_F(DatabaseLayerTest, BookmarksLeadBackAndRejectForeignOrGarbage) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  auto other = db_->OpenRecordset("Select * from Survey");
+  rs->MoveNext();
+  rs->MoveNext();
+  const std::string mark = rs->Bookmark();
+  rs->MoveFirst();
+  rs->SetBookmark(mark);
+  EXPECT_EQ(rs->Field("Name"), Value("c"));
+  for (const std::string& bad :
+       {other->Bookmark(), std::string(), std::string("xyz"), std::string(16, '\x01')})
+    EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(bad); }), dbe::InvalidBookmark);
+  EXPECT_EQ(rs->Field("Name"), Value("c"));
+}
+
+TEST_F(DatabaseLayerTest, NoCurrentRecord) {
+  auto empty = db_->OpenRecordset("Select * from Empty");
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  while (!rs->Eof()) rs->MoveNext();
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"MoveFirst empty", [&] { empty->MoveFirst(); }},
+      {"MoveNext empty", [&] { empty->MoveNext(); }},
+      {"Field empty", [&] { empty->Field("Name"); }},
+      {"Edit empty", [&] { empty->Edit(); }},
+      {"Bookmark empty", [&] { empty->Bookmark(); }},
+      {"LastModified", [&] { rs->LastModified(); }},
+      {"MoveNext at Eof", [&] { rs->MoveNext(); }},
+      {"Field at Eof", [&] { rs->Field("Name"); }},
+      {"Edit at Eof", [&] { rs->Edit(); }},
+  };
+  for (const auto& [what, call] : cases) EXPECT_EQ(ErrorOf(call), dbe::NoCurrentRecord) << what;
+}
+
+TEST_F(DatabaseLayerTest, UpdateWithoutEditOrAddNew) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::UpdateWithoutEdit);
+  EXPECT_EQ(ErrorOf([&] { rs->CancelUpdate(); }), dbe::UpdateWithoutEdit);
+  EXPECT_EQ(ErrorOf([&] { rs->SetField("Name", "x"); }), dbe::UpdateWithoutEdit);
+  rs->Edit();
+  rs->Update();
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::UpdateWithoutEdit);
+  rs->Edit();
+  rs->MoveNext();  // moving drops the edit
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::UpdateWithoutEdit);
+}
+
+TEST_F(DatabaseLayerTest, CreatedTableRefusesLongAndEmptyTextAlsoForOtherConnections) {
+  TableDef def = db_->CreateTableDef("Made");
+  def.AppendField(def.CreateField("Short", dbText, 255));
+  FieldDef blank = def.CreateField("Blank", dbText, 3);
+  blank.AllowZeroLength = true;
+  def.AppendField(blank);
+  db_->AppendTableDef(def);
+  EXPECT_EQ(db_->TableDefName(db_->TableDefsCount() - 1), "Made");
+  EXPECT_EQ(ErrorOf([&] { db_->AppendTableDef(def); }), dbe::TableExists);
+  def.Name = "MADE";
+  EXPECT_EQ(ErrorOf([&] { db_->AppendTableDef(def); }), dbe::TableExists);
+
+  std::string e255;
+  for (int i = 0; i < 255; ++i) e255 += "\xc3\xa9";  // 255 characters, 510 bytes
+  auto rs = db_->OpenRecordset("Select * from Made");
+  auto add = [&](const Value& shortValue, const Value& blankValue) {
+    return ErrorOf([&] {
+      rs->AddNew();
+      rs->SetField("Short", shortValue);
+      rs->SetField("Blank", blankValue);
+      rs->Update();
+    });
+  };
+  EXPECT_EQ(add(e255, ""), 0);
+  EXPECT_EQ(add(e255 + "x", "a"), dbe::FieldTooSmall);
+  EXPECT_EQ(add("a", "abcd"), dbe::FieldTooSmall);
+  EXPECT_EQ(add("", "a"), dbe::ZeroLength);
+  EXPECT_EQ(Describe([&] { rs->Update(); }), "Field 'Made.Short' cannot be a zero-length string.");
+  rs->CancelUpdate();
+  EXPECT_EQ(add(Value(), Value()), 0);
+  EXPECT_EQ(Scan(*rs, "Blank"), (std::vector<std::string>{"", "<null>"}));
+
+  EXPECT_NE(Sql(path_, "INSERT INTO Made (Short) VALUES ('')"), SQLITE_OK);
+  EXPECT_NE(Sql(path_, "INSERT INTO Made (Short) VALUES ('" + e255 + "x')"), SQLITE_OK);
+  auto later = DBEngine::CreateWorkspace("later", "", "", dbUseDefault);
+  auto laterDb = later->OpenDatabase(path_);
+  auto rs2 = laterDb->OpenRecordset("Select * from Made");
+  rs2->Edit();
+  rs2->SetField("Short", "");
+  EXPECT_EQ(ErrorOf([&] { rs2->Update(); }), dbe::ZeroLength);
+}
+
+TEST_F(DatabaseLayerTest, RollbackLeavesTheFileAsItWas) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  const std::string before = Bytes(path_);
+  workspace_->BeginTrans();
+  rs->Edit();
+  rs->SetField("Name", "changed");
+  rs->Update();
+  rs->AddNew();
+  rs->Update();
+  TableDef def = db_->CreateTableDef("During");
+  def.AppendField(def.CreateField("F", dbText, 10));
+  db_->AppendTableDef(def);
+  auto during = db_->OpenRecordset("Select * from During");
+  workspace_->Rollback();
+  EXPECT_TRUE(Bytes(path_) == before);
+  EXPECT_EQ(ErrorOf([&] { during->Eof(); }), dbe::ObjectClosed);
+  EXPECT_EQ(Scan(*rs, "Name"), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(ErrorOf([&] { workspace_->Rollback(); }), dbe::NoTransaction);
+
+  workspace_->BeginTrans();
+  rs->MoveFirst();
+  rs->Edit();
+  rs->SetField("Name", "kept");
+  rs->Update();
+  workspace_->CommitTrans();
+  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
+  EXPECT_EQ(other->OpenDatabase(path_)->OpenRecordset("Select * from Survey")->Field("Name"), Value("kept"));
+}
+
+TEST_F(DatabaseLayerTest, SameFileTwiceSharesOneTransaction) {
+  auto second = workspace_->OpenDatabase(path_);
+  workspace_->BeginTrans();
+  auto a = db_->OpenRecordset("Select * from Survey");
+  auto b = second->OpenRecordset("Select * from Empty");
+  a->Edit();
+  a->SetField("Name", "x");
+  a->Update();
+  b->AddNew();
+  EXPECT_EQ(ErrorOf([&] { b->Update(); }), 0);  // no lock against itself
+  workspace_->Rollback();
+  EXPECT_EQ(Scan(*b, "Name").size(), 0u);
+}
+
+TEST_F(DatabaseLayerTest, LockedByAnotherProgram) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  sqlite3* other = nullptr;
+  sqlite3_open(path_.c_str(), &other);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+  rs->Edit();
+  rs->SetField("Name", "x");
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::Locked);  // after the 5 s busy wait
+  sqlite3_close(other);
+}
+
+TEST_F(DatabaseLayerTest, TableNameWithDoubleQuoteAndBlank) {
+  TableDef def = db_->CreateTableDef("my \"odd\" view");
+  def.AppendField(def.CreateField("a\"b", dbText, 20));
+  db_->AppendTableDef(def);
+  auto rs = db_->OpenRecordset("Select * from [my \"odd\" view]");
+  rs->AddNew();
+  rs->SetField("A\"B", "value");
+  rs->Update();
+  auto again = db_->OpenRecordset("select * from [MY \"ODD\" VIEW]");
+  EXPECT_EQ(Scan(*again, "a\"b"), std::vector<std::string>{"value"});
+  EXPECT_EQ(db_->TableDefName(2), "my \"odd\" view");
+}
+
+TEST_F(DatabaseLayerTest, TablesTheLayerCannotOpen) {
+  Sql(path_,
+      "CREATE TABLE Keyed (k TEXT PRIMARY KEY, PageNumber INTEGER) WITHOUT ROWID;"
+      "CREATE VIEW Shown AS SELECT * FROM Survey;");
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Keyed"); }), dbe::Engine);
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Shown"); }), dbe::Engine);
+}
+
+TEST_F(DatabaseLayerTest, FieldCalledRowidDoesNotHideTheRowId) {
+  Sql(path_, "CREATE TABLE R (rowid TEXT, v TEXT); INSERT INTO R VALUES ('x', '1'), ('y', '2');");
+  auto rs = db_->OpenRecordset("Select * from R");
+  rs->MoveNext();
+  const std::string mark = rs->Bookmark();
+  rs->Edit();
+  rs->SetField("v", "changed");
+  rs->Update();
+  rs->MoveFirst();
+  rs->SetBookmark(mark);
+  EXPECT_EQ(rs->Field("RowId"), Value("y"));
+  auto fresh = db_->OpenRecordset("Select * from R");
+  EXPECT_EQ(Scan(*fresh, "v"), (std::vector<std::string>{"1", "changed"}));
+}
+
+TEST_F(DatabaseLayerTest, EditingTheKeyThatIsTheRowIdKeepsTheRowReachable) {
+  Sql(path_, "CREATE TABLE K (Id INTEGER PRIMARY KEY, v TEXT); INSERT INTO K VALUES (1, 'x'), (2, 'y');");
+  auto rs = db_->OpenRecordset("Select * from K");
+  rs->Edit();
+  rs->SetField("Id", 10);
+  rs->Update();
+  EXPECT_EQ(rs->Field("v"), Value("x"));
+  rs->MoveNext();
+  rs->MoveFirst();
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ(rs->Field("Id"), Value(10));
+}
+
+TEST_F(DatabaseLayerTest, UseAfterCloseRaisesObjectClosed) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  auto kept = db_->OpenRecordset("Select * from Survey");
+  rs->Close();
+  EXPECT_EQ(ErrorOf([&] { rs->Eof(); }), dbe::ObjectClosed);
+  EXPECT_EQ(ErrorOf([&] { rs->Close(); }), dbe::ObjectClosed);
+  db_->Close();
+  EXPECT_EQ(ErrorOf([&] { kept->Field("Name"); }), dbe::ObjectClosed);
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Survey"); }), dbe::ObjectClosed);
+  auto db = workspace_->OpenDatabase(path_);
+  workspace_->Close();
+  EXPECT_EQ(ErrorOf([&] { db->TableDefsCount(); }), dbe::ObjectClosed);
+  EXPECT_EQ(ErrorOf([&] { workspace_->OpenDatabase(path_); }), dbe::ObjectClosed);
+  EXPECT_EQ(DBEngine::Workspaces(0).Name(), "#Default Workspace#");
+  EXPECT_EQ(ErrorOf([] { DBEngine::Workspaces(1); }), dbe::ItemNotFound);
+}
+
+TEST(DatabaseLayerValue, ToStringAndEquality) {
+  const std::pair<Value, std::string> texts[] = {
+      {Value(2.5), "2.5"},
+      {Value(3.0), "3"},
+      {Value(0.1), "0.1"},
+      {Value(-7), "-7"},
+      {Value(1LL << 40), "1099511627776"},
+      {Value("text"), "text"},
+      {Value(""), ""},
+  };
+  for (const auto& [value, text] : texts) EXPECT_EQ(value.ToString(), text);
+  EXPECT_EQ(Value(3), Value(3.0));
+  EXPECT_FALSE(Value(3) == Value(3.5));
+  EXPECT_FALSE(Value("3") == Value(3));
+  EXPECT_EQ(Value(), Value());
+  EXPECT_FALSE(Value() == Value(""));
+  EXPECT_TRUE(Value(static_cast<const char*>(nullptr)).IsNull());
+}
+
+}  // namespace
