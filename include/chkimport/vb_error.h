@@ -39,6 +39,8 @@ class VbError : public std::runtime_error {
   Raise(vberr::SubscriptOutOfRange, "Subscript out of range");
 }
 
-[[noreturn]] inline void RaiseOverflow() { Raise(vberr::Overflow, "Overflow"); }
+[[noreturn]] inline void RaiseOverflow() {
+  Raise(vberr::Overflow, "Overflow");
+}
 
 }  // namespace chkimport

@@ -7,6 +7,8 @@
 
 namespace chkimport {
 
+struct ImportState;
+
 enum class ControlKind { Label, TextBox, CheckBox, CommandButton, ListBox, CommonDialog, ErrorStack };
 
 struct Control {
@@ -44,6 +46,9 @@ class Form {
   std::string Caption;
   int ClientWidth = 0, ClientHeight = 0;  // twips
   std::vector<Control> Controls;
+
+  // Runs when the form is loaded, that is created on first use.
+  virtual void Form_Load(ImportState& st) { (void)st; }
 
   // The control of that name; raises an error when the form has none.
   Control& operator[](const std::string& name);

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "chkimport/vb_error.h"
@@ -56,6 +56,8 @@ inline int16_t CheckedInt16(long value) {
   return static_cast<int16_t>(value);
 }
 
-inline void Increment(int16_t& counter, int by = 1) { counter = CheckedInt16(long{counter} + by); }
+inline void Increment(int16_t& counter, int by = 1) {
+  counter = CheckedInt16(long{counter} + by);
+}
 
 }  // namespace chkimport

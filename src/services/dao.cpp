@@ -107,6 +107,14 @@ struct RecordsetState {
   std::vector<Value> buffer;
   std::vector<bool> assigned;
   std::optional<long long> lastModified;
+  // Look-up indexes: the first row of every key, over rows [0, indexed).
+  struct KeyIndex {
+    std::size_t column = 0;
+    std::string (*key)(std::string_view) = nullptr;
+    std::unordered_map<std::string, std::size_t> first;
+    std::size_t indexed = 0;
+  };
+  std::vector<KeyIndex> indexes;
 };
 
 }  // namespace detail
@@ -350,6 +358,7 @@ void Load(RecordsetState& rs) {
   Statement select(connection.db, rs.query, ContextOf(rs));
   rs.rows.clear();
   rs.rowIndex.clear();
+  rs.indexes.clear();
   while (select.Step()) {
     Row row;
     row.rowid = select.Integer(0);
@@ -903,6 +912,8 @@ void Recordset::Update() {
   std::optional<Row> row = ReadRow(rs, rowid);
   if (!row) Raise(dbe::RecordDeleted, "Record is deleted.");
   if (rs.mode == EditMode::Editing) {
+    // An index over a changed field is built afresh on its next use.
+    std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
     rs.rowIndex.erase(rs.rows[rs.current].rowid);
     rs.rowIndex[rowid] = rs.current;
     rs.rows[rs.current] = std::move(*row);
@@ -938,6 +949,27 @@ void Recordset::SetBookmark(const std::string& bookmark) {
   if (id != rs.id || it == rs.rowIndex.end()) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
   rs.mode = EditMode::None;
   rs.current = it->second;
+}
+
+bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::string& wanted) {
+  RecordsetState& rs = Live(state_);
+  const std::size_t column = IndexOf(rs, name);
+  auto index = std::find_if(rs.indexes.begin(), rs.indexes.end(),
+                            [&](const auto& i) { return i.column == column && i.key == key; });
+  if (index == rs.indexes.end()) {
+    rs.indexes.push_back({column, key, {}, 0});
+    index = std::prev(rs.indexes.end());
+  }
+  // Rows added since the last look-up join the index; earlier rows keep
+  // their claim on a key.
+  for (; index->indexed < rs.rows.size(); ++index->indexed) {
+    const Value& value = rs.rows[index->indexed].values[column];
+    if (!value.IsNull()) index->first.emplace(key(value.ToString()), index->indexed);
+  }
+  rs.mode = EditMode::None;
+  auto hit = index->first.find(wanted);
+  rs.current = hit == index->first.end() ? kEof : hit->second;
+  return hit != index->first.end();
 }
 
 std::string Recordset::LastModified() const {

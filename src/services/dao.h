@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -180,6 +181,12 @@ class Recordset {
   void CancelUpdate();
   std::string Bookmark() const;
   void SetBookmark(const std::string& bookmark);
+  // Moves to the first row, in recordset order, whose field `name` maps by
+  // `key` to `wanted` (Null never matches), or past the last row when none
+  // does; true when found. An index per field and key, kept up to date by
+  // this recordset's own writes, saves walking the rows at every look-up.
+  using KeyFunction = std::string (*)(std::string_view);
+  bool FindFirst(const std::string& name, KeyFunction key, const std::string& wanted);
   std::string LastModified() const;
   int FieldsCount() const;
   std::vector<std::string> FieldNames() const;

@@ -1,0 +1,50 @@
+/* chkimport: the C interface, for hosts written in other languages.
+ *
+ *   chkimport_object* imp = chkimport_create("Quorvant.clsCHKImport");
+ *   chkimport_set_language(imp, NULL, NULL);
+ *   char* result = chkimport_get_chk_code(imp, "form.chk", "form.db", "viewForm", 0, 0, 1, 0);
+ *   if (result == NULL) puts(chkimport_last_error(imp));
+ *   else if (*result) puts(result);           // a message: the import did not run
+ *   chkimport_free_string(result);
+ *   chkimport_destroy(imp);
+ *
+ * Strings are UTF-8. Each object has an import state of its own; an object
+ * is used from one thread at a time.
+ */
+#ifndef CHKIMPORT_CHKIMPORT_H
+#define CHKIMPORT_CHKIMPORT_H
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct chkimport_object chkimport_object;
+
+/* A new component for the ProgID "Quorvant.clsCHKImport"; NULL for any other. */
+chkimport_object* chkimport_create(const char* prog_id);
+
+/* Hands the component a translator that reads PO catalogs from languages_dir
+ * (NULL: the installed catalogs). language (NULL: the user's setting) names
+ * the catalog, for example "Spanish". Returns 0, or -1 with the reason in
+ * chkimport_last_error. */
+int chkimport_set_language(chkimport_object* object, const char* language, const char* languages_dir);
+
+/* Runs GetCHKCode. Flags are 0 for false and anything else for true.
+ * Returns the result text ("" for success), to be freed with
+ * chkimport_free_string, or NULL when the call failed (see
+ * chkimport_last_error). */
+char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, const char* db_name,
+                             const char* table_name, int show_gui, int overwrite, int ignore_new,
+                             int generate_tables);
+
+/* Why the last call on this object failed; "" after a success. */
+const char* chkimport_last_error(const chkimport_object* object);
+
+void chkimport_free_string(char* text);
+void chkimport_destroy(chkimport_object* object);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,59 @@
+// chkimport: imports the check code of Vantrel 6 CHK files into the view
+// tables of a Vantrel 2000 view database.
+//
+// A host creates clsCHKImport (directly, or by its ProgID through
+// CreateObject), hands it a translator with SetObjLanguage, and calls
+// GetCHKCode. The silent call returns "" on success or a message.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chkimport/translator.h"
+#include "chkimport/vb_error.h"
+
+namespace chkimport {
+
+struct ImportState;
+
+inline constexpr const char* kProgID = "Quorvant.clsCHKImport";
+
+class clsCHKImport {
+ public:
+  // Objects made this way share the module state of the process, as all
+  // objects of a loaded component do.
+  clsCHKImport();
+  // An object over a module state of its own (hosts that embed several
+  // independent imports, and tests).
+  explicit clsCHKImport(std::shared_ptr<ImportState> module);
+  ~clsCHKImport();
+  clsCHKImport(const clsCHKImport&) = delete;
+  clsCHKImport& operator=(const clsCHKImport&) = delete;
+
+  // Hands the component the host's translator; the host keeps ownership and
+  // keeps it alive while the component may use it.
+  void SetObjLanguage(Translator& ObjTT);
+
+  // With blnShowGUI false, runs one import silently and returns "" or a
+  // message: "No Table Name Supplied" (translated), "MDB file not found.",
+  // "Cannot open database.", "CHECK file not found.", "Table Not In MDB",
+  // "No tables available.", "No matching fields were found.".
+  std::string GetCHKCode(const std::string& strCHKName, const std::string& strDBName,
+                         const std::string& strTableName, bool blnShowGUI, bool blnOverwrite = false,
+                         bool blnIgnoreNew = false, bool blnGenerateTables = false);
+
+  // Beyond the host interface: the CHK lines that the last silent listing
+  // pass found without a row in the view table, in file order.
+  std::vector<std::string> UnmatchedFields() const;
+
+ private:
+  std::shared_ptr<ImportState> module_;
+  std::vector<std::string> unmatched_;
+};
+
+// Creates a component by its ProgID ("Quorvant.clsCHKImport"); raises error
+// 429 for any other name.
+std::unique_ptr<clsCHKImport> CreateObject(const std::string& progID);
+
+}  // namespace chkimport

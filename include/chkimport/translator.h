@@ -1,0 +1,27 @@
+// The language translator a host hands to the component. Every message,
+// title and comment line the component shows or writes passes through T;
+// every dialog passes through Translate when it loads.
+#pragma once
+
+#include <string>
+
+namespace chkimport {
+
+class Form;
+
+class Translator {
+ public:
+  virtual ~Translator() = default;
+
+  // The text in the user's language; the English text when there is none.
+  virtual std::string T(const std::string& text) = 0;
+  // Re-captions a dialog's caption and its controls' captions and tooltips.
+  virtual void Translate(Form& dialog) = 0;
+
+  // Settable properties.
+  virtual void setTable(const std::string& table) = 0;
+  virtual void setLANGUAGE(const std::string& language) = 0;
+  virtual void setTest(bool test) = 0;
+};
+
+}  // namespace chkimport

@@ -1,0 +1,96 @@
+#include "chkimport/chkimport.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "chkimport/cls_chk_import.h"
+#include "component/import_state.h"
+#include "services/catalog_translator.h"
+
+struct chkimport_object {
+  std::shared_ptr<chkimport::ImportState> module = std::make_shared<chkimport::ImportState>();
+  chkimport::clsCHKImport component{module};
+  std::unique_ptr<chkimport::CatalogTranslator> translator;
+  std::string lastError;
+};
+
+namespace {
+
+char* copyString(const std::string& text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
+  return copy;
+}
+
+std::string describe(const std::exception& e) {
+  if (auto* vb = dynamic_cast<const chkimport::VbError*>(&e))
+    return "error " + std::to_string(vb->Number) + ": " + vb->Description;
+  return e.what();
+}
+
+}  // namespace
+
+extern "C" {
+
+chkimport_object* chkimport_create(const char* prog_id) {
+  if (!prog_id) return nullptr;
+  try {
+    chkimport::CreateObject(prog_id);  // checks the ProgID
+    return new chkimport_object;
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+int chkimport_set_language(chkimport_object* object, const char* language, const char* languages_dir) {
+  if (!object) return -1;
+  try {
+    auto dir = languages_dir ? std::filesystem::path(languages_dir)
+                             : std::filesystem::path(CHKIMPORT_INSTALLED_LANGUAGES);
+    auto& settings = object->module->host.settings;
+    if (language) settings.SetOverride("Variables", "Language", language);
+    auto translator = std::make_unique<chkimport::CatalogTranslator>(dir);
+    translator->setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
+    object->component.SetObjLanguage(*translator);
+    object->translator = std::move(translator);
+    object->lastError.clear();
+    return 0;
+  } catch (const std::exception& e) {
+    object->lastError = describe(e);
+    return -1;
+  }
+}
+
+char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, const char* db_name,
+                             const char* table_name, int show_gui, int overwrite, int ignore_new,
+                             int generate_tables) {
+  if (!object) return nullptr;
+  try {
+    std::string result = object->component.GetCHKCode(chk_name ? chk_name : "", db_name ? db_name : "",
+                                                      table_name ? table_name : "", show_gui != 0,
+                                                      overwrite != 0, ignore_new != 0, generate_tables != 0);
+    object->lastError.clear();
+    char* copy = copyString(result);
+    if (!copy) object->lastError = "out of memory";
+    return copy;
+  } catch (const std::exception& e) {
+    object->lastError = describe(e);
+    return nullptr;
+  }
+}
+
+const char* chkimport_last_error(const chkimport_object* object) {
+  return object ? object->lastError.c_str() : "no object";
+}
+
+void chkimport_free_string(char* text) {
+  std::free(text);
+}
+
+void chkimport_destroy(chkimport_object* object) {
+  delete object;
+}
+
+}  // extern "C"

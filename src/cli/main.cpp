@@ -1,0 +1,138 @@
+// chkimport: the command-line host. It stands where the form designer
+// stands: it hands the component a translator and calls GetCHKCode.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "chkimport/cls_chk_import.h"
+#include "component/get_view_tables.h"
+#include "component/import_state.h"
+#include "services/catalog_translator.h"
+#include "services/dao.h"
+
+namespace {
+
+using namespace chkimport;
+
+enum Exit { kSuccess = 0, kMessage = 1, kUsage = 2 };
+
+std::filesystem::path executableDir() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+struct ImportOptions {
+  std::string chk, db, view;
+  bool overwrite = false, ignoreNew = false, tables = false, json = false;
+  std::string language, languagesDir;
+};
+
+int runImport(const ImportOptions& o) {
+  auto module = std::make_shared<ImportState>();
+  auto& settings = module->host.settings;
+  if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
+
+  CatalogTranslator translator(o.languagesDir.empty()
+                                   ? CatalogTranslator::DefaultLanguagesDir(executableDir())
+                                   : std::filesystem::path(o.languagesDir));
+  std::string result;
+  std::vector<std::string> unmatched;
+  try {
+    translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
+    clsCHKImport component(module);
+    component.SetObjLanguage(translator);
+    result = component.GetCHKCode(o.chk, o.db, o.view, false, o.overwrite, o.ignoreNew, o.tables);
+    if (!o.ignoreNew) unmatched = component.UnmatchedFields();
+  } catch (const VbError& e) {
+    result = "error " + std::to_string(e.Number) + ": " + e.Description;
+  }
+
+  if (o.json) {
+    nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
+    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  } else {
+    if (!result.empty()) std::cerr << "chkimport: " << result << "\n";
+    for (const auto& line : unmatched) std::cout << line << "\n";
+  }
+  return result.empty() ? kSuccess : kMessage;
+}
+
+int runViews(const std::string& dbName) {
+  if (!IsNormalFile(dbName)) {
+    std::cerr << "chkimport: MDB file not found.\n";
+    return kMessage;
+  }
+  std::unique_ptr<dao::Database> db;
+  try {
+    db = dao::DBEngine::Workspaces(0).OpenDatabase(dbName);
+  } catch (const VbError& e) {
+    std::cerr << "chkimport: Cannot open database. (" << e.Description << ")\n";
+    return kMessage;
+  }
+  int found = 0;
+  for (int i = 0; i < db->TableDefsCount(); ++i) {
+    const std::string name = db->TableDefName(i);
+    if (name.compare(0, 4, "view") == 0) {
+      std::cout << name << "\n";
+      ++found;
+    }
+  }
+  if (found == 0) {
+    std::cerr << "chkimport: No tables available.\n";
+    return kMessage;
+  }
+  return kSuccess;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"chkimport " CHKIMPORT_VERSION
+               ": imports the check code of Vantrel 6 CHK files into a Vantrel 2000 view database"};
+  app.set_version_flag("--version", "chkimport " CHKIMPORT_VERSION);
+  app.require_subcommand(1);
+
+  ImportOptions o;
+  auto* import = app.add_subcommand(
+      "import",
+      "Run one import pass of a CHK file against a view table. Without --ignore-new the pass only lists the "
+      "CHK fields that have no row in the view (one per line on standard output) and writes nothing; with "
+      "--ignore-new it translates the check code and writes it into the view. A message goes to standard "
+      "error; the exit status is 0 on success, 1 with a message, 2 for a usage error.");
+  import->add_option("--chk", o.chk, "The CHK file")->required();
+  import->add_option("--db", o.db, "The view database (a SQLite file)")->required();
+  import->add_option("--view", o.view, "The view table, e.g. viewPatient")->required();
+  import->add_flag("--overwrite", o.overwrite,
+                   "Replace each matched field's check code instead of adding to it");
+  import->add_flag("--ignore-new", o.ignoreNew,
+                   "Translate and write at once, without listing the fields that have no view row");
+  import->add_flag("--tables", o.tables, "Build code tables from value lists");
+  import->add_option("--language", o.language,
+                     "Language of messages and comment lines (a catalog name such as Spanish); default: the "
+                     "Language key of section [Variables] in the settings file");
+  import->add_option("--languages", o.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
+
+  std::string viewsDb;
+  auto* views = app.add_subcommand("views", "List the view tables of a view database, one per line.");
+  views->add_option("--db", viewsDb, "The view database (a SQLite file)")->required();
+
+  app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
+             " (section [Variables], key Language).");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? kSuccess : kUsage;
+  }
+
+  if (*import) return runImport(o);
+  return runViews(viewsDb);
+}

@@ -1,0 +1,79 @@
+#include "chkimport/cls_chk_import.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "component/get_view_tables.h"
+#include "component/import_state.h"
+#include "component/translate_code.h"
+#include "dialogs/form1.h"
+#include "dialogs/forms.h"
+#include "dialogs/frm_no_match.h"
+
+namespace chkimport {
+namespace {
+
+// ProgIDs are matched without regard to case.
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::shared_ptr<ImportState> processModule() {
+  static const auto module = std::make_shared<ImportState>();
+  return module;
+}
+
+}  // namespace
+
+clsCHKImport::clsCHKImport() : module_(processModule()) {}
+
+clsCHKImport::clsCHKImport(std::shared_ptr<ImportState> module) : module_(std::move(module)) {}
+
+clsCHKImport::~clsCHKImport() = default;
+
+void clsCHKImport::SetObjLanguage(Translator& ObjTT) {
+  ImportState& st = *module_;
+  st.blnLanguageSet = true;
+  st.objErrorStack = Instance<Form1>(st).Mishtrak1;
+  st.objLanguage = &ObjTT;
+}
+
+std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::string& strDBName,
+                                     const std::string& strTableName, bool blnShowGUI, bool blnOverwrite,
+                                     bool blnIgnoreNew, bool blnGenerateTables) {
+  ImportState& st = *module_;
+  unmatched_.clear();
+  // The routines below may change their arguments; the host's stay as given.
+  std::string chk = strCHKName, db = strDBName, table = strTableName;
+  bool overwrite = blnOverwrite, ignoreNew = blnIgnoreNew, generateTables = blnGenerateTables;
+
+  if (blnShowGUI) Raise(vberr::NotSupported, "The import dialog is not available in this build.");
+
+  if (table.empty()) return st.T("No Table Name Supplied");
+  std::string result = GetViewTables(st, chk, db, table, blnShowGUI);
+  if (!result.empty()) return result;
+
+  auto listed = [&]() -> std::vector<std::string> {
+    auto* dialog = Loaded<FrmNoMatch>(st);
+    return dialog ? dialog->listNoMatch().List : std::vector<std::string>{};
+  };
+  const std::size_t before = listed().size();
+  result = TranslateCode(st, chk, db, table, overwrite, ignoreNew, generateTables);
+  const auto after = listed();
+  unmatched_.assign(after.begin() + static_cast<std::ptrdiff_t>(std::min(before, after.size())), after.end());
+  return result;
+}
+
+std::vector<std::string> clsCHKImport::UnmatchedFields() const {
+  return unmatched_;
+}
+
+std::unique_ptr<clsCHKImport> CreateObject(const std::string& progID) {
+  if (!EqualsNoCase(progID, kProgID))
+    Raise(vberr::CannotCreateObject, "Cannot create object '" + progID + "'");
+  return std::make_unique<clsCHKImport>();
+}
+
+}  // namespace chkimport

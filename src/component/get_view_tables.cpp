@@ -1,0 +1,108 @@
+#include "component/get_view_tables.h"
+
+#include <filesystem>
+#include <memory>
+
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "dialogs/form1.h"
+#include "dialogs/forms.h"
+#include "dialogs/frm_vlist.h"
+#include "services/dao.h"
+
+namespace chkimport {
+
+bool IsNormalFile(const std::string& strName) {
+  if (strName.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(strName, ec);
+}
+
+std::string FolderOf(const std::string& strPath) {
+  const auto last = strPath.find_last_of("/\\");
+  return last == std::string::npos ? std::string() : strPath.substr(0, last + 1);
+}
+
+std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string& strDBName,
+                          std::string& strTableName, bool& blnShowGUI) {
+  dao::Workspace& ws = dao::DBEngine::Workspaces(0);
+
+  // Trapping starts here for good; the language is that of the user's
+  // settings at every import. No handler of this routine covers this step.
+  st.blnTrapErrors = true;
+  const std::string language = Instance<Form1>(st).Mishtrak1->IniRead("VARIABLES", "LANGUAGE", "ENGLISH");
+  if (!st.objLanguage) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
+  st.objLanguage->setLANGUAGE(language);
+
+  try {
+    st.objErrorStack = Instance<Form1>(st).Mishtrak1;
+  } catch (const std::exception&) {
+    st.MsgBox(st.T("Cannot load MISHTRAK.OCX or it's not registered."));
+    return "";
+  }
+
+  std::string result;
+  Routine r(st, "GetViewTables, ImportCHKCode");
+  return r.run(result, [&] {
+    if (!IsNormalFile(strDBName)) {
+      result = "MDB file not found.";
+      return;
+    }
+
+    std::unique_ptr<dao::Database> db;
+    try {
+      db = ws.OpenDatabase(strDBName);
+    } catch (const VbError&) {
+      result = "Cannot open database.";
+    }
+    if (!result.empty()) return;
+
+    if (!IsNormalFile(strCHKName)) {
+      result = "CHECK file not found.";
+      return;
+    }
+
+    r.step([&] { Discard<FrmVList>(st); });
+
+    bool blnFound = false;
+    int intCount = 0;
+    r.step([&] { intCount = db->TableDefsCount(); });
+    for (int i = 0; i < intCount; ++i) {
+      r.step([&] {
+        const std::string name = db->TableDefName(i);
+        if (name.compare(0, 4, "view") == 0) {
+          Instance<FrmVList>(st).listTable().AddItem(name);
+          blnFound = true;
+        }
+      });
+    }
+
+    if (!blnFound) {
+      result = "No tables available.";
+      return;
+    }
+
+    if (!strTableName.empty()) {
+      bool blnListed = false;
+      r.step([&] {
+        const Control& list = Instance<FrmVList>(st).listTable();
+        for (int i = 0; i < list.ListCount(); ++i)
+          if (list.List[static_cast<std::size_t>(i)] == strTableName) blnListed = true;
+      });
+      if (!blnListed) result = "Table Not In MDB";
+    }
+
+    if (blnShowGUI) {
+      // The view chooser is shown by the dialog path, which this build does
+      // not offer yet.
+      r.step([&] { Raise(vberr::NotSupported, "The view chooser is not available in this build."); });
+    }
+
+    if (st.strResult == "CANCEL") result = "CANCEL";
+
+    const std::string folder = FolderOf(strCHKName);
+    if (!folder.empty()) st.strCHKFolder = folder;
+  });
+}
+
+}  // namespace chkimport

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace chkimport {
+
+struct ImportState;
+
+// Checks the view database and the CHK file, finds the view tables, checks
+// the requested one (offering the view chooser with dialogs) and records the
+// CHK file's folder. "" when the translation may start, else a message.
+std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string& strDBName,
+                          std::string& strTableName, bool& blnShowGUI);
+
+// True for the name of an existing file that is neither a folder nor a device.
+bool IsNormalFile(const std::string& strName);
+
+// The folder of a CHK path up to and including its last "/" or "\", or ""
+// when the path has neither.
+std::string FolderOf(const std::string& strPath);
+
+}  // namespace chkimport

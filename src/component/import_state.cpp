@@ -1,0 +1,45 @@
+#include "component/import_state.h"
+
+#include <iostream>
+
+namespace chkimport {
+
+std::string ImportState::T(const std::string& text) {
+  if (!objLanguage) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
+  return objLanguage->T(text);
+}
+
+std::ostream& ImportState::errorLog() {
+  return host.errorLog ? *host.errorLog : std::cerr;
+}
+
+void ImportState::MsgBox(const std::string& text) {
+  if (host.messageBox)
+    host.messageBox(text);
+  else
+    errorLog() << text << "\n";
+}
+
+int16_t ImportState::FreeFile() const {
+  for (int16_t n = 1; n <= 255; ++n)
+    if (!Files.count(n)) return n;
+  Raise(67, "Too many files");
+}
+
+void ImportState::OpenInput(int16_t number, const std::string& path) {
+  if (number < 1 || number > 255) Raise(vberr::BadFileNameOrNumber, "Bad file name or number");
+  if (Files.count(number)) Raise(55, "File already open");
+  Files[number] = LineReader::Open(path, host.encoding);
+}
+
+LineReader& ImportState::File(int16_t number) {
+  auto it = Files.find(number);
+  if (it == Files.end()) Raise(vberr::BadFileNameOrNumber, "Bad file name or number");
+  return *it->second;
+}
+
+void ImportState::Close(int16_t number) {
+  Files.erase(number);
+}
+
+}  // namespace chkimport

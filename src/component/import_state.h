@@ -1,0 +1,106 @@
+// The state of the import module: everything that lives as long as the
+// component is loaded and is shared by its routines. A component owns one;
+// a test starts from a fresh one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "chkimport/translator.h"
+#include "component/line_reader.h"
+#include "dialogs/form.h"
+#include "services/bounded.h"
+#include "services/error_stack.h"
+#include "services/field_name_service.h"
+#include "services/settings.h"
+
+namespace chkimport {
+
+// What the host environment provides to the module: where settings come
+// from, how a failing routine's question is answered, where errors are
+// reported, and how a message box is shown.
+struct HostEnvironment {
+  Settings settings{Settings::DefaultPath()};
+  ErrorStack::Policy actionPolicy = &ErrorStack::AnswerSuggested;
+  std::ostream* errorLog = nullptr;  // null: standard error
+  // Shows a message with an OK button; null: written to the error log.
+  std::function<void(const std::string& text)> messageBox;
+  // Text encoding of CHK and include files (an iconv name); "" to detect it.
+  std::string encoding;
+};
+
+struct ImportState {
+  HostEnvironment host;
+
+  // Host services.
+  Translator* objLanguage = nullptr;  // the host's; never owned or freed here
+  std::shared_ptr<ErrorStack> objErrorStack;
+  bool blnTrapErrors = false;
+  bool blnLanguageSet = false;
+  std::string strLanguage;
+
+  // Set-up and results.
+  std::string strResult;
+  std::string strCHKFolder;
+
+  // The current field.
+  std::string strBookmark;
+  std::string strFieldName;
+
+  // Words of the current line.
+  FixedArray<std::string, 0, 100> strWords;
+
+  // Translated code of the current field: columns 0 BEFORE, 1 AFTER, 2 staged.
+  FixedGrid<std::string, 4, 501> strNewContent;
+  int16_t intBeforeCount = 0;
+  int16_t intAfterCount = 0;
+  int16_t intStagedCount = 0;
+  int16_t intBeforeLevel = 0;
+  int16_t intAfterLevel = 0;
+
+  // Input-file stack; entry 0 is the CHK file.
+  int16_t intCurrentFile = 0;
+  FixedArray<int16_t, 0, 255> intFileNumbers;
+  FixedArray<std::string, 0, 255> strFileNames;
+  int16_t intFileDepth = 0;
+  // The open input files by file number (1 to 255).
+  std::map<int16_t, std::unique_ptr<LineReader>> Files;
+
+  // Value-list rows for a code table; row 0 holds the column names.
+  FixedGrid<std::string, 3, 501> strCodes;
+  int16_t intCodeCount = 0;
+  bool blnCodeHeader = false;
+  bool blnInCodes = false;
+  bool blnInLegal = false;
+  bool blnCommentLegal = false;
+  int16_t intCodesLevel = 0;
+
+  // JUMPS block rows: field, value, target.
+  bool blnInJumps = false;
+  FixedGrid<std::string, 3, 501> strJumps;
+  int16_t intJumpCount = 0;
+
+  std::unique_ptr<FieldNameService> objFieldNameService;
+
+  // The loaded dialogs, in load order; one instance of each kind.
+  std::vector<std::unique_ptr<Form>> Forms;
+
+  // The translator's text; raises "Object variable not set" without one.
+  std::string T(const std::string& text);
+  std::ostream& errorLog();
+  void MsgBox(const std::string& text);
+
+  // Input files by number: the lowest free number ("Too many files" when
+  // all 255 are open), opening, the file of a number, closing.
+  int16_t FreeFile() const;
+  void OpenInput(int16_t number, const std::string& path);
+  LineReader& File(int16_t number);
+  void Close(int16_t number);
+};
+
+}  // namespace chkimport

@@ -1,0 +1,53 @@
+#include "component/routine.h"
+
+#include <new>
+
+#include "component/import_state.h"
+#include "viewdb/close_down.h"
+
+namespace chkimport {
+
+Routine::Routine(ImportState& st, const char* label, Handler handler)
+    : st_(st), uncaught_(std::uncaught_exceptions()) {
+  if (handler == Handler::OnEntry) InstallHandler();
+  if (!st_.objErrorStack) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
+  st_.objErrorStack->PushStack(label);
+}
+
+Routine::~Routine() {
+  // An error passing through to the caller is not a normal way out either.
+  if (popOnExit_ && std::uncaught_exceptions() == uncaught_ && st_.objErrorStack)
+    st_.objErrorStack->PopStack();
+}
+
+void Routine::InstallHandler() {
+  handler_ = st_.blnTrapErrors;
+}
+
+Routine::Answer Routine::askAction(std::exception_ptr error) {
+  const VbError e = AsVbError(error);
+  std::string answer = st_.objErrorStack->Action(e.Number, e.Description, "D");
+  if (answer == "B") return Answer::Continue;
+  if (answer == "C") {
+    CloseDown(st_);
+    return Answer::Leave;
+  }
+  if (answer == "D") return Answer::Leave;
+  return Answer::Repeat;
+}
+
+VbError AsVbError(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const VbError& e) {
+    return e;
+  } catch (const std::bad_alloc&) {
+    return VbError(7, "Out of memory");
+  } catch (const std::exception& e) {
+    return VbError(51, std::string("Internal error: ") + e.what());
+  } catch (...) {
+    return VbError(51, "Internal error");
+  }
+}
+
+}  // namespace chkimport

@@ -1,0 +1,114 @@
+// How every labelled routine of the module meets errors. A routine announces
+// itself with its label; once error trapping is on, a failing statement asks
+// the error-stack control how to go on: "A" (or any unknown letter) runs the
+// statement again, "B" continues after it, "C" closes every dialog and leaves,
+// "D" leaves. Leaving hands the caller whatever result the routine had
+// assigned so far, and the caller goes on as after a normal return.
+//
+//   std::string result;
+//   Routine r(st, "GetBookmark, ImportCHKCode");
+//   return r.run(result, [&] {
+//     r.step([&] { rs.MoveFirst(); });
+//     ...
+//   });
+//
+// Without trapping, an error passes to the caller, as it would from a routine
+// that has no handler.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "chkimport/vb_error.h"
+
+namespace chkimport {
+
+struct ImportState;
+
+class Routine {
+ public:
+  enum class Handler { OnEntry, Later };
+
+  // Installs the handler (when trapping is on and `handler` is OnEntry) and
+  // pushes the label.
+  Routine(ImportState& st, const char* label, Handler handler = Handler::OnEntry);
+  // Pops the label on a normal way out only.
+  ~Routine();
+  Routine(const Routine&) = delete;
+  Routine& operator=(const Routine&) = delete;
+
+  // Installs the handler now, when trapping is on.
+  void InstallHandler();
+  // For routines that push their label but never pop it.
+  void NeverPop() { popOnExit_ = false; }
+  bool HandlerInstalled() const { return handler_; }
+
+  // Runs one statement under the handler.
+  template <class F>
+  void step(F&& statement) {
+    for (;;) {
+      try {
+        statement();
+        return;
+      } catch (const LeaveRoutine&) {
+        throw;
+      } catch (...) {
+        if (!handler_) throw;
+        switch (askAction(std::current_exception())) {
+          case Answer::Repeat:
+            continue;
+          case Answer::Continue:
+            return;
+          case Answer::Leave:
+            throw LeaveRoutine{};
+        }
+      }
+    }
+  }
+
+  // Runs the routine's body and returns `result` as assigned when the body
+  // ends, normally or by leaving through the handler.
+  template <class R, class F>
+  R run(R& result, F&& body) {
+    runBody(body);
+    return result;
+  }
+  template <class F>
+  void run(F&& body) {
+    runBody(body);
+  }
+
+ private:
+  struct LeaveRoutine {};
+  enum class Answer { Repeat, Continue, Leave };
+
+  template <class F>
+  void runBody(F& body) {
+    try {
+      body();
+    } catch (const LeaveRoutine&) {
+      popOnExit_ = false;
+    } catch (...) {
+      // An error between statements: the handler can neither repeat nor
+      // continue it, so after asking, the routine leaves.
+      if (!handler_) throw;
+      askAction(std::current_exception());
+      popOnExit_ = false;
+    }
+  }
+
+  // Asks the error-stack control; "C" closes every dialog before leaving.
+  Answer askAction(std::exception_ptr error);
+
+  ImportState& st_;
+  bool handler_ = false;
+  bool popOnExit_ = true;
+  int uncaught_;
+};
+
+// The error that an exception stands for: its own number for a runtime
+// error, "Out of memory" (7) or "Internal error" (51) for anything else.
+VbError AsVbError(std::exception_ptr error);
+
+}  // namespace chkimport

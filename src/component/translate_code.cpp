@@ -1,0 +1,294 @@
+#include "component/translate_code.h"
+
+#include <memory>
+
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "dialogs/forms.h"
+#include "dialogs/frm_no_match.h"
+#include "services/dao.h"
+#include "translate/extract_words.h"
+#include "translate/field_code_buffers.h"
+#include "translate/scan_words.h"
+#include "translate/vb_strings.h"
+#include "viewdb/check_code_storage.h"
+
+namespace chkimport {
+namespace {
+
+// The database objects of one pass and its transaction. Whatever way the
+// pass ends, what it wrote is committed once and everything is closed in
+// the order recordset, database, workspace.
+class PassDatabase {
+ public:
+  explicit PassDatabase(ImportState& st) : st_(st) {}
+  ~PassDatabase() { close(); }
+
+  std::unique_ptr<dao::Workspace> ws;
+  std::unique_ptr<dao::Database> dbView;
+  std::unique_ptr<dao::Recordset> rsView;
+
+  void begin() {
+    ws->BeginTrans();
+    inTransaction_ = true;
+  }
+
+  // Commits and closes; a failure is reported and what was written is lost.
+  void close() noexcept {
+    try {
+      if (rsView) rsView->Close();
+      if (inTransaction_) {
+        inTransaction_ = false;
+        ws->CommitTrans();
+      }
+    } catch (const VbError& e) {
+      st_.errorLog() << "chkimport: error " << e.Number << ": " << e.Description << "\n";
+    } catch (...) {
+      st_.errorLog() << "chkimport: the view database could not be written\n";
+    }
+    rsView.reset();
+    dbView.reset();
+    ws.reset();
+  }
+
+ private:
+  ImportState& st_;
+  bool inTransaction_ = false;
+};
+
+// Closes every file of the input-file stack.
+void closeInputFiles(ImportState& st) {
+  for (int depth = st.intFileDepth; depth >= 0; --depth) {
+    if (st.intFileNumbers(depth) != 0) st.Close(st.intFileNumbers(depth));
+    st.intFileNumbers(depth) = 0;
+  }
+  st.intFileDepth = 0;
+}
+
+}  // namespace
+
+std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string& strDBName,
+                          std::string& strTableName, bool& blnOverwrite, bool& blnIgnoreNew,
+                          bool& blnGenerateTables) {
+  std::string result;
+  PassDatabase pass(st);
+  Routine r(st, "TranslateCode, ImportCHKCode");
+  PassState p;
+  p.strTableName = strTableName;
+  p.blnOverwrite = blnOverwrite;
+  p.blnIgnoreNew = blnIgnoreNew;
+  p.blnGenerateTables = blnGenerateTables;
+  bool blnAnyMatch = false;
+  bool blnFileOpen = false;
+
+  r.run(result, [&] {
+    st.intBeforeCount = 0;
+    st.intAfterCount = 0;
+    st.intStagedCount = 0;
+    st.intJumpCount = 0;
+    st.intBeforeLevel = 0;
+    st.intAfterLevel = 0;
+
+    p.intSection = 2;
+    r.step([&] { InitializeArray(st); });
+    p.blnPending = false;
+    p.blnVariablesRow = false;
+
+    r.step([&] { pass.ws = dao::DBEngine::CreateWorkspace("CHK Import", "Admin", "", dao::dbUseDefault); });
+    r.step([&] { pass.dbView = pass.ws->OpenDatabase(strDBName); });
+    r.step([&] { pass.begin(); });
+    r.step([&] {
+      pass.rsView = pass.dbView->OpenRecordset("Select * from " + strTableName + " where Pagenumber >= 0",
+                                               dao::dbOpenDynaset);
+    });
+    p.dbView = pass.dbView.get();
+    p.rsView = pass.rsView.get();
+    dao::Recordset& rsView = *pass.rsView;
+
+    r.step([&] { rsView.MoveFirst(); });
+    r.step([&] { st.strBookmark = rsView.Bookmark(); });
+
+    r.step([&] {
+      st.intFileNumbers(0) = st.FreeFile();
+      st.intFileDepth = 0;
+      st.strFileNames(0) = strCHKName;
+      st.OpenInput(st.intFileNumbers(0), strCHKName);
+      blnFileOpen = true;
+    });
+    p.intLevel = 0;
+    st.intCurrentFile = st.intFileNumbers(0);
+
+    auto insert = [&](const std::string& text) {
+      r.step([&] {
+        if (InsertNewContent(st, p.intSection, text)) p.blnPending = true;
+      });
+    };
+
+    // The next line: the rest of the previous one, else the current file's
+    // next line; exhausted include files are closed on the way, each leaving
+    // an end marker in the code. False when the CHK file is exhausted.
+    auto nextLine = [&]() {
+      if (!p.strRest.empty()) {
+        p.strLine = p.strRest;
+        p.strRest = "";
+        return true;
+      }
+      bool blnHaveLine = false;
+      r.step([&] {
+        if (!st.File(st.intCurrentFile).AtEnd()) {
+          p.strLine = st.File(st.intCurrentFile).ReadLine();
+          blnHaveLine = true;
+        }
+      });
+      if (blnHaveLine) return true;
+      while (st.intFileDepth > 0 && st.File(st.intCurrentFile).AtEnd()) {
+        p.strLine = "*/\\ /\\ /\\ " + st.T("End of checkcode included from file:") + " " +
+                    st.strFileNames(st.intFileDepth) + " /\\ /\\ /\\";
+        if (p.blnIgnoreNew && p.intLevel >= 1) insert(p.strLine);
+        r.step([&] {
+          st.Close(st.intCurrentFile);
+          st.intFileNumbers(st.intFileDepth) = 0;
+          Increment(st.intFileDepth, -1);
+          st.intCurrentFile = st.intFileNumbers(st.intFileDepth);
+        });
+      }
+      r.step([&] {
+        if (!st.File(st.intCurrentFile).AtEnd()) {
+          p.strLine = st.File(st.intCurrentFile).ReadLine();
+          blnHaveLine = true;
+        }
+      });
+      return blnHaveLine;
+    };
+
+    while (nextLine()) {
+      p.strLine = Trim(p.strLine);
+
+      if (!p.strLine.empty() && p.strLine.front() == '*' && p.intLevel > 0 && p.blnIgnoreNew) {
+        insert(p.strLine);
+        continue;
+      }
+
+      r.step([&] { ExtractWords(st, rsView, p.strLine, p.strRest); });
+
+      if (p.intLevel == 0 && st.strWords(0).rfind('*', 0) != 0) {
+        const std::string& word0 = st.strWords(0);
+        const std::string& word1 = st.strWords(1);
+        if (!word1.empty() && word0 != "INCLUDE" && word1 != "FILE" && word1 != "RECORD") {
+          p.strRest = Right(p.strLine, Len(p.strLine) - (Len(word0) + 1));
+          p.strLine = word0;
+        }
+        r.step([&] {
+          if (!st.objFieldNameService) st.objFieldNameService = std::make_unique<FieldNameService>();
+          std::string strWord = st.strWords(0);
+          const std::string strMapped = st.objFieldNameService->MapFieldName(strWord, 13, nullptr, nullptr);
+          if (strMapped != st.strWords(0) && strMapped != "VANTREL") {
+            p.strLine = strMapped;
+            st.strWords(0) = strMapped;
+          }
+        });
+      }
+
+      if (st.strWords(0).empty()) continue;
+
+      bool blnHandled = false;
+      r.step([&] { blnHandled = ScanWords(st, p); });
+      if (blnHandled) continue;
+
+      if (Trim(st.strWords(0)).rfind('*', 0) == 0) {
+        if (p.blnIgnoreNew && p.intLevel > 0) insert(p.strLine);
+        continue;
+      }
+
+      if (p.intLevel == 0) {
+        const std::string strPrevBookmark = st.strBookmark;
+        r.step([&] { GetBookmark(st, rsView, st.strWords(0)); });
+        if (st.strBookmark.empty() || !st.strWords(1).empty()) {
+          st.strBookmark = strPrevBookmark;
+          if (!p.blnIgnoreNew) r.step([&] { Instance<FrmNoMatch>(st).listNoMatch().AddItem(p.strLine); });
+          continue;
+        }
+        r.step([&] { Increment(p.intLevel); });
+        blnAnyMatch = true;
+        if (!p.blnIgnoreNew) continue;
+
+        st.strFieldName = st.strWords(0);
+        if (p.blnPending) {
+          const std::string strNewBookmark = st.strBookmark;
+          st.strBookmark = strPrevBookmark;
+          r.step([&] { ImportCode(st, rsView); });
+          r.step([&] { InitializeArray(st); });
+          p.intSection = 2;
+          p.blnPending = false;
+          st.strBookmark = strNewBookmark;
+        }
+        r.step([&] { rsView.SetBookmark(st.strBookmark); });
+        if (p.blnOverwrite) {
+          r.step([&] { rsView.Edit(); });
+          r.step([&] { rsView.SetField("Checkcode", ""); });
+          r.step([&] { rsView.Update(); });
+        } else {
+          r.step([&] {
+            if (rsView.Field("Checkcode").IsNull()) {
+              rsView.Edit();
+              rsView.SetField("Checkcode", "");
+              rsView.Update();
+            }
+          });
+          std::string strStored;
+          r.step([&] { strStored = rsView.Field("Checkcode").ToString(); });
+          r.step([&] {
+            if (InsertNewContent(st, 9, strStored)) p.blnPending = true;
+          });
+        }
+        continue;
+      }
+
+      if (!p.blnIgnoreNew) continue;
+      if ((st.blnInCodes || st.blnInLegal) && st.intCodesLevel <= p.intLevel) {
+        r.step([&] {
+          if (st.blnCommentLegal) {
+            st.strCodes(0, st.intCodeCount) = st.strWords(0) + "-" + st.strWords(1);
+          } else {
+            st.strCodes(0, st.intCodeCount) = st.strWords(0);
+            st.strCodes(1, st.intCodeCount) = st.strWords(1);
+          }
+          Increment(st.intCodeCount);
+        });
+        continue;
+      }
+      if (st.blnInJumps) {
+        p.strLine =
+            "IF " + st.strFieldName + " = " + st.strWords(0) + " THEN\r\nGOTO " + st.strWords(1) + "\r\nEND";
+        r.step([&] {
+          st.strJumps(0, st.intJumpCount) = st.strFieldName;
+          st.strJumps(1, st.intJumpCount) = st.strWords(0);
+          st.strJumps(2, st.intJumpCount) = st.strWords(1);
+          Increment(st.intJumpCount);
+        });
+      } else if (InStr(p.strLine, "=") > 0) {
+        p.strLine = "ASSIGN " + p.strLine;
+      }
+      insert(p.strLine);
+    }
+
+    if (blnAnyMatch) {
+      if (p.blnIgnoreNew && p.blnPending) r.step([&] { ImportCode(st, rsView); });
+    } else {
+      result = "No matching fields were found.";
+    }
+    r.step([&] {
+      closeInputFiles(st);
+      blnFileOpen = false;
+    });
+    pass.close();
+  });
+
+  // Leaving through the handler skips the end of the pass: the files are
+  // closed and what was written is committed all the same.
+  if (blnFileOpen) closeInputFiles(st);
+  pass.close();
+  return result;
+}
+
+}  // namespace chkimport

@@ -1,0 +1,17 @@
+#include "dialogs/form1.h"
+
+#include "component/import_state.h"
+
+namespace chkimport {
+
+Form1::Form1(ImportState& st)
+    : Form("form1"),
+      Mishtrak1(std::make_shared<ErrorStack>(st.host.settings, st.host.actionPolicy, &st.errorLog())) {
+  Control control;
+  control.Name = "Mishtrak1";
+  control.Kind = ControlKind::ErrorStack;
+  control.Visible = false;
+  add(control);
+}
+
+}  // namespace chkimport

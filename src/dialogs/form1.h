@@ -1,0 +1,17 @@
+// The hidden form that carries the error-stack control.
+#pragma once
+
+#include <memory>
+
+#include "dialogs/form.h"
+#include "services/error_stack.h"
+
+namespace chkimport {
+
+class Form1 : public Form {
+ public:
+  explicit Form1(ImportState& st);
+  std::shared_ptr<ErrorStack> Mishtrak1;
+};
+
+}  // namespace chkimport

@@ -1,0 +1,41 @@
+// The component's dialogs as the module sees them: one instance of each kind,
+// created (and loaded) on first use, kept in load order, discarded when
+// unloaded and created afresh on next use.
+#pragma once
+
+#include <memory>
+
+#include "component/import_state.h"
+#include "dialogs/form.h"
+
+namespace chkimport {
+
+// The loaded instance of F, or null.
+template <class F>
+F* Loaded(ImportState& st) {
+  for (auto& form : st.Forms)
+    if (auto* f = dynamic_cast<F*>(form.get())) return f;
+  return nullptr;
+}
+
+// The instance of F, loading it first when there is none.
+template <class F>
+F& Instance(ImportState& st) {
+  if (F* f = Loaded<F>(st)) return *f;
+  auto created = std::make_unique<F>(st);
+  F& form = *created;
+  st.Forms.push_back(std::move(created));
+  form.Form_Load(st);
+  return form;
+}
+
+// Unloads a form; references to it are invalid afterwards.
+void Unload(ImportState& st, Form& form);
+
+// Unloads the instance of F, if one is loaded.
+template <class F>
+void Discard(ImportState& st) {
+  if (F* f = Loaded<F>(st)) Unload(st, *f);
+}
+
+}  // namespace chkimport

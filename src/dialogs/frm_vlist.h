@@ -1,0 +1,16 @@
+// The view chooser: the view tables of the database, one to pick.
+#pragma once
+
+#include "dialogs/form.h"
+
+namespace chkimport {
+
+class FrmVList : public Form {
+ public:
+  explicit FrmVList(ImportState& st);
+  void Form_Load(ImportState& st) override;
+
+  Control& listTable() { return (*this)["listTable"]; }
+};
+
+}  // namespace chkimport

@@ -1,0 +1,49 @@
+// The error-stack control that sits on the hidden form: it keeps the labels of
+// the routines that are running, decides how a failing routine goes on, and
+// reads the user's settings.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "services/settings.h"
+
+namespace chkimport {
+
+class ErrorStack {
+ public:
+  // Decides how a failing routine goes on: "A" repeat the failing statement,
+  // "B" continue after it, "C" close every dialog and leave, "D" leave.
+  using Policy =
+      std::function<std::string(int32_t number, const std::string& description, const std::string& suggested,
+                                const std::vector<std::string>& labels)>;
+
+  // The policy of a run without a user to ask: the suggested answer.
+  static std::string AnswerSuggested(int32_t number, const std::string& description,
+                                     const std::string& suggested, const std::vector<std::string>& labels);
+
+  ErrorStack(Settings settings, Policy policy, std::ostream* log);
+
+  void PushStack(const std::string& label);
+  void PopStack();
+  // Reports the error with the running routines to the log and returns the
+  // policy's answer. A routine told to leave ("C" or "D") does not pop its
+  // own label, so the control drops it here to keep the stack true.
+  std::string Action(int32_t number, const std::string& description, const std::string& suggested);
+  std::string IniRead(const std::string& section, const std::string& key,
+                      const std::string& defaultValue) const;
+
+  // The labels, innermost last.
+  const std::vector<std::string>& Labels() const { return labels_; }
+
+ private:
+  Settings settings_;
+  Policy policy_;
+  std::ostream* log_;
+  std::vector<std::string> labels_;
+};
+
+}  // namespace chkimport

@@ -1,0 +1,89 @@
+#include "translate/field_code_buffers.h"
+
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "translate/vb_strings.h"
+
+namespace chkimport {
+
+void InitializeArray(ImportState& st) {
+  Routine r(st, "InitializeArray, ImportCHKCode");
+  r.run([&] {
+    // Rows past 243 are never read without being written first: readers stop
+    // at the counters.
+    for (int column = 0; column <= 2; ++column)
+      for (int row = 0; row <= 243; ++row) st.strNewContent(column, row) = "";
+    st.intBeforeCount = 0;
+    st.intAfterCount = 0;
+    st.intStagedCount = 0;
+  });
+}
+
+bool InsertNewContent(ImportState& st, int16_t intSection, const std::string& strText) {
+  bool result = false;
+  Routine r(st, "InsertNewContent, ImportCHKCode");
+  return r.run(result, [&] {
+    result = true;
+    auto append = [&](int column, int16_t& counter, const std::string& text) {
+      r.step([&] {
+        st.strNewContent(column, counter) = Trim(text);
+        Increment(counter);
+      });
+    };
+    switch (intSection) {
+      case 0:
+        append(0, st.intBeforeCount, strText);
+        break;
+      case 1:
+        append(1, st.intAfterCount, strText);
+        break;
+      case 2:
+        append(2, st.intStagedCount, strText);
+        break;
+      case 9: {
+        const long marker = InStr(strText, "ENDBEFORE");
+        if (marker == 0) {
+          append(1, st.intAfterCount, strText);
+        } else {
+          append(0, st.intBeforeCount, Left(strText, marker - 1));
+          append(1, st.intAfterCount, Mid(strText, marker + 9 + 2));
+        }
+        break;
+      }
+      default:
+        break;
+    }
+  });
+}
+
+void ShiftNewContent(ImportState& st, int16_t intColumn) {
+  Routine r(st, "ShiftNewContent, ImportCHKCode");
+  r.run([&] {
+    if (st.intStagedCount < 1) {
+      st.intStagedCount = 0;
+      return;
+    }
+    int16_t intRow = intColumn != 0 ? st.intAfterCount : st.intBeforeCount;
+    for (int k = 0; k < st.intStagedCount; ++k) {
+      r.step([&] {
+        st.strNewContent(intColumn, intRow) = st.strNewContent(2, k);
+        Increment(intRow);
+        st.strNewContent(2, k) = "";
+      });
+    }
+    (intColumn != 0 ? st.intAfterCount : st.intBeforeCount) = intRow;
+    st.intStagedCount = 0;
+  });
+}
+
+void InitCodeContent(ImportState& st) {
+  Routine r(st, "InitCodeContent, ImportCHKCode");
+  r.run([&] {
+    for (int row = st.blnCodeHeader ? 1 : 0; row <= 243; ++row) {
+      st.strCodes(0, row) = "";
+      st.strCodes(1, row) = "";
+    }
+  });
+}
+
+}  // namespace chkimport

@@ -1,0 +1,110 @@
+#include "translate/vb_strings.h"
+
+#include <cwctype>
+
+namespace chkimport {
+namespace {
+
+// Decodes one UTF-8 sequence at `i`; returns its length (1 for a stray byte,
+// whose value is then returned as is).
+std::size_t decode(std::string_view s, std::size_t i, char32_t& cp) {
+  const auto b = static_cast<unsigned char>(s[i]);
+  std::size_t n = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+  if (n == 0 || i + n > s.size()) {
+    cp = b;
+    return 1;
+  }
+  cp = n == 1 ? b : n == 2 ? (b & 0x1Fu) : n == 3 ? (b & 0x0Fu) : (b & 0x07u);
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto c = static_cast<unsigned char>(s[i + k]);
+    if ((c >> 6) != 0x2) {
+      cp = b;
+      return 1;
+    }
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  return n;
+}
+
+std::size_t utf8Length(char32_t cp) {
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
+
+void encode(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+char32_t upper(char32_t cp) {
+  if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - 0x20 : cp;
+  // Latin-1 letters, the ones old forms are full of, without the locale.
+  if (cp >= 0xE0 && cp <= 0xFE && cp != 0xF7) return cp - 0x20;
+  const auto mapped = static_cast<char32_t>(std::towupper(static_cast<wint_t>(cp)));
+  return utf8Length(mapped) == utf8Length(cp) ? mapped : cp;
+}
+
+}  // namespace
+
+std::string LTrim(std::string_view s) {
+  const auto first = s.find_first_not_of(' ');
+  return first == std::string_view::npos ? std::string() : std::string(s.substr(first));
+}
+
+std::string RTrim(std::string_view s) {
+  const auto last = s.find_last_not_of(' ');
+  return last == std::string_view::npos ? std::string() : std::string(s.substr(0, last + 1));
+}
+
+std::string Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
+}
+
+std::string UCase(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+      out += static_cast<char>((b >= 'a' && b <= 'z') ? b - 0x20 : b);
+      ++i;
+      continue;
+    }
+    char32_t cp;
+    const std::size_t n = decode(s, i, cp);
+    if (n == 1)
+      out += s[i];
+    else
+      encode(upper(cp), out);
+    i += n;
+  }
+  return out;
+}
+
+long InStr(long start, std::string_view s, std::string_view what) {
+  if (start < 1) start = 1;
+  if (s.empty() || static_cast<std::size_t>(start) > s.size()) return 0;
+  if (what.empty()) return start;
+  const auto at = s.find(what, static_cast<std::size_t>(start - 1));
+  return at == std::string_view::npos ? 0 : static_cast<long>(at) + 1;
+}
+
+long InStrNoCase(long start, std::string_view s, std::string_view what) {
+  return InStr(start, UCase(s), UCase(what));
+}
+
+}  // namespace chkimport

@@ -1,0 +1,46 @@
+// The string functions the translation is written in: 1-based positions,
+// blanks-only trimming, upper-casing that keeps byte lengths. Strings are
+// UTF-8 and positions count bytes, consistently everywhere.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace chkimport {
+
+// Removes blanks (not tabs) from both ends.
+std::string Trim(std::string_view s);
+std::string LTrim(std::string_view s);
+std::string RTrim(std::string_view s);
+// Upper case; a letter whose capital has another UTF-8 length stays as it is.
+std::string UCase(std::string_view s);
+
+inline std::string Left(std::string_view s, long n) {
+  return n <= 0 ? std::string() : std::string(s.substr(0, static_cast<std::size_t>(n)));
+}
+inline std::string Right(std::string_view s, long n) {
+  if (n <= 0) return {};
+  if (static_cast<std::size_t>(n) >= s.size()) return std::string(s);
+  return std::string(s.substr(s.size() - static_cast<std::size_t>(n)));
+}
+// From 1-based position `start` to the end.
+inline std::string Mid(std::string_view s, long start) {
+  if (start < 1) start = 1;
+  if (static_cast<std::size_t>(start) > s.size()) return {};
+  return std::string(s.substr(static_cast<std::size_t>(start - 1)));
+}
+inline long Len(std::string_view s) {
+  return static_cast<long>(s.size());
+}
+
+// 1-based position of `what` in `s` at or after `start`; 0 when absent, when
+// `s` is empty or when `start` lies past its end. An empty `what` is found at
+// `start`.
+long InStr(long start, std::string_view s, std::string_view what);
+inline long InStr(std::string_view s, std::string_view what) {
+  return InStr(1, s, what);
+}
+// The same, comparing without regard to case.
+long InStrNoCase(long start, std::string_view s, std::string_view what);
+
+}  // namespace chkimport

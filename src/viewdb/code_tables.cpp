@@ -1,0 +1,67 @@
+#include "viewdb/code_tables.h"
+
+#include <memory>
+#include <vector>
+
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "services/dao.h"
+#include "translate/vb_strings.h"
+
+namespace chkimport {
+
+std::string CreateNewCodetable(ImportState& st, dao::Database& dbView, const std::string& strName) {
+  std::string result;
+  Routine r(st, "CreateNewCodetable, ImportCHKCode");
+  return r.run(result, [&] {
+    const std::string strBase = "code" + Trim(strName);
+    std::string strCandidate = strBase;
+
+    std::vector<std::string> taken;
+    r.step([&] {
+      const int intCount = dbView.TableDefsCount();
+      taken.clear();
+      for (int i = 0; i < intCount; ++i) taken.push_back(UCase(Trim(dbView.TableDefName(i))));
+    });
+    auto isTaken = [&](const std::string& name) {
+      const std::string wanted = UCase(Trim(name));
+      for (const auto& t : taken)
+        if (t == wanted) return true;
+      return false;
+    };
+    for (long n = 1; isTaken(strCandidate); ++n) strCandidate = strBase + std::to_string(n);
+
+    dao::TableDef tdf;
+    r.step([&] { tdf = dbView.CreateTableDef(strCandidate); });
+    r.step([&] { tdf.AppendField(tdf.CreateField(st.strCodes(0, 0), dao::dbText, 255)); });
+    if (!st.strCodes(1, 0).empty()) {
+      r.step([&] {
+        dao::FieldDef second = tdf.CreateField(st.strCodes(1, 0), dao::dbText, 255);
+        second.AllowZeroLength = true;
+        tdf.AppendField(second);
+      });
+    }
+    r.step([&] { dbView.AppendTableDef(tdf); });
+    result = strCandidate;
+  });
+}
+
+void PopulateCodeTable(ImportState& st, dao::Database& dbView, const std::string& strTable) {
+  Routine r(st, "PopulateCodeTable, ImportCHKCode");
+  r.run([&] {
+    std::unique_ptr<dao::Recordset> rs;
+    r.step([&] { rs = dbView.OpenRecordset("Select * from " + strTable, dao::dbOpenDynaset); });
+    const std::string strFirst = st.strCodes(0, 0);
+    const std::string strSecond = st.strCodes(1, 0);
+    for (int row = 1; row < st.intCodeCount; ++row) {
+      r.step([&] { rs->AddNew(); });
+      r.step([&] { rs->SetField(strFirst, st.strCodes(0, row)); });
+      r.step([&] {
+        if (rs->FieldsCount() > 1) rs->SetField(strSecond, st.strCodes(1, row));
+      });
+      r.step([&] { rs->Update(); });
+    }
+  });
+}
+
+}  // namespace chkimport

@@ -1,0 +1,189 @@
+// How a labelled routine meets an error: the four answers of the error-stack
+// control, trapping off, nesting, and the label stack.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <sstream>
+
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "dialogs/form1.h"
+#include "dialogs/forms.h"
+#include "dialogs/frm_vlist.h"
+#include "services/identity_translator.h"
+
+namespace chkimport {
+namespace {
+
+struct Convention : ::testing::Test {
+  Convention() {
+    st.host.errorLog = &log;
+    st.host.actionPolicy = [this](int32_t number, const std::string& description,
+                                  const std::string& suggested, const std::vector<std::string>& labels) {
+      asked.push_back({number, description, suggested, labels.empty() ? "" : labels.back()});
+      std::string answer = answers.empty() ? suggested : answers.front();
+      if (!answers.empty()) answers.pop_front();
+      return answer;
+    };
+    st.objErrorStack = Instance<Form1>(st).Mishtrak1;
+    st.objLanguage = &english;
+    st.blnTrapErrors = true;
+  }
+
+  // A routine whose first statement fails `failures` times (or always, with
+  // -1) and whose second statement appends "2" to the result.
+  std::string sample(int failures) {
+    std::string result;
+    Routine r(st, "Sample, Test");
+    return r.run(result, [&] {
+      result = "0";
+      r.step([&] {
+        ++runs;
+        if (failures < 0 || runs <= failures) RaiseSubscriptOutOfRange();
+        result += "1";
+      });
+      r.step([&] { result += "2"; });
+    });
+  }
+
+  struct Asked {
+    int32_t number;
+    std::string description, suggested, label;
+  };
+
+  ImportState st;
+  IdentityTranslator english;
+  std::ostringstream log;
+  std::deque<std::string> answers;
+  std::vector<Asked> asked;
+  int runs = 0;
+};
+
+TEST_F(Convention, AnswerARepeatsTheFailingStatement) {
+  answers = {"A", "A"};
+  EXPECT_EQ(sample(2), "012");
+  EXPECT_EQ(runs, 3);
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].number, 9);
+  EXPECT_EQ(asked[0].description, "Subscript out of range");
+  EXPECT_EQ(asked[0].suggested, "D");
+  EXPECT_EQ(asked[0].label, "Sample, Test");
+  EXPECT_TRUE(st.objErrorStack->Labels().empty());
+}
+
+TEST_F(Convention, UnknownOrEmptyAnswerRepeatsLikeA) {
+  answers = {"Z", ""};
+  EXPECT_EQ(sample(2), "012");
+  EXPECT_EQ(runs, 3);
+}
+
+TEST_F(Convention, AnswerBContinuesAfterTheFailingStatement) {
+  answers = {"B"};
+  EXPECT_EQ(sample(-1), "02");
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(st.objErrorStack->Labels().empty());
+}
+
+TEST_F(Convention, AnswerDLeavesWithTheResultSoFar) {
+  answers = {"D"};
+  EXPECT_EQ(sample(-1), "0");
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(st.objErrorStack->Labels().empty());
+  EXPECT_EQ(Loaded<Form1>(st) != nullptr, true);
+}
+
+TEST_F(Convention, AnswerCClosesEveryDialogAndLeaves) {
+  Instance<FrmVList>(st);
+  ASSERT_EQ(st.Forms.size(), 2u);
+  answers = {"C"};
+  EXPECT_EQ(sample(-1), "0");
+  EXPECT_TRUE(st.Forms.empty());
+  // The control outlives its form while the module holds it; CloseDown's
+  // label is the only one left, as CloseDown never pops.
+  ASSERT_EQ(st.objErrorStack->Labels().size(), 1u);
+  EXPECT_EQ(st.objErrorStack->Labels()[0], "CloseDown, ImportCHKCode");
+}
+
+TEST_F(Convention, DefaultPolicyLeavesAndReportsTheRunningRoutines) {
+  st.host.actionPolicy = &ErrorStack::AnswerSuggested;
+  Discard<Form1>(st);
+  st.objErrorStack = Instance<Form1>(st).Mishtrak1;
+  std::string outer;
+  Routine r(st, "Outer, Test");
+  r.run([&] { r.step([&] { outer = sample(-1) + "|after"; }); });
+  EXPECT_EQ(outer, "0|after");
+  EXPECT_EQ(log.str(),
+            "chkimport: error 9: Subscript out of range\n  in Sample, Test\n  called from Outer, Test\n");
+}
+
+TEST_F(Convention, WithoutTrappingTheErrorGoesToTheCaller) {
+  st.blnTrapErrors = false;
+  EXPECT_THROW(sample(-1), VbError);
+  EXPECT_TRUE(asked.empty());
+  // The failing routine never reached its normal way out.
+  ASSERT_EQ(st.objErrorStack->Labels().size(), 1u);
+}
+
+TEST_F(Convention, AnErrorInARoutineWithoutHandlerIsTheCallersFailingStatement) {
+  // Trapping is switched on while the inner routine runs: it has no
+  // handler, the outer one (installed later) does.
+  st.blnTrapErrors = false;
+  std::string result;
+  Routine outer(st, "Outer, Test", Routine::Handler::Later);
+  st.blnTrapErrors = true;
+  outer.InstallHandler();
+  answers = {"B"};
+  outer.run(result, [&] {
+    outer.step([&] {
+      st.blnTrapErrors = false;
+      Routine inner(st, "Inner, Test");
+      st.blnTrapErrors = true;
+      inner.run([&] { inner.step([&] { RaiseOverflow(); }); });
+      result = "not reached";
+    });
+    result += "continued";
+  });
+  EXPECT_EQ(result, "continued");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].number, 6);
+  EXPECT_EQ(asked[0].label, "Inner, Test");
+}
+
+TEST_F(Convention, OtherExceptionsReachActionAsInternalErrors) {
+  answers = {"D"};
+  std::string result;
+  Routine r(st, "Sample, Test");
+  r.run(result, [&] { r.step([] { throw std::runtime_error("disk on fire"); }); });
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].number, 51);
+  EXPECT_EQ(asked[0].description, "Internal error: disk on fire");
+}
+
+TEST_F(Convention, PastTheBoundOfAFixedArrayIsAnError) {
+  answers = {"D"};
+  std::string result = "kept";
+  Routine r(st, "Sample, Test");
+  r.run(result, [&] {
+    r.step([&] { st.strWords(101) = "X"; });
+    result = "overwritten";
+  });
+  EXPECT_EQ(result, "kept");
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].number, 9);
+  int16_t counter = INT16_MAX;
+  EXPECT_THROW(Increment(counter), VbError);
+  EXPECT_EQ(counter, INT16_MAX);
+}
+
+TEST_F(Convention, PushingWithoutTheControlIsObjectNotSet) {
+  st.objErrorStack.reset();
+  try {
+    Routine r(st, "Sample, Test");
+    FAIL() << "no error";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Number, 91);
+  }
+}
+
+}  // namespace
+}  // namespace chkimport

@@ -1,0 +1,95 @@
+// Runs the real component on a real view database in a temporary folder: a
+// CHK text and the view rows go in, the rows come back out.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "chkimport/cls_chk_import.h"
+#include "component/import_state.h"
+#include "services/identity_translator.h"
+#include "test_support.h"
+
+namespace testing_support {
+
+struct ViewRow {
+  std::string Name;
+  std::string Type = "NUMBER";
+  std::optional<std::string> Checkcode;
+  std::optional<std::string> Lists;
+  std::optional<std::string> Formatstring;
+  int PageNumber = 1;
+};
+
+inline std::string sqlText(const std::optional<std::string>& value) {
+  if (!value) return "NULL";
+  std::string quoted = "'";
+  for (char c : *value) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class ImportRun {
+ public:
+  ImportRun(std::initializer_list<ViewRow> rows, const std::string& table = "viewForm")
+      : ImportRun(std::vector<ViewRow>(rows), table) {}
+  explicit ImportRun(const std::vector<ViewRow>& rows, const std::string& table = "viewForm")
+      : table_(table) {
+    db = dir.file("form.db");
+    std::string sql = "CREATE TABLE \"" + table +
+                      "\" (UniqueKey INTEGER PRIMARY KEY, Name TEXT, PageNumber INTEGER, Checkcode TEXT, "
+                      "Type TEXT, Formatstring TEXT, Lists TEXT);";
+    for (const auto& row : rows)
+      sql += "INSERT INTO \"" + table +
+             "\" (Name, PageNumber, Checkcode, Type, Formatstring, Lists) VALUES (" + sqlText(row.Name) +
+             ", " + std::to_string(row.PageNumber) + ", " + sqlText(row.Checkcode) + ", " +
+             sqlText(row.Type) + ", " + sqlText(row.Formatstring) + ", " + sqlText(row.Lists) + ");";
+    execSql(db, sql);
+    module->host.errorLog = &log;
+    module->host.settings = chkimport::Settings(dir.file("settings.ini"));
+    component.SetObjLanguage(english);
+  }
+
+  // Writes the CHK file (lines joined by CRLF) and runs one silent pass.
+  std::string run(const std::vector<std::string>& lines, bool writing = true, bool overwrite = false,
+                  bool tables = false) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    chk = dir.write("form.chk", text);
+    return component.GetCHKCode(chk, db, table_, false, overwrite, writing, tables);
+  }
+
+  std::string checkcode(const std::string& name) const { return column("Checkcode", name); }
+  std::string lists(const std::string& name) const { return column("Lists", name); }
+
+  // A column of the row of that name; "<null>" for Null, "<no row>" when
+  // the row is missing.
+  std::string column(const std::string& column, const std::string& name) const {
+    auto rows = querySql(db, "SELECT \"" + column + "\" FROM \"" + table_ +
+                                 "\" WHERE Name = " + sqlText(name) + " ORDER BY rowid LIMIT 1");
+    return rows.empty() ? "<no row>" : rows[0];
+  }
+
+  std::vector<std::string> unmatched() const { return component.UnmatchedFields(); }
+
+  TempDir dir;
+  std::string db, chk;
+  std::ostringstream log;
+  std::shared_ptr<chkimport::ImportState> module = std::make_shared<chkimport::ImportState>();
+  chkimport::clsCHKImport component{module};
+  chkimport::IdentityTranslator english;
+
+ private:
+  std::string table_;
+};
+
+// Lines joined by CRLF, each followed by CRLF: the stored form of check code.
+inline std::string stored(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+}  // namespace testing_support
