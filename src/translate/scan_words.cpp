@@ -11,8 +11,10 @@ namespace chkimport {
 namespace {
 
 // Most commands are translated only inside a field block and on the writing
-// pass; elsewhere they are dropped (still counted as dealt with).
-enum class Guard { Common, None };
+// pass; elsewhere they are dropped (still counted as dealt with). Block
+// openers that must keep the level right on the listing pass too need only
+// a field block; a few commands run anywhere.
+enum class Guard { Common, InBlock, None };
 
 struct Command {
   std::string_view keyword;
@@ -30,9 +32,9 @@ constexpr std::array<Command, 38> kCommands{{
     {"CALL", nullptr, Guard::Common},
     {"CLEAR", nullptr, Guard::Common},
     {"CODEFIELD", nullptr, Guard::Common},
-    {"CODES", nullptr, Guard::Common},
-    {"COMMENT", nullptr, Guard::Common},
-    {"LEGAL", nullptr, Guard::Common},
+    {"CODES", nullptr, Guard::InBlock},
+    {"COMMENT", nullptr, Guard::InBlock},
+    {"LEGAL", nullptr, Guard::InBlock},
     {"COLOR", nullptr, Guard::Common},
     {"DEFINE", nullptr, Guard::Common},
     {"ELSE", &onElse, Guard::Common},
@@ -44,8 +46,8 @@ constexpr std::array<Command, 38> kCommands{{
     {"HELP", nullptr, Guard::Common},
     {"HIDE", nullptr, Guard::Common},
     {"IF", &onIf, Guard::Common},
-    {"INCLUDE", nullptr, Guard::Common},
-    {"JUMPS", nullptr, Guard::Common},
+    {"INCLUDE", nullptr, Guard::None},
+    {"JUMPS", nullptr, Guard::InBlock},
     {"KEY", nullptr, Guard::Common},
     {"LET", nullptr, Guard::Common},
     {"LOAD", nullptr, Guard::Common},
@@ -72,7 +74,8 @@ bool ScanWords(ImportState& st, PassState& p) {
     if (word0.empty()) return;
     for (const Command& command : kCommands) {
       if (command.keyword != word0) continue;
-      const bool guarded = command.guard == Guard::Common && (p.intLevel < 1 || !p.blnIgnoreNew);
+      const bool guarded = (command.guard == Guard::Common && (p.intLevel < 1 || !p.blnIgnoreNew)) ||
+                           (command.guard == Guard::InBlock && p.intLevel < 1);
       if (!guarded && command.handler) command.handler(st, p, r);
       return;
     }
