@@ -72,6 +72,54 @@ TEST_F(Cli, JsonCarriesTheResultOnStandardOutput) {
   EXPECT_TRUE(out["unmatched"].is_array());
 }
 
+TEST_F(Cli, TheListingPassPrintsTheUnmatchedLines) {
+  dir.write("form.chk", "WEIGHT\r\nEND\r\nAGE\r\nEND\r\nHEIGHT\r\nEND\r\n");
+  const auto r = run("import --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "WEIGHT\nHEIGHT\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(testing_support::querySql(db, "SELECT count(*) FROM viewForm WHERE Checkcode IS NOT NULL"),
+            std::vector<std::string>{"0"});
+
+  const auto json =
+      nlohmann::json::parse(run("import --json --chk '" + chk + "' --db '" + db + "' --view viewForm").out);
+  EXPECT_EQ(json["result"], "");
+  EXPECT_EQ(json["unmatched"], nlohmann::json::array({"WEIGHT", "HEIGHT"}));
+}
+
+TEST_F(Cli, TheWritingPassStoresTheCode) {
+  dir.write("form.chk", "AGE\r\n  AFTER ENTRY\r\n    GOTO X\r\n  END\r\nEND\r\n");
+  const auto r = run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
+            std::vector<std::string>{"GOTO X\r\n"});
+}
+
+TEST_F(Cli, TheEncodingCanBeNamed) {
+  // 0x9B is an o with a stroke in code page 850, a closing angle quote in
+  // Windows-1252.
+  dir.write("form.chk", "AGE\r\n  GOTO S\x9BREN\r\nEND\r\n");
+  const auto r = run("import --ignore-new --overwrite --encoding WINDOWS-1252 --chk '" + chk + "' --db '" +
+                     db + "' --view viewForm");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
+            std::vector<std::string>{"GOTO S\u203aREN\r\n"});
+  run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
+            std::vector<std::string>{"GOTO SøREN\r\n"});  // stored as written
+}
+
+TEST_F(Cli, ErrorsInsideThePassMakeTheRunFail) {
+  std::string text = "AGE\r\n";
+  for (int i = 0; i < 502; ++i) text += "X = 1\r\n";
+  dir.write("form.chk", text + "END\r\n");
+  const auto r = run("import --ignore-new --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error 9: Subscript out of range"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("interrupted the import"), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ViewsListsTheViewTablesInTheFilesOrder) {
   const auto r = run("views --db '" + db + "'");
   EXPECT_EQ(r.status, 0);

@@ -17,10 +17,10 @@ using testing_support::ImportRun;
 
 struct Words : ::testing::Test {
   Words() {
+    st.host.errorLog = &log;
     st.objErrorStack = Instance<Form1>(st).Mishtrak1;
     st.objLanguage = &english;
     st.blnTrapErrors = true;
-    st.host.errorLog = &log;
     db = dao::DBEngine::Workspaces(0).OpenDatabase(view.db);
     rs = db->OpenRecordset("Select * from viewForm where Pagenumber >= 0");
   }

@@ -30,11 +30,20 @@ std::filesystem::path executableDir() {
 struct ImportOptions {
   std::string chk, db, view;
   bool overwrite = false, ignoreNew = false, tables = false, json = false;
-  std::string language, languagesDir;
+  std::string language, languagesDir, encoding;
 };
 
 int runImport(const ImportOptions& o) {
   auto module = std::make_shared<ImportState>();
+  module->host.encoding = o.encoding;
+  // Nobody is asked: a failing routine is left ("D") after the error and the
+  // running routines have been written to standard error.
+  int errors = 0;
+  module->host.actionPolicy = [&errors](int32_t, const std::string&, const std::string& suggested,
+                                        const std::vector<std::string>&) {
+    ++errors;
+    return suggested;
+  };
   auto& settings = module->host.settings;
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
 
@@ -52,6 +61,11 @@ int runImport(const ImportOptions& o) {
   } catch (const VbError& e) {
     result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
+  // The component's result does not tell of errors its routines met and
+  // left; the user must learn that the view may hold only part of the code.
+  if (errors > 0 && result.empty())
+    result = std::to_string(errors) + (errors == 1 ? " error" : " errors") +
+             " interrupted the import (see above); what was written before is kept.";
 
   if (o.json) {
     nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
@@ -117,6 +131,10 @@ int main(int argc, char** argv) {
                      "Language of messages and comment lines (a catalog name such as Spanish); default: the "
                      "Language key of section [Variables] in the settings file");
   import->add_option("--languages", o.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  import->add_option(
+      "--encoding", o.encoding,
+      "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
+      "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
   import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
 
   std::string viewsDb;

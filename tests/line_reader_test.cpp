@@ -1,0 +1,89 @@
+// Reading CHK files: line ends of every kind, the DOS end-of-file byte, and
+// the choice of text encoding.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "chkimport/vb_error.h"
+#include "component/line_reader.h"
+
+namespace chkimport {
+namespace {
+
+std::vector<std::string> lines(const std::string& bytes, const std::string& encoding = "") {
+  LineReader reader(LineReader::Decode(bytes, encoding));
+  std::vector<std::string> out;
+  while (!reader.AtEnd()) out.push_back(reader.ReadLine());
+  return out;
+}
+
+using V = std::vector<std::string>;
+
+TEST(LineReader, EveryKindOfLineEnd) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    V expected;
+  };
+  const std::vector<Case> cases = {
+      {"CRLF", "A\r\nB\r\n", {"A", "B"}},
+      {"LF", "A\nB\n", {"A", "B"}},
+      {"lone CR", "A\rB\r", {"A", "B"}},
+      {"mixed, last line unended", "A\r\nB\rC\nD", {"A", "B", "C", "D"}},
+      {"empty lines kept", "A\r\n\r\n\nB", {"A", "", "", "B"}},
+      {"CR CR LF is an empty line between", "A\r\r\nB", {"A", "", "B"}},
+      {"empty file", "", {}},
+      {"end-of-file byte ends the text", "A\r\nB\r\n\x1A junk\r\n", {"A", "B"}},
+      {"byte-order mark dropped",
+       "\xEF\xBB\xBF"
+       "A\r\n",
+       {"A"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(lines(c.bytes), c.expected) << c.what;
+
+  LineReader reader("");
+  try {
+    reader.ReadLine();
+    FAIL() << "no error";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Number, 62);
+  }
+}
+
+TEST(LineReader, TheEncodingIsChosenByTheBytes) {
+  struct Case {
+    const char* what;
+    std::string bytes, encoding, text;
+  };
+  const std::vector<Case> cases = {
+      {"plain ASCII", "AGE", "UTF-8", "AGE"},
+      {"UTF-8", "S\xC3\xB8ren", "UTF-8", "Søren"},
+      {"Windows-1252 letter", "\xD8stdanmark", "WINDOWS-1252", "Østdanmark"},
+      {"Windows-1252 quotes", "\x93quoted\x94", "WINDOWS-1252", "“quoted”"},
+      {"code page 850 letters", "\x9Bstdanmark s\x9Bren \x86", "CP850", "østdanmark søren å"},
+      {"an overlong UTF-8 form is not UTF-8", "\xC0\xAF\xE9", "WINDOWS-1252", "À¯é"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LineReader::DetectEncoding(c.bytes), c.encoding) << c.what;
+    EXPECT_EQ(LineReader::Decode(c.bytes), c.text) << c.what;
+  }
+  EXPECT_EQ(LineReader::Decode("\x9B", "CP850"), "ø");
+  EXPECT_EQ(LineReader::Decode("\xD8", "ISO-8859-1"), "Ø");
+  EXPECT_THROW(LineReader::Decode("x", "NO-SUCH-ENCODING"), VbError);
+}
+
+TEST(LineReader, RealFilesFromTheField) {
+  // Bare CRs inside a CRLF file and a Windows-1252 letter in a label.
+  const std::string path = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-documentation/STUDENT.chk";
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no real files beside the project";
+  auto reader = LineReader::Open(path);
+  std::vector<std::string> all;
+  while (!reader->AtEnd()) all.push_back(reader->ReadLine());
+  bool found = false;
+  for (const auto& line : all) found = found || line.find("Østdamnark") != std::string::npos;
+  EXPECT_TRUE(found);
+  for (const auto& line : all) EXPECT_EQ(line.find('\r'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace chkimport

@@ -1,0 +1,93 @@
+// A pass writes the view in one transaction: a process killed in the middle
+// leaves the view as it was, and a pass ended by an error keeps what was
+// written before the error and nothing half-written.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "import_harness.h"
+
+namespace {
+
+using testing_support::ImportRun;
+using testing_support::querySql;
+using testing_support::TempDir;
+
+// A view of `n` fields F0.. and a CHK file that gives each of them code.
+void writeForm(const TempDir& dir, int n) {
+  std::string sql =
+      "CREATE TABLE viewBig (Name TEXT, PageNumber INTEGER, Checkcode TEXT, Type TEXT, "
+      "Formatstring TEXT, Lists TEXT); BEGIN;";
+  std::string chk;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "F" + std::to_string(i);
+    sql += "INSERT INTO viewBig (Name, PageNumber, Type) VALUES ('" + name + "', 1, 'NUMBER');";
+    chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
+           " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
+  }
+  testing_support::execSql(dir.file("big.db"), sql + "COMMIT;");
+  dir.write("big.chk", chk);
+}
+
+TEST(Transaction, AKilledPassLeavesTheViewAsItWas) {
+  TempDir dir;
+  writeForm(dir, 30000);
+  const std::string db = dir.file("big.db"), journal = db + "-journal";
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const std::string chk = dir.file("big.chk");
+    execl(CHKIMPORT_CLI, "chkimport", "import", "--chk", chk.c_str(), "--db", db.c_str(), "--view", "viewBig",
+          "--ignore-new", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  // Kill it as soon as it has begun writing.
+  bool writing = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!writing && std::chrono::steady_clock::now() < deadline) {
+    writing = std::filesystem::exists(journal);
+    if (waitpid(child, nullptr, WNOHANG) == child) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(writing) << "the pass never started writing";
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the pass finished before it could be killed";
+
+  EXPECT_EQ(querySql(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewBig WHERE Checkcode IS NOT NULL"),
+            std::vector<std::string>{"0"});
+}
+
+TEST(Transaction, ALinePastASectionsCapacityIsReportedAndDropped) {
+  ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Name", .Checkcode = ""}});
+  std::vector<std::string> chk = {"AGE", "AFTER ENTRY"};
+  for (int i = 0; i < 503; ++i) chk.push_back("X = " + std::to_string(i));
+  chk.insert(chk.end(), {"END", "END", "NAME", "GOTO AGE", "END"});
+  EXPECT_EQ(run.run(chk, true, true), "");
+
+  // The section holds 501 lines; each line past them is an error of its
+  // own, reported with the routines that were running, and the pass goes on.
+  const std::string age = run.checkcode("Age");
+  EXPECT_EQ(std::count(age.begin(), age.end(), '\n'), 501);
+  EXPECT_TRUE(age.ends_with("ASSIGN X = 500\r\n"));
+  EXPECT_EQ(run.checkcode("Name"), "GOTO AGE\r\n");
+  const std::string error =
+      "chkimport: error 9: Subscript out of range\n"
+      "  in InsertNewContent, ImportCHKCode\n"
+      "  called from TranslateCode, ImportCHKCode\n";
+  EXPECT_EQ(run.log.str(), error + error);
+}
+
+}  // namespace
