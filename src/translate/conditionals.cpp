@@ -40,9 +40,11 @@ void onEnter(ImportState& st, PassState& p, Routine& r) {
 }
 
 void onExit(ImportState& st, PassState& p, Routine& r) {
-  Store(st, p, r,
-        "*EXIT " + st.T("is not supported in Vantrel 2000") + " \r\n*" +
-            st.T("Use an If-THEN block to do this."));
+  r.step([&] {
+    p.strLine = "*EXIT " + st.T("is not supported in Vantrel 2000") + " \r\n*" +
+                st.T("Use an If-THEN block to do this.");
+  });
+  StoreLine(st, p, r);
 }
 
 }  // namespace chkimport
