@@ -32,4 +32,12 @@ void onEnter(ImportState& st, PassState& p, Routine& r);
 void onExit(ImportState& st, PassState& p, Routine& r);
 void onEnd(ImportState& st, PassState& p, Routine& r);
 
+// Variables, entry properties and ranges.
+void onDefine(ImportState& st, PassState& p, Routine& r);
+void onKey(ImportState& st, PassState& p, Routine& r);
+void onLet(ImportState& st, PassState& p, Routine& r);
+void onMustEnter(ImportState& st, PassState& p, Routine& r);
+void onNoEnter(ImportState& st, PassState& p, Routine& r);
+void onRange(ImportState& st, PassState& p, Routine& r);
+
 }  // namespace chkimport
