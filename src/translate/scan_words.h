@@ -39,5 +39,23 @@ void onLet(ImportState& st, PassState& p, Routine& r);
 void onMustEnter(ImportState& st, PassState& p, Routine& r);
 void onNoEnter(ImportState& st, PassState& p, Routine& r);
 void onRange(ImportState& st, PassState& p, Routine& r);
+// Search, value lists, and advisory and unsupported commands.
+void onAutosearch(ImportState& st, PassState& p, Routine& r);
+void onCodeField(ImportState& st, PassState& p, Routine& r);
+void onCodeList(ImportState& st, PassState& p, Routine& r);
+void onCall(ImportState& st, PassState& p, Routine& r);
+void onClear(ImportState& st, PassState& p, Routine& r);
+void onColor(ImportState& st, PassState& p, Routine& r);
+void onFieldChar(ImportState& st, PassState& p, Routine& r);
+void onHelp(ImportState& st, PassState& p, Routine& r);
+void onHide(ImportState& st, PassState& p, Routine& r);
+void onLoad(ImportState& st, PassState& p, Routine& r);
+void onRelate(ImportState& st, PassState& p, Routine& r);
+void onRepeat(ImportState& st, PassState& p, Routine& r);
+void onShowMemory(ImportState& st, PassState& p, Routine& r);
+void onType(ImportState& st, PassState& p, Routine& r);
+void onUnhide(ImportState& st, PassState& p, Routine& r);
+void onUnload(ImportState& st, PassState& p, Routine& r);
+void onUpdate(ImportState& st, PassState& p, Routine& r);
 
 }  // namespace chkimport
