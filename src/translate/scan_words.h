@@ -32,4 +32,8 @@ void onEnter(ImportState& st, PassState& p, Routine& r);
 void onExit(ImportState& st, PassState& p, Routine& r);
 void onEnd(ImportState& st, PassState& p, Routine& r);
 
+// Include files and jumps.
+void onInclude(ImportState& st, PassState& p, Routine& r);
+void onJumps(ImportState& st, PassState& p, Routine& r);
+
 }  // namespace chkimport
