@@ -57,5 +57,8 @@ void onType(ImportState& st, PassState& p, Routine& r);
 void onUnhide(ImportState& st, PassState& p, Routine& r);
 void onUnload(ImportState& st, PassState& p, Routine& r);
 void onUpdate(ImportState& st, PassState& p, Routine& r);
+// Include files and jumps.
+void onInclude(ImportState& st, PassState& p, Routine& r);
+void onJumps(ImportState& st, PassState& p, Routine& r);
 
 }  // namespace chkimport

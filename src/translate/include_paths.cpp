@@ -1,0 +1,83 @@
+#include "translate/include_paths.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "translate/vb_strings.h"
+
+namespace chkimport {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Kind { Folder, File };
+
+bool isKind(const std::string& path, Kind kind) {
+  std::error_code ec;
+  return kind == Kind::Folder ? fs::is_directory(path, ec) : fs::is_regular_file(path, ec);
+}
+
+// The name of the entry of `folder` ("" for the current folder, else ending
+// in "/") that is called `name`, or failing that, whose name differs from it
+// only in letter case.
+std::optional<std::string> findEntry(const std::string& folder, const std::string& name, Kind kind) {
+  if (isKind(folder + name, kind)) return name;
+  // CHK files come from a file system that ignored case, and word 1 arrives upper-cased.
+  const std::string wanted = UCase(name);
+  std::vector<std::string> matches;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (UCase(entry) == wanted && isKind(folder + entry, kind)) matches.push_back(std::move(entry));
+  }
+  if (matches.empty()) return std::nullopt;
+  // Several names that differ only in case: the first in byte order, so the
+  // choice does not depend on the order the folder lists them in.
+  return *std::min_element(matches.begin(), matches.end());
+}
+
+// `path` with "/" between its parts, each part matched as findEntry does.
+std::string resolve(const std::string& path) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t slash = std::min(path.find('/', start), path.size());
+    if (slash > start) parts.push_back(path.substr(start, slash - start));
+    start = slash + 1;
+  }
+  if (parts.empty()) return {};
+
+  std::string resolved = path.front() == '/' ? "/" : "";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool last = i + 1 == parts.size();
+    const auto entry = findEntry(resolved, parts[i], last ? Kind::File : Kind::Folder);
+    if (!entry) return {};
+    resolved += *entry;
+    if (!last) resolved += '/';
+  }
+  return resolved;
+}
+
+// A file at `path` as written, else at `path` read with "\" as a separator
+// and matched without regard to case.
+std::string findFile(const std::string& path) {
+  // As written first: on Linux a "\" may be part of a real file or folder name.
+  if (isKind(path, Kind::File)) return path;
+  // CHK files were written where "\" separates folders.
+  std::string slashed = path;
+  std::replace(slashed.begin(), slashed.end(), '\\', '/');
+  return resolve(slashed);
+}
+
+}  // namespace
+
+std::string FindIncludeFile(const std::string& strName, const std::string& strCHKFolder) {
+  if (strName.empty()) return {};
+  if (std::string found = findFile(strName); !found.empty()) return found;
+  return findFile(strCHKFolder + strName);
+}
+
+}  // namespace chkimport

@@ -1,0 +1,131 @@
+// INCLUDE, which pulls another check-code file into the translation, and
+// JUMPS, whose value-dependent jumps become IF-THEN-GOTO blocks.
+#include "component/import_state.h"
+#include "component/routine.h"
+#include "translate/include_paths.h"
+#include "translate/scan_words.h"
+
+namespace chkimport {
+namespace {
+
+constexpr int32_t kTooManyFiles = 67;
+
+[[noreturn]] void raiseTooDeep(const std::string& strFileName) {
+  Raise(vberr::SubscriptOutOfRange,
+        "Subscript out of range: too many nested INCLUDE files (opening " + strFileName + ")");
+}
+
+// Opens an include file on top of the input-file stack, so that the driver
+// reads on from it. An empty file is closed again at once and nothing is
+// pushed (false). A failure leaves the stack as it was.
+bool pushIncludeFile(ImportState& st, const std::string& strFileName) {
+  // No room above the top entry: out of range, naming the file so the user can find the loop.
+  if (st.intFileDepth >= decltype(st.intFileNumbers)::UBound) raiseTooDeep(strFileName);
+  int16_t intNumber = 0;
+  try {
+    intNumber = st.FreeFile();
+  } catch (const VbError& e) {
+    // File numbers run out one entry before the stack does (the CHK file holds one): the nesting is too deep.
+    if (e.Number != kTooManyFiles) throw;
+    raiseTooDeep(strFileName);
+  }
+  st.OpenInput(intNumber, strFileName);
+  if (st.File(intNumber).AtEnd()) {
+    st.Close(intNumber);
+    return false;
+  }
+  Increment(st.intFileDepth);
+  st.intFileNumbers(st.intFileDepth) = intNumber;
+  // The path actually opened, so that the end marker names the file that was read.
+  st.strFileNames(st.intFileDepth) = strFileName;
+  st.intCurrentFile = intNumber;
+  return true;
+}
+
+std::string jumpBlock(const std::string& strField, const std::string& strValue,
+                      const std::string& strTarget) {
+  return "IF " + strField + " = " + strValue + " THEN\r\nGOTO " + strTarget + "\r\nEND";
+}
+
+}  // namespace
+
+// Runs at any level and on both passes: the included file is read all the
+// same; the comment that marks it is kept only inside a field block on the
+// writing pass.
+void onInclude(ImportState& st, PassState& p, Routine& r) {
+  std::string strFileName;
+  r.step([&] { strFileName = FindIncludeFile(st.strWords(1), st.strCHKFolder); });
+
+  if (strFileName.empty()) {
+    r.step([&] {
+      p.strLine = "*" + p.strLine + " " + st.T("CHECK file not found.") + " \r\n*" +
+                  st.T("Include file could not be imported.") + " ";
+    });
+  } else {
+    bool blnOpened = false;
+    bool blnPushed = false;
+    r.step([&] {
+      blnPushed = pushIncludeFile(st, strFileName);
+      blnOpened = true;
+    });
+    // Not followed (too deep, unreadable): the error told the user; a marker would be untrue.
+    if (!blnOpened) return;
+    if (blnPushed) {
+      r.step([&] {
+        p.strLine =
+            "*" + p.strLine + " \\/ \\/ \\/ " + st.T("Included checkcode begins here") + " " + "\\/ \\/ \\/ ";
+      });
+    } else {
+      r.step([&] {
+        p.strLine =
+            "*" + st.T("Include file could not be imported.") + " \r\n*" + st.T("CHECK file is empty.") + " ";
+      });
+    }
+  }
+
+  if (p.intLevel >= 1 && p.blnIgnoreNew) StoreLine(st, p, r);
+}
+
+// A bare JUMPS opens a block whose value/target lines the driver turns into
+// IF-THEN-GOTO blocks and records; JUMPS USE field repeats the recorded jumps
+// of an earlier field for the current one. The level is kept on the listing
+// pass too.
+void onJumps(ImportState& st, PassState& p, Routine& r) {
+  if (st.strWords(1).empty()) {
+    r.step([&] { Increment(p.intLevel); });
+    if (!p.blnIgnoreNew) return;
+    st.blnInJumps = true;
+    r.step([&] { p.strLine = "*" + st.T("JUMPS imported as IF-THEN-GOTO blocks") + " "; });
+    StoreLine(st, p, r);
+    return;
+  }
+
+  if (st.strWords(1) != "USE" || st.strWords(2).empty() || !p.blnIgnoreNew) return;
+  const std::string strUseField = st.strWords(2);
+  bool blnFound = false;
+  for (int16_t row = 0; row < st.intJumpCount; ++row) {
+    bool blnMatch = false;
+    r.step([&] { blnMatch = st.strJumps(0, row) == strUseField; });
+    if (!blnMatch) continue;
+    if (!blnFound) {
+      blnFound = true;
+      r.step([&] {
+        p.strLine = "*" + st.T("JUMPS imported as IF-THEN-GOTO blocks") + " \r\n*" +
+                    st.T("from the USE field") + " " + strUseField;
+      });
+      StoreLine(st, p, r);
+    }
+    r.step([&] { p.strLine = jumpBlock(st.strFieldName, st.strJumps(1, row), st.strJumps(2, row)); });
+    StoreLine(st, p, r);
+  }
+
+  if (!blnFound) {
+    r.step([&] {
+      p.strLine = "*" + st.T("No JUMPS found for the USE field") + " " + strUseField + "\r\n*" +
+                  st.T("The USE field specified must be read ahead of current field") + " " + st.strFieldName;
+    });
+    StoreLine(st, p, r);
+  }
+}
+
+}  // namespace chkimport
