@@ -269,3 +269,22 @@ TEST_F(IncludesAndJumps, AJumpsBlockKeepsTheLevelOnTheListingPass) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(IncludesAndJumps, MoreJumpRowsThanTheTableHoldsEndThePassWithAMessage) {
+  ImportRun run = viewWithFields();
+  V chk = {"AGE", "X = 1", "END", "SEX", "JUMPS"};
+  for (int i = 0; i < 502; ++i) chk.push_back(std::to_string(i) + " AGE");
+  chk.insert(chk.end(), {"END", "END"});
+  run.run(chk, true, true);
+  const std::string log = run.log.str();
+  EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: more than 501 JUMPS rows (field SEX)\n"
+                     "  in TranslateCode, ImportCHKCode\n"),
+            std::string::npos)
+      << log.substr(0, 2000);
+  EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
+  EXPECT_TRUE(run.module->Files.empty());
+}
+
+}  // namespace

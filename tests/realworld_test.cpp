@@ -28,7 +28,8 @@ std::vector<ViewRow> viewOf(const std::string& fieldsFile) {
   const auto fields = nlohmann::json::parse(in);
   std::vector<ViewRow> rows;
   for (const auto& f : fields)
-    rows.push_back({.Name = f["Name"], .Type = f["Type"], .Formatstring = f.value("Formatstring", std::string())});
+    rows.push_back(
+        {.Name = f["Name"], .Type = f["Type"], .Formatstring = f.value("Formatstring", std::string())});
   return rows;
 }
 
@@ -37,14 +38,16 @@ int linesStartingWith(const std::string& chkFile, const std::string& keyword) {
   std::ifstream in(chkFile, std::ios::binary);
   const std::string text(std::istreambuf_iterator<char>(in), {});
   const std::regex line("(^|[\\r\\n])[ \\t]*" + keyword + "([ \\t]|[\\r\\n]|$)", std::regex::icase);
-  return static_cast<int>(std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()));
+  return static_cast<int>(
+      std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()));
 }
 
 TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
   if (!std::filesystem::exists(kRealWorld)) GTEST_SKIP() << "no real files beside the project";
-  for (const RealFile file : {RealFile{"survey-2017/ramOP-EN.chk", "survey-2017/ramOP-EN.fields.json"},
-                              RealFile{"dk-documentation/STUDENT.chk", "dk-documentation/STUDENT.fields.json"},
-                              RealFile{"dk-documentation/bromar.chk", "dk-documentation/bromar.fields.json"}}) {
+  for (const RealFile file :
+       {RealFile{"survey-2017/ramOP-EN.chk", "survey-2017/ramOP-EN.fields.json"},
+        RealFile{"dk-documentation/STUDENT.chk", "dk-documentation/STUDENT.fields.json"},
+        RealFile{"dk-documentation/bromar.chk", "dk-documentation/bromar.fields.json"}}) {
     SCOPED_TRACE(file.chk);
     const std::string chk = kRealWorld + file.chk;
     const auto rows = viewOf(kRealWorld + file.fields);

@@ -63,7 +63,21 @@ void closeInputFiles(ImportState& st) {
     st.intFileNumbers(depth) = 0;
   }
   st.intFileDepth = 0;
+  st.intCurrentFile = 0;
 }
+
+// Closes the input files however the pass ends, an error passing through
+// included.
+class InputFiles {
+ public:
+  explicit InputFiles(ImportState& st) : st_(st) {}
+  ~InputFiles() { closeInputFiles(st_); }
+  InputFiles(const InputFiles&) = delete;
+  InputFiles& operator=(const InputFiles&) = delete;
+
+ private:
+  ImportState& st_;
+};
 
 }  // namespace
 
@@ -79,7 +93,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
   p.blnIgnoreNew = blnIgnoreNew;
   p.blnGenerateTables = blnGenerateTables;
   bool blnAnyMatch = false;
-  bool blnFileOpen = false;
+  InputFiles files(st);
 
   r.run(result, [&] {
     st.intBeforeCount = 0;
@@ -113,7 +127,6 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       st.intFileDepth = 0;
       st.strFileNames(0) = strCHKName;
       st.OpenInput(st.intFileNumbers(0), strCHKName);
-      blnFileOpen = true;
     });
     p.intLevel = 0;
     st.intCurrentFile = st.intFileNumbers(0);
@@ -141,9 +154,16 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         }
       });
       if (blnHaveLine) return true;
-      while (st.intFileDepth > 0 && st.File(st.intCurrentFile).AtEnd()) {
-        p.strLine = "*/\\ /\\ /\\ " + st.T("End of checkcode included from file:") + " " +
-                    st.strFileNames(st.intFileDepth) + " /\\ /\\ /\\";
+      auto includeExhausted = [&] {
+        bool blnExhausted = false;
+        r.step([&] { blnExhausted = st.intFileDepth > 0 && st.File(st.intCurrentFile).AtEnd(); });
+        return blnExhausted;
+      };
+      while (includeExhausted()) {
+        r.step([&] {
+          p.strLine = "*/\\ /\\ /\\ " + st.T("End of checkcode included from file:") + " " +
+                      st.strFileNames(st.intFileDepth) + " /\\ /\\ /\\";
+        });
         if (p.blnIgnoreNew && p.intLevel >= 1) insert(p.strLine);
         r.step([&] {
           st.Close(st.intCurrentFile);
@@ -261,6 +281,9 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         p.strLine =
             "IF " + st.strFieldName + " = " + st.strWords(0) + " THEN\r\nGOTO " + st.strWords(1) + "\r\nEND";
         r.step([&] {
+          if (st.intJumpCount > 500)
+            Raise(vberr::SubscriptOutOfRange,
+                  "Subscript out of range: more than 501 JUMPS rows (field " + st.strFieldName + ")");
           st.strJumps(0, st.intJumpCount) = st.strFieldName;
           st.strJumps(1, st.intJumpCount) = st.strWords(0);
           st.strJumps(2, st.intJumpCount) = st.strWords(1);
@@ -277,16 +300,13 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     } else {
       result = "No matching fields were found.";
     }
-    r.step([&] {
-      closeInputFiles(st);
-      blnFileOpen = false;
-    });
+    r.step([&] { closeInputFiles(st); });
     pass.close();
   });
 
   // Leaving through the handler skips the end of the pass: the files are
   // closed and what was written is committed all the same.
-  if (blnFileOpen) closeInputFiles(st);
+  closeInputFiles(st);
   pass.close();
   return result;
 }
