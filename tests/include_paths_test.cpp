@@ -14,20 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::TempDir;
 
-// Makes `folder` the current folder for as long as it lives.
-class InFolder {
- public:
-  explicit InFolder(const fs::path& folder) : saved_(fs::current_path()) { fs::current_path(folder); }
-  ~InFolder() {
-    std::error_code ec;
-    fs::current_path(saved_, ec);
-  }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  fs::path saved_;
-};
+using testing_support::InFolder;
 
 void touch(const fs::path& file) {
   fs::create_directories(file.parent_path());

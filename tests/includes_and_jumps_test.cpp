@@ -17,20 +17,7 @@ using testing_support::TempDir;
 using V = std::vector<std::string>;
 using Files = std::vector<std::pair<std::string, std::string>>;
 
-// Makes `folder` the current folder for as long as it lives.
-class InFolder {
- public:
-  explicit InFolder(const fs::path& folder) : saved_(fs::current_path()) { fs::current_path(folder); }
-  ~InFolder() {
-    std::error_code ec;
-    fs::current_path(saved_, ec);
-  }
-  InFolder(const InFolder&) = delete;
-  InFolder& operator=(const InFolder&) = delete;
-
- private:
-  fs::path saved_;
-};
+using testing_support::InFolder;
 
 // Include files are looked up in the current folder first: every pass runs
 // in an empty one unless a test puts files there.

@@ -148,12 +148,10 @@ TEST(SetupPaths, ACHKNameWithoutFolderKeepsTheEarlierFolder) {
   clsCHKImport component(module);
   component.SetObjLanguage(english);
 
-  const auto before = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
+  testing_support::InFolder inFolder(dir.path());
   std::string strCHKName = "x.chk", strDBName = db, strTableName = "viewX";
   bool blnShowGUI = false;
   const std::string result = GetViewTables(*module, strCHKName, strDBName, strTableName, blnShowGUI);
-  std::filesystem::current_path(before);
   EXPECT_EQ(result, "");
   EXPECT_EQ(module->strCHKFolder, "/earlier/");
 }

@@ -41,6 +41,23 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Makes `folder` the current folder for as long as it lives.
+class InFolder {
+ public:
+  explicit InFolder(const std::filesystem::path& folder) : saved_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~InFolder() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
+  }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+
+ private:
+  std::filesystem::path saved_;
+};
+
 // Runs SQL on a database file, creating it when missing.
 inline void execSql(const std::string& dbFile, const std::string& sql) {
   sqlite3* db = nullptr;

@@ -97,12 +97,21 @@ void onHide(ImportState& st, PassState& p, Routine& r) {
   StoreLine(st, p, r);
 }
 
-void onLoad(ImportState& st, PassState& p, Routine& r) {
+namespace {
+
+// LOAD and UNLOAD brought machine code into memory; their advice is the same.
+void storeMachineCodeComment(ImportState& st, PassState& p, Routine& r, const std::string& strKeyword) {
   storeComment(st, p, r, [&] {
-    return "*LOAD " + st.T("is not necessary in Vantrel 2000") + " \r\n*" +
+    return "*" + strKeyword + " " + st.T("is not necessary in Vantrel 2000") + " \r\n*" +
            st.T("It is for machine language programs that") + " \r\n*" + st.T("are only supported in DOS.") +
            " ";
   });
+}
+
+}  // namespace
+
+void onLoad(ImportState& st, PassState& p, Routine& r) {
+  storeMachineCodeComment(st, p, r, "LOAD");
 }
 
 void onRelate(ImportState& st, PassState& p, Routine& r) {
@@ -151,11 +160,7 @@ void onUnhide(ImportState& st, PassState& p, Routine& r) {
 }
 
 void onUnload(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] {
-    return "*UNLOAD " + st.T("is not necessary in Vantrel 2000") + " \r\n*" +
-           st.T("It is for machine language programs that") + " \r\n*" + st.T("are only supported in DOS.") +
-           " ";
-  });
+  storeMachineCodeComment(st, p, r, "UNLOAD");
 }
 
 void onUpdate(ImportState& st, PassState& p, Routine& r) {
