@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <unistd.h>
+#include "component/import_state.h"
 
 #include <filesystem>
 #include <fstream>
@@ -205,7 +207,7 @@ TEST_F(Catalogs, ACatalogInAnotherCharsetGivesUtf8) {
 
 class TwoControlForm : public Form {
  public:
-  TwoControlForm() : Form("frmTest") {
+  explicit TwoControlForm(ImportState& state) : Form(state, "frmTest") {
     Caption = "Import complete";
     Control& cancel = add(Control{});
     cancel.Name = "cmdCancel";
@@ -218,7 +220,8 @@ class TwoControlForm : public Form {
 TEST_F(Catalogs, TranslateRecaptionsTheFormAndItsControls) {
   translator.setLANGUAGE("Spanish");
   translator.setTest(true);
-  TwoControlForm form;
+  ImportState st;
+  TwoControlForm form(st);
   translator.Translate(form);
   EXPECT_EQ(form.Caption, "Importación terminada");
   EXPECT_EQ(form.Controls[0].Caption, "Cancelar");
@@ -232,7 +235,8 @@ TEST(IdentityTranslator, KeepsTextsAndDialogs) {
   IdentityTranslator english;
   english.setLANGUAGE("Spanish");
   EXPECT_EQ(english.T("Cancel"), "Cancel");
-  TwoControlForm form;
+  ImportState st;
+  TwoControlForm form(st);
   english.Translate(form);
   EXPECT_EQ(form.Caption, "Import complete");
   EXPECT_EQ(form.Controls[0].ToolTipText, "Close");

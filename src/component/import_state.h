@@ -18,6 +18,7 @@
 #include "services/error_stack.h"
 #include "services/field_name_service.h"
 #include "services/settings.h"
+#include "services/windowing.h"
 
 namespace chkimport {
 
@@ -32,6 +33,8 @@ struct HostEnvironment {
   std::function<void(const std::string& text)> messageBox;
   // Text encoding of CHK and include files (an iconv name); "" to detect it.
   std::string encoding;
+  // The windows of the dialog path; null where there is no windowing system.
+  std::shared_ptr<Windowing> windowing;
 };
 
 struct ImportState {
@@ -89,6 +92,7 @@ struct ImportState {
 
   // The loaded dialogs, in load order; one instance of each kind.
   std::vector<std::unique_ptr<Form>> Forms;
+  std::vector<std::unique_ptr<Form>> UnloadedForms;
 
   // The translator's text; raises "Object variable not set" without one.
   std::string T(const std::string& text);

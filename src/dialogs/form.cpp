@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "chkimport/vb_error.h"
+#include "dialogs/forms.h"
 
 namespace chkimport {
 namespace {
@@ -27,6 +28,31 @@ void Control::AddItem(const std::string& item) {
 void Control::Clear() {
   List.clear();
   ListIndex = -1;
+}
+
+void Form::FrameClosed() {
+  Unload(st, *this);
+}
+
+void Form::SetText(const std::string& control, const std::string& text) {
+  Control& c = (*this)[control];
+  if (c.Text == text) return;
+  c.Text = text;
+  Fire(control, FormEvent::Change);
+}
+
+void Form::SetListIndex(const std::string& control, int index) {
+  Control& c = (*this)[control];
+  if (index < -1 || index >= c.ListCount()) Raise(380, "Invalid property value");
+  c.ListIndex = index;
+  Fire(control, FormEvent::Click);
+}
+
+void Form::SetValue(const std::string& control, int value) {
+  Control& c = (*this)[control];
+  if (c.Value == value) return;
+  c.Value = value;
+  Fire(control, FormEvent::Click);
 }
 
 Control& Form::operator[](const std::string& name) {

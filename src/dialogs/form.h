@@ -11,6 +11,11 @@ struct ImportState;
 
 enum class ControlKind { Label, TextBox, CheckBox, CommandButton, ListBox, CommonDialog, ErrorStack };
 
+// What a user does to a form or one of its controls.
+enum class FormEvent { Click, DblClick, Change, KeyDown, KeyPress };
+
+inline constexpr int vbKeyEscape = 27;
+
 struct Control {
   std::string Name;
   ControlKind Kind = ControlKind::Label;
@@ -37,18 +42,41 @@ struct Control {
 
 class Form {
  public:
-  explicit Form(std::string name) : Name(std::move(name)) {}
+  Form(ImportState& state, std::string name) : st(state), Name(std::move(name)) {}
   virtual ~Form() = default;
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
+  ImportState& st;
   std::string Name;
   std::string Caption;
   int ClientWidth = 0, ClientHeight = 0;  // twips
   std::vector<Control> Controls;
+  // The form sees key strokes before its controls do.
+  bool KeyPreview = false;
+  // The window frame offers a close button.
+  bool ControlBox = true;
 
   // Runs when the form is loaded, that is created on first use.
-  virtual void Form_Load(ImportState& st) { (void)st; }
+  virtual void Form_Load() {}
+
+  // A windowing layer reports what the user did to a control ("" for the
+  // form itself); the form runs its handler, if it has one.
+  virtual void Fire(const std::string& control, FormEvent event, int arg = 0) {
+    (void)control;
+    (void)event;
+    (void)arg;
+  }
+  // The user closed the window by its frame: the form is unloaded, and no
+  // handler runs.
+  virtual void FrameClosed();
+
+  // Property changes that raise events as the user's would: a text box's
+  // Change when its text changes, a list box's Click when its selection is
+  // set, a check box's Click when its value changes.
+  void SetText(const std::string& control, const std::string& text);
+  void SetListIndex(const std::string& control, int index);
+  void SetValue(const std::string& control, int value);
 
   // The control of that name; raises an error when the form has none.
   Control& operator[](const std::string& name);

@@ -4,9 +4,10 @@
 
 namespace chkimport {
 
-Form1::Form1(ImportState& st)
-    : Form("form1"),
-      Mishtrak1(std::make_shared<ErrorStack>(st.host.settings, st.host.actionPolicy, &st.errorLog())) {
+Form1::Form1(ImportState& state)
+    : Form(state, "form1"),
+      Mishtrak1(
+          std::make_shared<ErrorStack>(state.host.settings, state.host.actionPolicy, &state.errorLog())) {
   Control control;
   control.Name = "Mishtrak1";
   control.Kind = ControlKind::ErrorStack;

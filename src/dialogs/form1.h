@@ -10,7 +10,7 @@ namespace chkimport {
 
 class Form1 : public Form {
  public:
-  explicit Form1(ImportState& st);
+  explicit Form1(ImportState& state);
   std::shared_ptr<ErrorStack> Mishtrak1;
 };
 

@@ -25,12 +25,16 @@ F& Instance(ImportState& st) {
   auto created = std::make_unique<F>(st);
   F& form = *created;
   st.Forms.push_back(std::move(created));
-  form.Form_Load(st);
+  form.Form_Load();
   return form;
 }
 
-// Unloads a form; references to it are invalid afterwards.
+// Unloads a form: it is no longer loaded and its window goes away. The
+// object itself lives until ReleaseUnloadedForms, so that a handler that
+// unloads its own form can finish.
 void Unload(ImportState& st, Form& form);
+// Frees the unloaded forms; only where no handler of any form is running.
+void ReleaseUnloadedForms(ImportState& st);
 
 // Unloads the instance of F, if one is loaded.
 template <class F>

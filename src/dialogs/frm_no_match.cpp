@@ -6,7 +6,7 @@
 
 namespace chkimport {
 
-FrmNoMatch::FrmNoMatch(ImportState&) : Form("frmNoMatch") {
+FrmNoMatch::FrmNoMatch(ImportState& state) : Form(state, "frmNoMatch") {
   Caption = N_("Import Vantrel 6 CHECK Code");
   ClientWidth = 4440;
   ClientHeight = 2745;
@@ -51,7 +51,7 @@ FrmNoMatch::FrmNoMatch(ImportState&) : Form("frmNoMatch") {
        .Height = 375});
 }
 
-void FrmNoMatch::Form_Load(ImportState& st) {
+void FrmNoMatch::Form_Load() {
   Routine r(st, "Form_Load, frmNoMatch");
   r.run([&] {
     r.step([&] {

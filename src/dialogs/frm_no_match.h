@@ -7,8 +7,8 @@ namespace chkimport {
 
 class FrmNoMatch : public Form {
  public:
-  explicit FrmNoMatch(ImportState& st);
-  void Form_Load(ImportState& st) override;
+  explicit FrmNoMatch(ImportState& state);
+  void Form_Load() override;
 
   Control& listNoMatch() { return (*this)["listNoMatch"]; }
 };

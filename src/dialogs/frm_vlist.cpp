@@ -6,7 +6,7 @@
 
 namespace chkimport {
 
-FrmVList::FrmVList(ImportState&) : Form("frmVList") {
+FrmVList::FrmVList(ImportState& state) : Form(state, "frmVList") {
   Caption = N_("Select a table");
   ClientWidth = 4185;
   ClientHeight = 1920;
@@ -45,7 +45,7 @@ FrmVList::FrmVList(ImportState&) : Form("frmVList") {
        .Height = 375});
 }
 
-void FrmVList::Form_Load(ImportState& st) {
+void FrmVList::Form_Load() {
   Routine r(st, "Form_Load, frmVList");
   r.run([&] {
     r.step([&] { (*this)["lblListTable"].Caption = "Tables:"; });

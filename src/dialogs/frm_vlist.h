@@ -7,8 +7,8 @@ namespace chkimport {
 
 class FrmVList : public Form {
  public:
-  explicit FrmVList(ImportState& st);
-  void Form_Load(ImportState& st) override;
+  explicit FrmVList(ImportState& state);
+  void Form_Load() override;
 
   Control& listTable() { return (*this)["listTable"]; }
 };
