@@ -6,6 +6,7 @@
 
 #include "chkimport/vb_error.h"
 #include "component/line_reader.h"
+#include "test_support.h"
 
 namespace chkimport {
 namespace {
@@ -83,6 +84,51 @@ TEST(LineReader, RealFilesFromTheField) {
   for (const auto& line : all) found = found || line.find("Østdamnark") != std::string::npos;
   EXPECT_TRUE(found);
   for (const auto& line : all) EXPECT_EQ(line.find('\r'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace chkimport
+
+namespace chkimport {
+namespace {
+
+// Lines read from a file in blocks are the lines of the whole text, wherever
+// a block ends: in a CRLF, in a character of several bytes, or at 0x1A.
+TEST(LineReader, BlocksOfAFileJoinSeamlessly) {
+  testing_support::TempDir dir;
+  std::string bytes;
+  std::string filler(65535 - 2, 'x');
+  bytes += filler + "\r\n";                 // the CRLF straddles the first block's end
+  bytes += std::string(65534, 'y') + "\r";  // a lone CR just before the second block's end
+  bytes += "\n" + std::string(70000, 'z') + "\r\n";
+  for (int i = 0; i < 30000; ++i) bytes += "LINE " + std::to_string(i) + (i % 3 ? "\r\n" : "\n");
+  struct Case {
+    const char* what;
+    std::string bytes, encoding;
+  };
+  // 0xE6 is a Danish letter in Windows-1252; in UTF-16 every character is
+  // two bytes and some are cut by a block's end.
+  std::string utf16;
+  for (const char c : bytes + "\xC3\xA6") (utf16 += c) += '\0';
+  const std::vector<Case> cases = {
+      {"UTF-8", bytes + "\xC3\xA6 last", ""},
+      {"Windows-1252", bytes + "\xE6 last\xE6\xE6", ""},
+      {"named encoding", utf16, "UTF-16LE"},
+      {"end-of-file byte", bytes + "end\x1A" + std::string(100000, 'q'), ""},
+  };
+  for (const auto& c : cases) {
+    const std::string file = dir.write("big.chk", c.bytes);
+    auto reader = LineReader::Open(file, c.encoding);
+    LineReader whole(LineReader::Decode(c.bytes, c.encoding));
+    std::size_t n = 0;
+    while (!whole.AtEnd()) {
+      ASSERT_FALSE(reader->AtEnd()) << c.what << " line " << n;
+      ASSERT_EQ(reader->ReadLine(), whole.ReadLine()) << c.what << " line " << n;
+      ++n;
+    }
+    EXPECT_TRUE(reader->AtEnd()) << c.what;
+    EXPECT_GT(n, 30000u) << c.what;
+  }
 }
 
 }  // namespace

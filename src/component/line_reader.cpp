@@ -1,130 +1,208 @@
 #include "component/line_reader.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "chkimport/vb_error.h"
 
 namespace chkimport {
 namespace {
 
-bool isValidUtf8(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t n;
-    char32_t cp;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    } else if ((b >> 5) == 0x6) {
-      n = 2;
-      cp = b & 0x1Fu;
-    } else if ((b >> 4) == 0xE) {
-      n = 3;
-      cp = b & 0x0Fu;
-    } else if ((b >> 3) == 0x1E) {
-      n = 4;
-      cp = b & 0x07u;
-    } else {
-      return false;
-    }
-    if (i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if ((c >> 6) != 0x2) return false;
-      cp = (cp << 6) | (c & 0x3Fu);
-    }
-    // Overlong forms, surrogates and values past Unicode are not UTF-8.
-    if ((n == 2 && cp < 0x80) || (n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
-    i += n;
-  }
-  return true;
-}
+constexpr std::size_t kBlock = 1 << 16;
+constexpr char kEndOfFile = '\x1A';
 
-std::string convert(std::string_view bytes, const std::string& from) {
+// Checks UTF-8 across blocks and counts the bytes that tell the code pages
+// apart.
+class EncodingScan {
+ public:
+  void add(std::string_view bytes) {
+    for (const char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
+      if (b >= 0x80) {
+        ++high_;
+        if (b >= 0xC0 || (b >= 0x91 && b <= 0x94)) ++windows_;
+      }
+      if (valid_) step(b);
+    }
+  }
+
+  std::string encoding() const {
+    if (valid_ && need_ == 0) return "UTF-8";
+    return windows_ * 2 > high_ ? "WINDOWS-1252" : "CP850";
+  }
+
+ private:
+  void step(unsigned char b) {
+    if (need_ == 0) {
+      if (b < 0x80) return;
+      if ((b >> 5) == 0x6) {
+        need_ = 1;
+        cp_ = b & 0x1Fu;
+        min_ = 0x80;
+      } else if ((b >> 4) == 0xE) {
+        need_ = 2;
+        cp_ = b & 0x0Fu;
+        min_ = 0x800;
+      } else if ((b >> 3) == 0x1E) {
+        need_ = 3;
+        cp_ = b & 0x07u;
+        min_ = 0x10000;
+      } else {
+        valid_ = false;
+      }
+      return;
+    }
+    if ((b >> 6) != 0x2) {
+      valid_ = false;
+      return;
+    }
+    cp_ = (cp_ << 6) | (b & 0x3Fu);
+    // Overlong forms, surrogates and values past Unicode are not UTF-8.
+    if (--need_ == 0 && (cp_ < min_ || cp_ > 0x10FFFF || (cp_ >= 0xD800 && cp_ <= 0xDFFF))) valid_ = false;
+  }
+
+  bool valid_ = true;
+  int need_ = 0;
+  char32_t cp_ = 0, min_ = 0;
+  std::size_t high_ = 0, windows_ = 0;
+};
+
+iconv_t openConverter(const std::string& from) {
   iconv_t cd = iconv_open("UTF-8", from.c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) Raise(5, "Unknown text encoding '" + from + "'");
-  std::string out;
-  out.resize(bytes.size() * 3 + 16);
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
+  return cd;
+}
+
+// Converts `in` onto `out`. A byte the encoding does not have becomes
+// U+FFFD; a character cut at the end of `in` is left in `in` unless `last`.
+void convert(iconv_t cd, std::string& in, std::string& out, bool last) {
+  char* inPtr = in.data();
+  std::size_t inLeft = in.size();
   while (inLeft > 0) {
-    if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1)) break;
-    if (errno == E2BIG) {
-      const std::size_t used = static_cast<std::size_t>(outPtr - out.data());
-      out.resize(out.size() * 2);
-      outPtr = out.data() + used;
-      outLeft = out.size() - used;
-    } else {
-      // A byte the encoding does not have: keep going with U+FFFD.
-      const std::size_t used = static_cast<std::size_t>(outPtr - out.data());
-      if (outLeft < 3) {
-        out.resize(out.size() * 2);
-        outPtr = out.data() + used;
-        outLeft = out.size() - used;
-      }
-      *outPtr++ = '\xEF';
-      *outPtr++ = '\xBF';
-      *outPtr++ = '\xBD';
-      outLeft -= 3;
-      ++in;
-      --inLeft;
-    }
+    const std::size_t used = out.size();
+    out.resize(used + inLeft * 4 + 16);
+    char* outPtr = out.data() + used;
+    std::size_t outLeft = out.size() - used;
+    const std::size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    const int error = errno;
+    out.resize(static_cast<std::size_t>(outPtr - out.data()));
+    if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
+    if (error == EINVAL && !last) break;
+    out += "\xEF\xBF\xBD";
+    ++inPtr;
+    --inLeft;
   }
-  out.resize(static_cast<std::size_t>(outPtr - out.data()));
-  iconv_close(cd);
-  return out;
+  in.erase(0, in.size() - inLeft);
 }
 
 }  // namespace
 
 std::string LineReader::DetectEncoding(std::string_view bytes) {
-  if (isValidUtf8(bytes)) return "UTF-8";
-  std::size_t high = 0, windows = 0;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80) continue;
-    ++high;
-    if (b >= 0xC0 || (b >= 0x91 && b <= 0x94)) ++windows;
-  }
-  return windows * 2 > high ? "WINDOWS-1252" : "CP850";
+  if (const auto eof = bytes.find(kEndOfFile); eof != std::string_view::npos) bytes = bytes.substr(0, eof);
+  EncodingScan scan;
+  scan.add(bytes);
+  return scan.encoding();
 }
 
 std::string LineReader::Decode(std::string_view bytes, const std::string& encoding) {
-  if (const auto eof = bytes.find('\x1A'); eof != std::string_view::npos) bytes = bytes.substr(0, eof);
+  if (const auto eof = bytes.find(kEndOfFile); eof != std::string_view::npos) bytes = bytes.substr(0, eof);
   const std::string chosen = encoding.empty() ? DetectEncoding(bytes) : encoding;
-  if (chosen == "UTF-8" && encoding.empty()) {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    return std::string(bytes);
+  std::string text;
+  if (encoding.empty() && chosen == "UTF-8") {
+    text.assign(bytes);
+  } else {
+    iconv_t cd = openConverter(chosen);
+    std::string in(bytes);
+    convert(cd, in, text, true);
+    iconv_close(cd);
   }
-  std::string text = convert(bytes, chosen);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   return text;
+}
+
+LineReader::LineReader(std::string text) : text_(std::move(text)) {}
+
+LineReader::LineReader(const std::string& path, const std::string& encoding) {
+  std::string chosen = encoding;
+  if (chosen.empty()) {
+    // A first reading decides the encoding; the second one decodes.
+    std::ifstream scanFile(path, std::ios::binary);
+    if (!scanFile) Raise(75, "Path/File access error: " + path);
+    EncodingScan scan;
+    std::string block(kBlock, '\0');
+    while (scanFile) {
+      scanFile.read(block.data(), static_cast<std::streamsize>(block.size()));
+      std::string_view got(block.data(), static_cast<std::size_t>(scanFile.gcount()));
+      const auto eof = got.find(kEndOfFile);
+      scan.add(got.substr(0, eof));
+      if (eof != std::string_view::npos) break;
+    }
+    if (scanFile.bad()) Raise(75, "Path/File access error: " + path);
+    chosen = scan.encoding();
+    if (chosen != "UTF-8") converter_ = openConverter(chosen);
+  } else {
+    converter_ = openConverter(chosen);
+  }
+  file_.open(path, std::ios::binary);
+  if (!file_) Raise(75, "Path/File access error: " + path);
+  fileDone_ = false;
+}
+
+LineReader::~LineReader() {
+  if (converter_ != reinterpret_cast<iconv_t>(-1)) iconv_close(converter_);
 }
 
 std::unique_ptr<LineReader> LineReader::Open(const std::string& path, const std::string& encoding) {
   std::error_code ec;
   if (path.empty() || !std::filesystem::exists(path, ec)) Raise(53, "File not found: " + path);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Raise(75, "Path/File access error: " + path);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) Raise(75, "Path/File access error: " + path);
-  return std::make_unique<LineReader>(Decode(bytes.str(), encoding));
+  return std::unique_ptr<LineReader>(new LineReader(path, encoding));
+}
+
+bool LineReader::fill() {
+  if (fileDone_) return false;
+  std::string block(kBlock, '\0');
+  file_.read(block.data(), static_cast<std::streamsize>(block.size()));
+  if (file_.bad()) Raise(75, "Path/File access error");
+  block.resize(static_cast<std::size_t>(file_.gcount()));
+  if (const auto eof = block.find(kEndOfFile); eof != std::string::npos) {
+    block.resize(eof);
+    fileDone_ = true;
+  }
+  if (block.empty() || file_.eof()) fileDone_ = true;
+
+  // What was handed out goes; the rest moves to the front.
+  text_.erase(0, pos_);
+  pos_ = 0;
+  const std::size_t before = text_.size();
+  if (converter_ == reinterpret_cast<iconv_t>(-1)) {
+    text_ += block;
+  } else {
+    pending_ += block;
+    convert(converter_, pending_, text_, fileDone_);
+  }
+  if (atStart_ && text_.size() >= 3) {
+    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) text_.erase(0, 3);
+    atStart_ = false;
+  }
+  if (fileDone_ && atStart_) atStart_ = false;
+  return text_.size() > before || !fileDone_;
+}
+
+bool LineReader::AtEnd() {
+  while (pos_ >= text_.size()) {
+    if (!fill()) return true;
+  }
+  return false;
 }
 
 std::string LineReader::ReadLine() {
   if (AtEnd()) Raise(62, "Input past end of file");
-  const std::size_t end = text_.find_first_of("\r\n", pos_);
+  std::size_t end;
+  // A CR at the end of what is decoded may be the first half of a CRLF.
+  while ((end = text_.find_first_of("\r\n", pos_)) == std::string::npos || end + 1 == text_.size()) {
+    if (!fill()) break;
+  }
+  end = text_.find_first_of("\r\n", pos_);
   if (end == std::string::npos) {
     std::string line = text_.substr(pos_);
     pos_ = text_.size();

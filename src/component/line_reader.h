@@ -1,9 +1,13 @@
-// Reading CHK and include files: the whole file decoded to UTF-8 once, then
-// handed out a line at a time without line ends (CRLF, LF or a lone CR, mixed
-// as real files mix them). A DOS end-of-file byte (0x1A) ends the text.
+// Reading CHK and include files a line at a time, without line ends (CRLF,
+// LF or a lone CR, mixed as real files mix them), decoded to UTF-8. A DOS
+// end-of-file byte (0x1A) ends the text. The file is read in blocks: memory
+// does not grow with its length, only with its longest line.
 #pragma once
 
+#include <iconv.h>
+
 #include <cstddef>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,26 +16,38 @@ namespace chkimport {
 
 class LineReader {
  public:
-  // Opens and decodes a file. `encoding` is an iconv name, or "" to choose:
-  // UTF-8 when the whole file is valid UTF-8, else Windows-1252 when most of
-  // its 8-bit bytes are that code page's accented letters (0xC0-0xFF) or
-  // typographic quotes (0x91-0x94), else code page 850. Raises "File not
-  // found" (53) or "Path/File access error" (75).
+  // Opens a file. `encoding` is an iconv name, or "" to choose: UTF-8 when
+  // the whole file is valid UTF-8, else Windows-1252 when most of its 8-bit
+  // bytes are that code page's accented letters (0xC0-0xFF) or typographic
+  // quotes (0x91-0x94), else code page 850. Raises "File not found" (53),
+  // "Path/File access error" (75) or, for an encoding iconv does not know, 5.
   static std::unique_ptr<LineReader> Open(const std::string& path, const std::string& encoding = "");
 
-  // Decodes bytes by the same rule.
+  // The same rule over bytes held in memory.
   static std::string Decode(std::string_view bytes, const std::string& encoding = "");
-  // The encoding the rule chooses for these bytes.
   static std::string DetectEncoding(std::string_view bytes);
 
-  explicit LineReader(std::string text) : text_(std::move(text)) {}
+  // Lines of a text already decoded.
+  explicit LineReader(std::string text);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
 
-  bool AtEnd() const { return pos_ >= text_.size(); }
+  bool AtEnd();
   // The next line; raises "Input past end of file" (62) at the end.
   std::string ReadLine();
 
  private:
-  std::string text_;
+  LineReader(const std::string& path, const std::string& encoding);
+  // Decodes the next block of the file onto the text; false at the end.
+  bool fill();
+
+  std::ifstream file_;
+  bool fileDone_ = true;
+  iconv_t converter_ = reinterpret_cast<iconv_t>(-1);  // none: the bytes are UTF-8
+  std::string pending_;                                // bytes of a character cut by the block's end
+  bool atStart_ = true;                                // a byte-order mark may still come
+  std::string text_;                                   // decoded, not yet handed out
   std::size_t pos_ = 0;
 };
 

@@ -33,11 +33,19 @@ struct Connection {
   ino_t inode = 0;
   int depth = 0;  // savepoints the workspace's transactions hold here
   std::vector<std::weak_ptr<RecordsetState>> recordsets;
+  // Prepared writes and reads of rows, kept by their SQL: a pass writes one
+  // row per field, and preparing costs more than running.
+  struct Prepared {
+    sqlite3_stmt* stmt = nullptr;
+    bool inUse = false;
+  };
+  std::unordered_map<std::string, Prepared> prepared;
 
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
+    for (auto& [sql, p] : prepared) sqlite3_finalize(p.stmt);
     if (db) sqlite3_close_v2(db);
   }
 };
@@ -229,9 +237,38 @@ class Statement {
     const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
   }
+  // A statement the connection keeps prepared for the next use of the same
+  // SQL; one already running is not shared.
+  Statement(Connection& connection, const std::string& sql, Context context)
+      : db_(connection.db), context_(context) {
+    Connection::Prepared& kept = connection.prepared[sql];
+    if (!kept.stmt) {
+      const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &kept.stmt, nullptr);
+      if (rc != SQLITE_OK) {
+        connection.prepared.erase(sql);
+        RaiseSqlite(db_, rc, context_);
+      }
+    }
+    if (kept.inUse) {
+      const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+      if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+      return;
+    }
+    kept.inUse = true;
+    kept_ = &kept;
+    stmt_ = kept.stmt;
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
-  ~Statement() { sqlite3_finalize(stmt_); }
+  ~Statement() {
+    if (!kept_) {
+      sqlite3_finalize(stmt_);
+      return;
+    }
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    kept_->inUse = false;
+  }
 
   // True while there is a row to read.
   bool Step() {
@@ -288,6 +325,7 @@ class Statement {
   sqlite3* db_;
   Context context_;
   sqlite3_stmt* stmt_ = nullptr;
+  Connection::Prepared* kept_ = nullptr;
 };
 
 void Execute(sqlite3* db, const std::string& sql, Context context) {
@@ -375,7 +413,7 @@ std::optional<Row> ReadRow(const RecordsetState& rs, long long rowid) {
   std::string sql = "SELECT " + rs.rowid;
   for (const auto& column : rs.columns) sql += ", " + Quote(column);
   sql += " FROM " + Quote(rs.table) + " WHERE " + rs.rowid + " = ?1";
-  Statement select(rs.database->connection->db, sql, ContextOf(rs));
+  Statement select(*rs.database->connection, sql, ContextOf(rs));
   select.Bind(1, Value(rowid));
   if (!select.Step()) return std::nullopt;
   Row row;
@@ -862,31 +900,40 @@ void Recordset::AddNew() {
 void Recordset::Update() {
   RecordsetState& rs = Live(state_);
   if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
-  sqlite3* db = rs.database->connection->db;
   const Context context = ContextOf(rs);
   std::vector<std::size_t> changed;
   for (std::size_t i = 0; i < rs.columns.size(); ++i)
     if (rs.assigned[i]) changed.push_back(i);
 
-  long long rowid = 0;
-  if (rs.mode == EditMode::Editing) {
-    rowid = rs.rows[rs.current].rowid;
-    if (!changed.empty()) {
-      std::string sql = "UPDATE " + Quote(rs.table) + " SET ";
-      for (std::size_t k = 0; k < changed.size(); ++k)
-        sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
-      // The row id comes back from the write: a field that is the row id
-      // may just have changed it.
-      sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1) + " RETURNING " + rs.rowid;
-      Statement update(db, sql, context);
-      for (std::size_t k = 0; k < changed.size(); ++k)
-        update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
-      update.Bind(static_cast<int>(changed.size()) + 1, Value(rowid));
-      if (!update.Step()) Raise(dbe::RecordDeleted, "Record is deleted.");
-      rowid = update.Integer(0);
-      while (update.Step()) {
-      }
+  // The write hands the row back as SQLite stored it (values converted,
+  // defaults filled in), so that no second reading is needed. The row id
+  // comes back too: a field that is the row id may just have changed it.
+  std::string returning = " RETURNING " + rs.rowid;
+  for (const auto& column : rs.columns) returning += ", " + Quote(column);
+  auto readReturned = [&](Statement& write) {
+    Row row;
+    row.rowid = write.Integer(0);
+    row.values.reserve(rs.columns.size());
+    for (std::size_t i = 0; i < rs.columns.size(); ++i)
+      row.values.push_back(write.Column(static_cast<int>(i) + 1));
+    while (write.Step()) {
     }
+    return row;
+  };
+
+  std::optional<Row> row;
+  if (rs.mode == EditMode::Editing && changed.empty()) {
+    row = ReadRow(rs, rs.rows[rs.current].rowid);
+  } else if (rs.mode == EditMode::Editing) {
+    std::string sql = "UPDATE " + Quote(rs.table) + " SET ";
+    for (std::size_t k = 0; k < changed.size(); ++k)
+      sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
+    sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1) + returning;
+    Statement update(*rs.database->connection, sql, context);
+    for (std::size_t k = 0; k < changed.size(); ++k)
+      update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
+    update.Bind(static_cast<int>(changed.size()) + 1, Value(rs.rows[rs.current].rowid));
+    if (update.Step()) row = readReturned(update);
   } else {
     std::string sql = "INSERT INTO " + Quote(rs.table);
     if (changed.empty()) {
@@ -899,18 +946,13 @@ void Recordset::Update() {
       }
       sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    Statement insert(db, sql + " RETURNING " + rs.rowid, context);
+    Statement insert(*rs.database->connection, sql + returning, context);
     for (std::size_t k = 0; k < changed.size(); ++k)
       insert.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
-    insert.Step();
-    rowid = insert.Integer(0);
-    while (insert.Step()) {
-    }
+    if (insert.Step()) row = readReturned(insert);
   }
-
-  // Read the row back: SQLite may have converted values or filled defaults.
-  std::optional<Row> row = ReadRow(rs, rowid);
   if (!row) Raise(dbe::RecordDeleted, "Record is deleted.");
+  const long long rowid = row->rowid;
   if (rs.mode == EditMode::Editing) {
     // An index over a changed field is built afresh on its next use.
     std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });

@@ -12,21 +12,32 @@ std::string ErrorStack::AnswerSuggested(int32_t, const std::string&, const std::
 ErrorStack::ErrorStack(Settings settings, Policy policy, std::ostream* log)
     : settings_(std::move(settings)), policy_(std::move(policy)), log_(log) {}
 
+// Labels are pushed and popped for every routine called: the strings of
+// popped entries are kept to be written over, so that a push costs no
+// allocation.
 void ErrorStack::PushStack(const std::string& label) {
-  labels_.push_back(label);
+  if (depth_ < store_.size())
+    store_[depth_].assign(label);
+  else
+    store_.push_back(label);
+  ++depth_;
 }
 
 void ErrorStack::PopStack() {
-  if (!labels_.empty()) labels_.pop_back();
+  if (depth_ > 0) --depth_;
+}
+
+std::vector<std::string> ErrorStack::Labels() const {
+  return std::vector<std::string>(store_.begin(), store_.begin() + static_cast<std::ptrdiff_t>(depth_));
 }
 
 std::string ErrorStack::Action(int32_t number, const std::string& description, const std::string& suggested) {
   if (log_) {
     *log_ << "chkimport: error " << number << ": " << description << "\n";
-    for (auto it = labels_.rbegin(); it != labels_.rend(); ++it)
-      *log_ << (it == labels_.rbegin() ? "  in " : "  called from ") << *it << "\n";
+    for (std::size_t i = depth_; i > 0; --i)
+      *log_ << (i == depth_ ? "  in " : "  called from ") << store_[i - 1] << "\n";
   }
-  std::string answer = policy_ ? policy_(number, description, suggested, labels_) : suggested;
+  std::string answer = policy_ ? policy_(number, description, suggested, Labels()) : suggested;
   if (answer == "C" || answer == "D") PopStack();
   return answer;
 }

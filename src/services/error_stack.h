@@ -37,13 +37,14 @@ class ErrorStack {
                       const std::string& defaultValue) const;
 
   // The labels, innermost last.
-  const std::vector<std::string>& Labels() const { return labels_; }
+  std::vector<std::string> Labels() const;
 
  private:
   Settings settings_;
   Policy policy_;
   std::ostream* log_;
-  std::vector<std::string> labels_;
+  std::vector<std::string> store_;
+  std::size_t depth_ = 0;
 };
 
 }  // namespace chkimport

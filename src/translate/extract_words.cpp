@@ -28,17 +28,23 @@ std::string stripTabs(const std::string& word) {
 void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine, std::string& strRest) {
   Routine r(st, "ExtractWords, ImportCHKCode");
   r.run([&] {
-    for (int i = 0; i <= 100; ++i) st.strWords(i) = "";
+    for (int i = 0; i <= 100; ++i) st.strWords(i).clear();
 
     std::string working = UCase(Trim(strLine));
+    // The line and the working text upper-cased, kept beside them so that
+    // finding one in the other costs no conversion per word.
+    std::string upperLine = UCase(strLine);
+    std::string upperWorking = working;
     long lngPosition = 1;
 
     for (int i = 0; i <= 100; ++i) {
       if (i == 0 && Len(working) >= 5 && Left(working, 4) == "THEN") {
         strLine = Mid(strLine, 6);
         working = strLine;
+        upperLine = UCase(strLine);
+        upperWorking = upperLine;
       }
-      if (lngPosition > 0) lngPosition = InStrNoCase(lngPosition, strLine, working);
+      if (lngPosition > 0) lngPosition = InStr(lngPosition, upperLine, upperWorking);
       if (working.empty()) return;
 
       long end = 0;
@@ -66,11 +72,14 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
           return;
         }
         if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && lngPosition > 0 &&
-            VarIsYN(st, rsView, st.strWords(i - 2)))
+            VarIsYN(st, rsView, st.strWords(i - 2))) {
           TranslateYN(st, strLine, word, lngPosition);
+          upperLine = UCase(strLine);
+        }
       }
 
       working = Trim(Right(working, Len(working) - end + cut));
+      upperWorking = Trim(Right(upperWorking, Len(upperWorking) - end + cut));
       if (end == 0) return;
     }
   });

@@ -1,5 +1,7 @@
 #include "translate/field_code_buffers.h"
 
+#include <algorithm>
+
 #include "component/import_state.h"
 #include "component/routine.h"
 #include "translate/vb_strings.h"
@@ -9,10 +11,13 @@ namespace chkimport {
 void InitializeArray(ImportState& st) {
   Routine r(st, "InitializeArray, ImportCHKCode");
   r.run([&] {
-    // Rows past 243 are never read without being written first: readers stop
-    // at the counters.
+    // Readers stop at the counters and writers write at them, so a row at or
+    // past its column's counter is never read before it is written: only the
+    // rows in use need emptying.
+    const int16_t counts[3] = {st.intBeforeCount, st.intAfterCount, st.intStagedCount};
     for (int column = 0; column <= 2; ++column)
-      for (int row = 0; row <= 243; ++row) st.strNewContent(column, row) = "";
+      for (int row = 0; row < std::min<int>(counts[column], 244); ++row)
+        st.strNewContent(column, row).clear();
     st.intBeforeCount = 0;
     st.intAfterCount = 0;
     st.intStagedCount = 0;
