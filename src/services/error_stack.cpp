@@ -15,11 +15,11 @@ ErrorStack::ErrorStack(Settings settings, Policy policy, std::ostream* log)
 // Labels are pushed and popped for every routine called: the strings of
 // popped entries are kept to be written over, so that a push costs no
 // allocation.
-void ErrorStack::PushStack(const std::string& label) {
+void ErrorStack::PushStack(std::string_view label) {
   if (depth_ < store_.size())
     store_[depth_].assign(label);
   else
-    store_.push_back(label);
+    store_.emplace_back(label);
   ++depth_;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "services/settings.h"
@@ -27,7 +28,7 @@ class ErrorStack {
 
   ErrorStack(Settings settings, Policy policy, std::ostream* log);
 
-  void PushStack(const std::string& label);
+  void PushStack(std::string_view label);
   void PopStack();
   // Reports the error with the running routines to the log and returns the
   // policy's answer. A routine told to leave ("C" or "D") does not pop its
