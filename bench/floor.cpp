@@ -1,0 +1,173 @@
+// The least work any writing pass must do for a form: read the CHK file line
+// by line, following its INCLUDE lines into the files beside it, and write
+// one Checkcode value into every row of the view table that takes part in an
+// import (PageNumber >= 0), in one transaction. The benchmarks compare the
+// real passes with this.
+//
+//   floor CHK DB VIEW [--bytes-per-row N]
+//
+// Every row gets a value of N bytes, the average size the real writing pass
+// stores per row (the run script measures it). Without N, the bytes read are
+// shared out evenly among the rows.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Totals {
+  long lines = 0;
+  long bytes = 0;
+  int files = 0;
+};
+
+bool isInclude(const std::string& line, std::string& name) {
+  std::size_t i = line.find_first_not_of(" \t");
+  if (i == std::string::npos || line.size() - i < 8) return false;
+  static const char kWord[] = "INCLUDE";
+  for (int k = 0; k < 7; ++k) {
+    char c = line[i + static_cast<std::size_t>(k)];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != kWord[k]) return false;
+  }
+  i += 7;
+  if (line[i] != ' ' && line[i] != '\t') return false;
+  i = line.find_first_not_of(" \t", i);
+  if (i == std::string::npos) return false;
+  const std::size_t end = line.find_last_not_of(" \t");
+  name = line.substr(i, end - i + 1);
+  return true;
+}
+
+// Reads a file line by line (CRLF, LF or a lone CR end a line), descending
+// into the files its INCLUDE lines name.
+void readChk(const std::filesystem::path& path, Totals& totals, int depth = 0) {
+  if (depth > 255) throw std::runtime_error("INCLUDE nesting too deep at " + path.string());
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) throw std::runtime_error("cannot open " + path.string());
+  ++totals.files;
+  std::string line;
+  std::string includeName;
+  auto endLine = [&] {
+    ++totals.lines;
+    totals.bytes += static_cast<long>(line.size());
+    if (isInclude(line, includeName)) readChk(path.parent_path() / includeName, totals, depth + 1);
+    line.clear();
+  };
+  char buffer[1 << 16];
+  bool afterCr = false;
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    for (std::size_t i = 0; i < got; ++i) {
+      const char c = buffer[i];
+      if (c == '\n') {
+        if (!afterCr) endLine();
+        afterCr = false;
+      } else if (c == '\r') {
+        endLine();
+        afterCr = true;
+      } else {
+        afterCr = false;
+        line += c;
+      }
+    }
+  }
+  if (!line.empty()) endLine();
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+    throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+// Writes a value of `bytesPerRow` bytes (or the read bytes shared out) into
+// the Checkcode of every row with PageNumber >= 0, in one transaction.
+long writeRows(const std::string& dbFile, const std::string& view, long bytesPerRow, const Totals& totals) {
+  if (!std::filesystem::exists(dbFile)) throw std::runtime_error("no database " + dbFile);
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(dbFile.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw std::runtime_error("cannot open " + dbFile);
+  }
+  std::unique_ptr<sqlite3, int (*)(sqlite3*)> owner(db, &sqlite3_close);
+  check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+
+  std::vector<sqlite3_int64> rowids;
+  {
+    sqlite3_stmt* select = nullptr;
+    check(sqlite3_prepare_v2(db, ("SELECT rowid FROM \"" + view + "\" WHERE PageNumber >= 0").c_str(), -1,
+                             &select, nullptr),
+          db, "select");
+    int rc;
+    while ((rc = sqlite3_step(select)) == SQLITE_ROW) rowids.push_back(sqlite3_column_int64(select, 0));
+    sqlite3_finalize(select);
+    check(rc, db, "select");
+  }
+  if (rowids.empty()) throw std::runtime_error("no rows in " + view);
+  if (bytesPerRow < 0) bytesPerRow = totals.bytes / static_cast<long>(rowids.size());
+
+  // Lines of 40 characters ending in CRLF, as stored check code is.
+  std::string value;
+  value.reserve(static_cast<std::size_t>(bytesPerRow));
+  while (static_cast<long>(value.size()) < bytesPerRow) {
+    value += (value.size() % 42 == 40) ? '\r' : (value.size() % 42 == 41) ? '\n' : '*';
+  }
+
+  sqlite3_stmt* update = nullptr;
+  check(sqlite3_prepare_v2(db, ("UPDATE \"" + view + "\" SET Checkcode = ? WHERE rowid = ?").c_str(), -1,
+                           &update, nullptr),
+        db, "update");
+  for (const sqlite3_int64 rowid : rowids) {
+    sqlite3_bind_text(update, 1, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(update, 2, rowid);
+    const int rc = sqlite3_step(update);
+    sqlite3_reset(update);
+    check(rc, db, "update");
+  }
+  sqlite3_finalize(update);
+  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+  return static_cast<long>(rowids.size());
+}
+
+int usage() {
+  std::cerr << "usage: floor CHK DB VIEW [--bytes-per-row N]\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> positional;
+  long bytesPerRow = -1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--bytes-per-row" && i + 1 < argc) {
+      char* end = nullptr;
+      bytesPerRow = std::strtol(argv[++i], &end, 10);
+      if (!end || *end != '\0' || bytesPerRow < 0) return usage();
+    } else if (arg.rfind("--", 0) == 0) {
+      return usage();
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 3) return usage();
+  try {
+    Totals totals;
+    readChk(positional[0], totals);
+    const long rows = writeRows(positional[1], positional[2], bytesPerRow, totals);
+    std::cout << "floor: " << totals.lines << " lines in " << totals.files << " files, " << rows
+              << " rows written\n";
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << "floor: " << e.what() << "\n";
+    return 1;
+  }
+}
