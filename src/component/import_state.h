@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "chkimport/translator.h"
@@ -98,6 +99,13 @@ struct ImportState {
   int16_t intJumpCount = 0;
 
   std::unique_ptr<FieldNameService> objFieldNameService;
+
+  // The table names of a database as code-table creation last saw them.
+  struct TakenTableNames {
+    const void* database = nullptr;
+    int count = -1;
+    std::unordered_set<std::string> names;
+  } takenTableNames;
 
   // The loaded dialogs, in load order; one instance of each kind.
   std::vector<std::unique_ptr<Form>> Forms;

@@ -103,6 +103,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     st.intJumpCount = 0;
     st.intBeforeLevel = 0;
     st.intAfterLevel = 0;
+    st.takenTableNames = {};  // they belong to another pass's database
 
     p.intSection = 2;
     r.step([&] { InitializeArray(st); });

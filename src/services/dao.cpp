@@ -40,6 +40,9 @@ struct Connection {
     bool inUse = false;
   };
   std::unordered_map<std::string, Prepared> prepared;
+  // The names of the tables as of schema version tablesSchema.
+  std::optional<std::vector<std::string>> tables;
+  long long tablesSchema = -1;
 
   Connection() = default;
   Connection(const Connection&) = delete;
@@ -724,18 +727,33 @@ constexpr char kTables[] =
 
 }  // namespace
 
+namespace {
+
+// The table names, read again only when the file's schema has changed (by
+// this connection or another): a pass that creates code tables asks for
+// them at every table it creates.
+const std::vector<std::string>& TableNames(Connection& connection, const std::string& name) {
+  Statement version(connection, "PRAGMA schema_version", {name, {}});
+  const long long schema = version.Step() ? version.Integer(0) : -1;
+  if (connection.tables && connection.tablesSchema == schema) return *connection.tables;
+  Statement select(connection, kTables, {name, {}});
+  std::vector<std::string> names;
+  while (select.Step()) names.push_back(select.Column(0).ToString());
+  connection.tables = std::move(names);
+  connection.tablesSchema = schema;
+  return *connection.tables;
+}
+
+}  // namespace
+
 int Database::TableDefsCount() {
-  Statement select(Live(*state_).db, kTables, {state_->name, {}});
-  int count = 0;
-  while (select.Step()) ++count;
-  return count;
+  return static_cast<int>(TableNames(Live(*state_), state_->name).size());
 }
 
 std::string Database::TableDefName(int index) {
-  Statement select(Live(*state_).db, kTables, {state_->name, {}});
-  for (int i = 0; select.Step(); ++i)
-    if (i == index) return select.Column(0).ToString();
-  RaiseItemNotFound();
+  const auto& names = TableNames(Live(*state_), state_->name);
+  if (index < 0 || static_cast<std::size_t>(index) >= names.size()) RaiseItemNotFound();
+  return names[static_cast<std::size_t>(index)];
 }
 
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int type) {

@@ -17,18 +17,20 @@ std::string CreateNewCodetable(ImportState& st, dao::Database& dbView, const std
     const std::string strBase = "code" + Trim(strName);
     std::string strCandidate = strBase;
 
-    std::vector<std::string> taken;
+    // The taken names, upper-cased and trimmed, are kept between calls for as
+    // long as the database has the same number of tables: a pass creates one
+    // table per value list and would otherwise compare with all of them each
+    // time.
+    auto& taken = st.takenTableNames;
     r.step([&] {
       const int intCount = dbView.TableDefsCount();
-      taken.clear();
-      for (int i = 0; i < intCount; ++i) taken.push_back(UCase(Trim(dbView.TableDefName(i))));
+      if (taken.database == &dbView && taken.count == intCount) return;
+      taken.names.clear();
+      for (int i = 0; i < intCount; ++i) taken.names.insert(UCase(Trim(dbView.TableDefName(i))));
+      taken.database = &dbView;
+      taken.count = intCount;
     });
-    auto isTaken = [&](const std::string& name) {
-      const std::string wanted = UCase(Trim(name));
-      for (const auto& t : taken)
-        if (t == wanted) return true;
-      return false;
-    };
+    auto isTaken = [&](const std::string& name) { return taken.names.count(UCase(Trim(name))) > 0; };
     for (long n = 1; isTaken(strCandidate); ++n) strCandidate = strBase + std::to_string(n);
 
     dao::TableDef tdf;
@@ -41,7 +43,13 @@ std::string CreateNewCodetable(ImportState& st, dao::Database& dbView, const std
         tdf.AppendField(second);
       });
     }
-    r.step([&] { dbView.AppendTableDef(tdf); });
+    r.step([&] {
+      dbView.AppendTableDef(tdf);
+      if (taken.database == &dbView) {
+        taken.names.insert(UCase(Trim(strCandidate)));
+        ++taken.count;
+      }
+    });
     result = strCandidate;
   });
 }
