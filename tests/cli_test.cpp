@@ -1,6 +1,7 @@
 // The command-line host: exit status, where the result goes, --json, views.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "test_support.h"
@@ -118,6 +119,24 @@ TEST_F(Cli, ErrorsInsideThePassMakeTheRunFail) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("error 9: Subscript out of range"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("interrupted the import"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, TheReportCommandWritesTheStoredCode) {
+  run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  const std::string out = dir.file("report.txt");
+  const auto r = run("report --db '" + db + "' --view viewForm --chk '" + chk + "' --out '" + out + "'");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::ifstream in(out, std::ios::binary);
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  EXPECT_EQ(text.rfind(out + "\r\n", 0), 0u);
+  EXPECT_NE(text.find("  Field Name: AGE  "), std::string::npos);
+
+  const auto missing = run("report --db '" + dir.file("none.db") + "' --view viewForm --out '" + out + "'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "chkimport: MDB file not found.\n");
+  const auto badView = run("report --db '" + db + "' --view viewNone --out '" + out + "'");
+  EXPECT_EQ(badView.status, 1);
+  EXPECT_NE(badView.err.find("viewNone"), std::string::npos) << badView.err;
 }
 
 TEST_F(Cli, ViewsListsTheViewTablesInTheFilesOrder) {

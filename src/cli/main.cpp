@@ -12,6 +12,7 @@
 #include "chkimport/cls_chk_import.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
+#include "dialogs/frm_import.h"
 #include "services/catalog_translator.h"
 #include "services/dao.h"
 
@@ -75,6 +76,33 @@ int runImport(const ImportOptions& o) {
     for (const auto& line : unmatched) std::cout << line << "\n";
   }
   return result.empty() ? kSuccess : kMessage;
+}
+
+struct ReportOptions {
+  std::string db, view, chk, out, language, languagesDir;
+};
+
+// The report of the check code stored in a view, without any dialog.
+int runReport(const ReportOptions& o) {
+  auto module = std::make_shared<ImportState>();
+  if (!o.language.empty()) module->host.settings.SetOverride("Variables", "Language", o.language);
+  CatalogTranslator translator(o.languagesDir.empty()
+                                   ? CatalogTranslator::DefaultLanguagesDir(executableDir())
+                                   : std::filesystem::path(o.languagesDir));
+  if (!IsNormalFile(o.db)) {
+    std::cerr << "chkimport: MDB file not found.\n";
+    return kMessage;
+  }
+  try {
+    translator.setLANGUAGE(module->host.settings.IniRead("Variables", "Language", "English"));
+    module->objLanguage = &translator;
+    WriteCheckCodeReport(*module, o.out, o.chk, o.db, o.view);
+  } catch (const VbError& e) {
+    std::cerr << "chkimport: the report could not be written: error " << e.Number << ": " << e.Description
+              << "\n";
+    return kMessage;
+  }
+  return kSuccess;
 }
 
 int runViews(const std::string& dbName) {
@@ -141,6 +169,20 @@ int main(int argc, char** argv) {
   auto* views = app.add_subcommand("views", "List the view tables of a view database, one per line.");
   views->add_option("--db", viewsDb, "The view database (a SQLite file)")->required();
 
+  ReportOptions report;
+  auto* reportCommand = app.add_subcommand(
+      "report",
+      "Write the check code stored in a view table to a text file, one block per field that has any.");
+  reportCommand->add_option("--db", report.db, "The view database (a SQLite file)")->required();
+  reportCommand->add_option("--view", report.view, "The view table")->required();
+  reportCommand->add_option("--chk", report.chk,
+                            "The CHK file the code came from, named in the report's header");
+  reportCommand->add_option("--out", report.out, "The report file to write (replaced when it exists)")
+      ->required();
+  reportCommand->add_option("--language", report.language, "Language of the report's texts");
+  reportCommand->add_option("--languages", report.languagesDir,
+                            "Folder of the translation catalogs (NAME.po)");
+
   app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
              " (section [Variables], key Language).");
 
@@ -152,5 +194,6 @@ int main(int argc, char** argv) {
   }
 
   if (*import) return runImport(o);
+  if (*reportCommand) return runReport(report);
   return runViews(viewsDb);
 }

@@ -8,6 +8,7 @@
 #include "component/translate_code.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
+#include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
 
 namespace chkimport {
@@ -25,7 +26,36 @@ std::shared_ptr<ImportState> processModule() {
   return module;
 }
 
+// Fills the import dialog from the host's arguments and shows it; its own
+// buttons run the import and tell the user how it went.
+void ShowImportDialog(ImportState& st, const std::string& strCHKName, const std::string& strDBName,
+                      const std::string& strTableName, bool blnOverwrite, bool blnIgnoreNew,
+                      bool blnGenerateTables) {
+  if (!st.host.windowing && DefaultWindowing) st.host.windowing = DefaultWindowing();
+  Windowing& windowing = st.windowing();
+  ReleaseUnloadedForms(st);
+  FrmImport& dialog = Instance<FrmImport>(st);
+  dialog.SetText("txtFileName", strCHKName);
+  dialog.SetText("txtDBName", strDBName);
+  dialog.SetText("txtTableName", strTableName);
+  // A false argument leaves its box as the dialog set it up.
+  if (blnOverwrite) dialog.SetValue("chkOverwrite", 1);
+  if (blnIgnoreNew) dialog.SetValue("chkIgnoreNew", 1);
+  if (blnGenerateTables) dialog.SetValue("chkGenerateTables", 1);
+  st.blnDialogsShown = true;
+  try {
+    windowing.ShowModal(dialog);
+  } catch (...) {
+    st.blnDialogsShown = false;
+    throw;
+  }
+  st.blnDialogsShown = false;
+  ReleaseUnloadedForms(st);
+}
+
 }  // namespace
+
+std::function<std::shared_ptr<Windowing>()> DefaultWindowing;
 
 clsCHKImport::clsCHKImport() : module_(processModule()) {}
 
@@ -49,7 +79,10 @@ std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::s
   std::string chk = strCHKName, db = strDBName, table = strTableName;
   bool overwrite = blnOverwrite, ignoreNew = blnIgnoreNew, generateTables = blnGenerateTables;
 
-  if (blnShowGUI) Raise(vberr::NotSupported, "The import dialog is not available in this build.");
+  if (blnShowGUI) {
+    ShowImportDialog(st, chk, db, table, overwrite, ignoreNew, generateTables);
+    return "";
+  }
 
   if (table.empty()) return st.T("No Table Name Supplied");
   std::string result = GetViewTables(st, chk, db, table, blnShowGUI);

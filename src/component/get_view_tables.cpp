@@ -9,6 +9,7 @@
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
 #include "services/dao.h"
+#include "services/texts.h"
 
 namespace chkimport {
 
@@ -45,7 +46,7 @@ std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string&
   Routine r(st, "GetViewTables, ImportCHKCode");
   return r.run(result, [&] {
     if (!IsNormalFile(strDBName)) {
-      result = "MDB file not found.";
+      result = N_("MDB file not found.");
       return;
     }
 
@@ -53,12 +54,12 @@ std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string&
     try {
       db = ws.OpenDatabase(strDBName);
     } catch (const VbError&) {
-      result = "Cannot open database.";
+      result = N_("Cannot open database.");
     }
     if (!result.empty()) return;
 
     if (!IsNormalFile(strCHKName)) {
-      result = "CHECK file not found.";
+      result = N_("CHECK file not found.");
       return;
     }
 
@@ -78,7 +79,7 @@ std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string&
     }
 
     if (!blnFound) {
-      result = "No tables available.";
+      result = N_("No tables available.");
       return;
     }
 
@@ -89,13 +90,12 @@ std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string&
         for (int i = 0; i < list.ListCount(); ++i)
           if (list.List[static_cast<std::size_t>(i)] == strTableName) blnListed = true;
       });
-      if (!blnListed) result = "Table Not In MDB";
+      if (!blnListed) result = N_("Table Not In MDB");
     }
 
     if (blnShowGUI) {
-      // The view chooser is shown by the dialog path, which this build does
-      // not offer yet.
-      r.step([&] { Raise(vberr::NotSupported, "The view chooser is not available in this build."); });
+      r.step([&] { Instance<FrmVList>(st).SetListIndex("listTable", 0); });
+      r.step([&] { st.windowing().ShowModal(Instance<FrmVList>(st)); });
     }
 
     if (st.strResult == "CANCEL") result = "CANCEL";

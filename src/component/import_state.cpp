@@ -13,9 +13,21 @@ std::ostream& ImportState::errorLog() {
   return host.errorLog ? *host.errorLog : std::cerr;
 }
 
+std::string ImportState::AnswerAction(int32_t number, const std::string& description,
+                                      const std::string& suggested, const std::vector<std::string>& labels) {
+  if (host.actionPolicy) return host.actionPolicy(number, description, suggested, labels);
+  if (blnDialogsShown && host.windowing) return host.windowing->AskAction(number, description, labels);
+  return suggested;
+}
+
+Windowing& ImportState::windowing() {
+  if (!host.windowing) Raise(vberr::CannotCreateObject, "No windowing system is available for the dialogs");
+  return *host.windowing;
+}
+
 void ImportState::MsgBox(const std::string& text) {
-  if (host.messageBox)
-    host.messageBox(text);
+  if (host.windowing)
+    host.windowing->MsgBox(text, MsgBoxButtons::OKOnly, "");
   else
     errorLog() << text << "\n";
 }

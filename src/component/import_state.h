@@ -24,24 +24,33 @@ namespace chkimport {
 
 // What the host environment provides to the module: where settings come
 // from, how a failing routine's question is answered, where errors are
-// reported, and how a message box is shown.
+// reported, and the windows of the dialogs.
 struct HostEnvironment {
   Settings settings{Settings::DefaultPath()};
-  ErrorStack::Policy actionPolicy = &ErrorStack::AnswerSuggested;
+  // How a failing routine goes on. Null: the user is asked while the dialogs
+  // are shown, and otherwise the routine is left.
+  ErrorStack::Policy actionPolicy;
   std::ostream* errorLog = nullptr;  // null: standard error
-  // Shows a message with an OK button; null: written to the error log.
-  std::function<void(const std::string& text)> messageBox;
   // Text encoding of CHK and include files (an iconv name); "" to detect it.
   std::string encoding;
   // The windows of the dialog path; null where there is no windowing system.
   std::shared_ptr<Windowing> windowing;
+  // Where the component's own translator finds its catalogs; "" for the
+  // installed ones.
+  std::string languagesDir;
 };
+
+// The windowing system a component uses for its dialogs when its host named
+// none; set by the build that links one.
+extern std::function<std::shared_ptr<Windowing>()> DefaultWindowing;
 
 struct ImportState {
   HostEnvironment host;
 
   // Host services.
-  Translator* objLanguage = nullptr;  // the host's; never owned or freed here
+  Translator* objLanguage = nullptr;        // the host's, never freed here; or ownLanguage
+  std::unique_ptr<Translator> ownLanguage;  // made when the host handed in none
+  bool blnDialogsShown = false;             // the import dialog is up: errors are asked
   std::shared_ptr<ErrorStack> objErrorStack;
   bool blnTrapErrors = false;
   bool blnLanguageSet = false;
@@ -97,7 +106,14 @@ struct ImportState {
   // The translator's text; raises "Object variable not set" without one.
   std::string T(const std::string& text);
   std::ostream& errorLog();
+  // A message with an OK button; written to the error log where there is
+  // no windowing system.
   void MsgBox(const std::string& text);
+  // The answer of the error-stack control to a failing routine.
+  std::string AnswerAction(int32_t number, const std::string& description, const std::string& suggested,
+                           const std::vector<std::string>& labels);
+  // The windowing system; raises an error where there is none.
+  Windowing& windowing();
 
   // Input files by number: the lowest free number ("Too many files" when
   // all 255 are open), opening, the file of a number, closing.

@@ -7,6 +7,7 @@
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
 #include "services/dao.h"
+#include "services/texts.h"
 #include "translate/extract_words.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"
@@ -298,7 +299,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     if (blnAnyMatch) {
       if (p.blnIgnoreNew && p.blnPending) r.step([&] { ImportCode(st, rsView); });
     } else {
-      result = "No matching fields were found.";
+      result = N_("No matching fields were found.");
     }
     r.step([&] { closeInputFiles(st); });
     pass.close();

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "component/import_state.h"
+#include "component/routine.h"
 #include "dialogs/form.h"
 
 namespace chkimport {
@@ -40,6 +41,14 @@ void ReleaseUnloadedForms(ImportState& st);
 template <class F>
 void Discard(ImportState& st) {
   if (F* f = Loaded<F>(st)) Unload(st, *f);
+}
+
+// A key handler of a form or of one of its controls: the key goes to the
+// form's Escape check, under the handler's own label.
+template <class F>
+void PassKeyToCheckESC(F& form, const char* label, int code) {
+  Routine r(form.st, label);
+  r.run([&] { r.step([&] { form.CheckESC(code); }); });
 }
 
 }  // namespace chkimport

@@ -1,0 +1,316 @@
+// The dialog path, driven headless through the scripted windowing system:
+// the import dialog, the view chooser, the unmatched-fields dialog, the
+// closing messages and the report.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "dialogs/forms.h"
+#include "dialogs/frm_import.h"
+#include "dialogs/frm_no_match.h"
+#include "dialogs/frm_vlist.h"
+#include "import_harness.h"
+#include "services/scripted_windowing.h"
+
+namespace chkimport {
+namespace {
+
+using testing_support::ImportRun;
+using testing_support::stored;
+using V = std::vector<std::string>;
+
+void click(Form& form, const std::string& control) {
+  form.Fire(control, FormEvent::Click);
+}
+void type(Form& form, const std::string& control, const std::string& text) {
+  form[control].Text = text;
+  form.Fire(control, FormEvent::Change);
+}
+void key(Form& form, const std::string& control, int code) {
+  form.Fire(control, FormEvent::KeyDown, code);
+  form.Fire(control, FormEvent::KeyPress, code);
+}
+
+struct Dialogs : ::testing::Test {
+  Dialogs() {
+    view.module->host.windowing = ui;
+    view.chk = view.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
+    testing_support::execSql(view.db, testing_support::viewTableSql("viewOther", {"X"}));
+  }
+  ~Dialogs() override { EXPECT_EQ(ui->ScriptErrors(), V{}); }
+
+  std::string show(const std::string& table = "viewForm", bool overwrite = false, bool ignoreNew = false,
+                   bool tables = false) {
+    return view.component.GetCHKCode(view.chk, view.db, table, true, overwrite, ignoreNew, tables);
+  }
+  ImportState& st() { return *view.module; }
+
+  ImportRun view{{{.Name = "Age"}, {.Name = "Name"}}};
+  std::shared_ptr<ScriptedWindowing> ui = std::make_shared<ScriptedWindowing>();
+};
+
+TEST_F(Dialogs, TheHostsArgumentsFillTheDialog) {
+  ui->OnShow("frmImport", [&](Form& f) {
+    EXPECT_EQ(f["txtFileName"].Text, view.chk);
+    EXPECT_EQ(f["txtDBName"].Text, view.db);
+    EXPECT_EQ(f["txtTableName"].Text, "viewForm");  // filled last, after the names cleared it
+    EXPECT_TRUE(f["cmdOK"].Enabled);
+    // False options leave the boxes as the dialog set them up: ticked.
+    for (const char* box : {"chkOverwrite", "chkIgnoreNew", "chkGenerateTables"})
+      EXPECT_EQ(f[box].Value, 1) << box;
+    click(f, "cmdCancel");
+  });
+  EXPECT_EQ(show(), "");
+  EXPECT_EQ(ui->Shown(), V{"show frmImport"});
+  EXPECT_TRUE(st().Forms.empty());  // Cancel closed every dialog, the hidden one too
+}
+
+TEST_F(Dialogs, OKNeedsBothNamesAndAChangedNameClearsTheTable) {
+  ui->OnShow("frmImport", [&](Form& f) {
+    type(f, "txtFileName", "   ");
+    EXPECT_FALSE(f["cmdOK"].Enabled);
+    EXPECT_EQ(f["txtTableName"].Text, "");
+    type(f, "txtFileName", view.chk);
+    EXPECT_TRUE(f["cmdOK"].Enabled);
+    type(f, "txtTableName", "viewForm");
+    type(f, "txtDBName", "");
+    EXPECT_FALSE(f["cmdOK"].Enabled);
+    EXPECT_EQ(f["txtTableName"].Text, "");
+    key(f, "", vbKeyEscape);
+  });
+  show();
+  EXPECT_TRUE(st().Forms.empty());
+}
+
+TEST_F(Dialogs, BrowsingPutsTheChosenFileInAndACancelledBrowseChangesNothing) {
+  ui->Choose(std::nullopt);
+  ui->Choose("/data/other.db");
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdBrowseCHK");
+    EXPECT_EQ(f["txtFileName"].Text, view.chk);
+    EXPECT_EQ(f["txtTableName"].Text, "viewForm");
+    click(f, "cmdBrowseMDB");
+    EXPECT_EQ(f["txtDBName"].Text, "/data/other.db");
+    EXPECT_EQ(f["txtTableName"].Text, "");
+    click(f, "cmdCancel");
+  });
+  show();
+  EXPECT_EQ(ui->Shown(),
+            (V{"show frmImport", "open [Check Files (*.chk)|*.chk|All Files (*.*)|*.*] " + view.chk,
+               "open [Database Files (*.mdb)|*.mdb|All Files (*.*)|*.*] " + view.db}));
+}
+
+TEST_F(Dialogs, AWholeImportWithTheSummaryOfUnmatchedFields) {
+  ui->OnShow("frmVList", [&](Form& f) {
+    // The first name is already chosen.
+    EXPECT_EQ(f["listTable"].List, (V{"viewForm", "viewOther"}));
+    EXPECT_EQ(f["listTable"].ListIndex, 0);
+    EXPECT_TRUE(f["Cmdok"].Enabled);
+    EXPECT_EQ(Loaded<FrmImport>(st())->Text("txtTableName"), "viewForm");
+    click(f, "Cmdok");
+  });
+  ui->OnShow("frmNoMatch", [&](Form& f) {
+    EXPECT_EQ(f["listNoMatch"].List, V{"WEIGHT"});
+    // Nothing was written by the listing pass.
+    EXPECT_EQ(view.checkcode("Age"), "<null>");
+    f["listNoMatch"].ListIndex = 0;
+    click(f, "listNoMatch");
+    EXPECT_EQ(f["listNoMatch"].ListIndex, -1);
+    click(f, "Cmdok");
+  });
+  ui->Answer(MsgBoxResult::No);
+  ui->OnShow("frmImport", [&](Form& f) {
+    f.SetValue("chkIgnoreNew", 0);
+    click(f, "cmdOK");
+    // The dialog stays open after the import, as it was.
+    EXPECT_EQ(f["txtTableName"].Text, "viewForm");
+    click(f, "cmdCancel");
+  });
+  show("");
+  EXPECT_EQ(view.checkcode("Age"), stored({"GOTO NAME"}));  // the dialog's overwrite box is ticked
+  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "show frmVList", "show frmNoMatch",
+                            "msgbox [YesNo] Print Check Code?: The CHECK Code import has completed.\r\n"
+                            "Print imported CHECK code to text file?"}));
+}
+
+TEST_F(Dialogs, EveryFieldFoundIsSaidInTheSummary) {
+  view.chk = view.dir.write("form.chk", "AGE\r\nEND\r\n");
+  ui->OnShow("frmVList", [&](Form& f) { f.Fire("listTable", FormEvent::DblClick); });
+  ui->OnShow("frmNoMatch", [&](Form& f) {
+    EXPECT_EQ(f["listNoMatch"].List, V{"All Vantrel6 fields were found."});
+    key(f, "listNoMatch", vbKeyEscape);  // no second run, no message
+  });
+  ui->OnShow("frmImport", [&](Form& f) {
+    f.SetValue("chkIgnoreNew", 0);
+    click(f, "cmdOK");
+    EXPECT_EQ(st().strResult, "CANCEL");
+    click(f, "cmdCancel");
+  });
+  show();
+  EXPECT_EQ(view.checkcode("Age"), "<null>");
+  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "show frmVList", "show frmNoMatch"}));
+}
+
+TEST_F(Dialogs, ACancelledChooserEndsWithoutTranslationOrMessage) {
+  for (const bool escape : {false, true}) {
+    ui->OnShow("frmVList", [&](Form& f) {
+      if (escape)
+        key(f, "listTable", vbKeyEscape);
+      else
+        click(f, "Cmdcancel");
+    });
+    ui->OnShow("frmImport", [&](Form& f) {
+      click(f, "cmdOK");
+      click(f, "cmdCancel");
+    });
+    show();
+    EXPECT_EQ(view.checkcode("Age"), "<null>");
+    EXPECT_EQ(ui->Shown().back(), "show frmVList");
+    // The next import starts afresh: OK clears the cancel.
+    st().strResult.clear();
+  }
+}
+
+TEST_F(Dialogs, AWrongTableNameIsReportedAfterTheChooser) {
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->Answer(MsgBoxResult::OK);
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  show("viewNone");
+  EXPECT_EQ(ui->Shown().back(), "msgbox [OK] : Table Not In MDB");
+  EXPECT_EQ(view.checkcode("Age"), "<null>");
+}
+
+TEST_F(Dialogs, WithTheSummarySuppressedTheFirstRunWritesAndAMessageSaysWhatFailed) {
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->Answer(MsgBoxResult::No);
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->Answer(MsgBoxResult::OK);
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdOK");
+    EXPECT_EQ(view.checkcode("Age"), stored({"GOTO NAME"}));
+    dynamic_cast<FrmImport&>(f).SetText("txtFileName", view.dir.write("none.chk", "WEIGHT\r\nEND\r\n"));
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  show("viewForm", true, true);
+  EXPECT_EQ(ui->Shown().back(), "msgbox [OK] : No matching fields were found.");
+}
+
+TEST_F(Dialogs, ThePrintQuestionWritesTheReportAndOffersToShowIt) {
+  const std::string report = view.dir.file("chosen.txt");
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->Answer(MsgBoxResult::Yes);
+  ui->Choose(report);
+  ui->Answer(MsgBoxResult::OK);
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  unsetenv("VISUAL");
+  unsetenv("EDITOR");
+  show("viewForm", true, true);
+  const V shown = ui->Shown();
+  ASSERT_EQ(shown.size(), 6u);
+  EXPECT_EQ(shown[3], "open [Text Files (*.txt)|*.txt|All Files (*.*)|*.*] Form.txt");
+  EXPECT_EQ(shown[4], "msgbox [OKCancel] : Check code written to " + report + "\r\nView new file?");
+  EXPECT_EQ(shown[5], "start xdg-open " + report);
+  std::ifstream in(report, std::ios::binary);
+  const std::string text(std::istreambuf_iterator<char>(in), {});
+  EXPECT_NE(text.find("GOTO NAME"), std::string::npos);
+}
+
+TEST_F(Dialogs, ACancelledReportDialogWritesNothing) {
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->Answer(MsgBoxResult::Yes);
+  ui->Choose(std::nullopt);
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  testing_support::InFolder inFolder(view.dir.path());
+  show("viewForm", true, true);
+  EXPECT_FALSE(std::filesystem::exists(view.dir.file("Form.txt")));
+  EXPECT_EQ(ui->Shown().size(), 4u);
+}
+
+TEST_F(Dialogs, ErrorsAreAskedOfTheUserWhileTheDialogIsUp) {
+  std::string text = "AGE\r\n";
+  for (int i = 0; i < 502; ++i) text += "X = 1\r\n";
+  view.chk = view.dir.write("form.chk", text + "END\r\n");
+  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+  ui->AnswerAction("C");  // close every dialog
+  // Only the failing routine is left: the import runs on to its end.
+  ui->Answer(MsgBoxResult::No);
+  ui->OnShow("frmImport", [&](Form& f) { click(f, "cmdOK"); });
+  show("viewForm", true, true);
+  const V shown = ui->Shown();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[2], "action 9: Subscript out of range in InsertNewContent, ImportCHKCode");
+  EXPECT_TRUE(st().Forms.empty());
+}
+
+TEST_F(Dialogs, WithoutAHostTranslatorTheDialogMakesItsOwn) {
+  ImportRun bare({{.Name = "Age"}});
+  bare.module->objLanguage = nullptr;
+  bare.module->blnLanguageSet = false;
+  bare.module->host.windowing = ui;
+  bare.module->host.languagesDir = bare.dir.path().string();
+  bare.dir.write("Pirate.po", "msgid \"Select a table\"\nmsgstr \"Pick yer table\"\n");
+  bare.dir.write("settings.ini", "[Variables]\nLanguage=Pirate\n");
+  auto module = std::make_shared<ImportState>();
+  module->host = bare.module->host;
+  clsCHKImport component(module);
+  ui->OnShow("frmVList", [&](Form& f) {
+    EXPECT_EQ(f.Caption, "Pick yer table");
+    click(f, "Cmdcancel");
+  });
+  ui->OnShow("frmImport", [&](Form& f) {
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  EXPECT_EQ(component.GetCHKCode(view.chk, bare.db, "viewForm", true), "");
+  EXPECT_NE(module->ownLanguage, nullptr);
+}
+
+TEST(Report, ExactBytes) {
+  ImportRun view({{.Name = "Abcdefghij", .Checkcode = "GOTO X\r\n"},
+                  {.Name = "Abcdefghijk", .Checkcode = "A\r\nENDBEFORE\r\nB\r\n"},
+                  {.Name = "Abcdefghijkl", .Checkcode = "C"},
+                  {.Name = "Empty", .Checkcode = ""},
+                  {.Name = "Null"},
+                  {.Name = "Hidden", .Checkcode = "never shown", .PageNumber = -1},
+                  {.Name = std::string(60, 'L'), .Checkcode = "long"}});
+  const std::string path = view.dir.file("report.txt");
+  WriteCheckCodeReport(*view.module, path, "/data/form.chk", view.db, "viewForm");
+  std::ifstream in(path, std::ios::binary);
+  std::string text(std::istreambuf_iterator<char>(in), {});
+
+  const std::regex date("Date/Time      : [^\r\n]+\r\n");
+  ASSERT_TRUE(std::regex_search(text, date));
+  text = std::regex_replace(text, date, "Date/Time      : <now>\r\n");
+  const std::string expected = path +
+                               "\r\n\r\n"
+                               "Vantrel 2000 Check code translated and imported \r\n"
+                               "from Vantrel 6.04 (or earlier) syntax.\r\n\r\n"
+                               "Date/Time      : <now>\r\n"
+                               "CHECK File Name: /data/form.chk\r\n"
+                               "Project Name   : " +
+                               view.db +
+                               "\r\n"
+                               "View Name      : viewForm\r\n\r\n"
+                               "This report only lists fields that contain Checkcode.\r\n\r\n\r\n" +
+                               std::string(22, '=') + "  Field Name: Abcdefghij  " + std::string(22, '=') +
+                               "\r\n\r\nGOTO X\r\n\r\n\r\n" + std::string(21, '=') +
+                               "  Field Name: Abcdefghijk  " + std::string(21, '=') +
+                               "\r\n\r\nA\r\nENDBEFORE\r\nB\r\n\r\n\r\n" + std::string(20, '=') +
+                               "  Field Name: Abcdefghijkl  " + std::string(20, '=') + "\r\n\r\nC\r\n\r\n" +
+                               "  Field Name: " + std::string(60, 'L') + "  \r\n\r\nlong\r\n\r\n";
+  EXPECT_EQ(text, expected);
+}
+
+}  // namespace
+}  // namespace chkimport
