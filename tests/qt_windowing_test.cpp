@@ -26,6 +26,7 @@
 #include "chkimport/vb_error.h"
 #include "component/import_state.h"
 #include "dialogs/forms.h"
+#include "import_harness.h"
 #include "test_support.h"
 
 namespace chkimport {
@@ -318,6 +319,19 @@ TEST_F(QtLayer, WithoutKeyPreviewOnlyTheFocusedListBoxGetsEscape) {
   EXPECT_TRUE(stillShown);
   EXPECT_EQ(form.fired, (std::vector<Fired>{{"listItems", FormEvent::KeyDown, vbKeyEscape},
                                             {"listItems", FormEvent::KeyPress, 27}}));
+}
+
+TEST_F(QtLayer, EnterPressesTheFocusedButtonAndNoOtherButton) {
+  showWith(form, [&] {
+    QTest::keyClick(widget<QLineEdit>(form, "txtName"), Qt::Key_Return);
+    widget<QPushButton>(form, "cmdGo")->setFocus();
+    QTest::keyClick(widget<QPushButton>(form, "cmdGo"), Qt::Key_Return);
+    layer->Hide(form);
+  });
+  std::vector<Fired> clicks;
+  for (const auto& f : form.fired)
+    if (f.event == FormEvent::Click) clicks.push_back(f);
+  EXPECT_EQ(clicks, (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}}));
 }
 
 TEST_F(QtLayer, AHandlerThatHidesTheFormEndsShowModalAndTheFormStaysLoaded) {
@@ -645,6 +659,74 @@ TEST(QtDisplay, NoDisplayVariableMeansNoDisplay) {
   EXPECT_EQ(without, "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen");
   EXPECT_EQ(withX, "");
   EXPECT_EQ(offscreen, "");
+}
+
+// A whole import from the host's call to the end, every dialog answered
+// through its widgets.
+TEST(QtWholeImport, TheDialogsRunAnImportThroughTheirWidgets) {
+  testing_support::ImportRun view{{{.Name = "Age"}, {.Name = "Name"}}};
+  view.chk = view.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
+  auto layer = sharedLayer();
+  view.module->host.windowing = layer;
+  std::vector<std::string> errors;
+  view.module->host.actionPolicy = [&](int32_t number, const std::string& description, const std::string&,
+                                       const std::vector<std::string>&) {
+    errors.push_back(std::to_string(number) + ": " + description);
+    return std::string("D");
+  };
+
+  QString chkShown, dbShown, tableChosen, prompt;
+  QStringList unmatched;
+  bool chooserOK = false, importStillShown = false;
+  auto control = [](QWidget* window, const char* name) { return window->findChild<QWidget*>(name); };
+
+  whenModal("frmImport", [&](QWidget* import) {
+    chkShown = static_cast<QLineEdit*>(control(import, "txtFileName"))->text();
+    dbShown = static_cast<QLineEdit*>(control(import, "txtDBName"))->text();
+    // The summary of unmatched fields is asked for.
+    QTest::mouseClick(control(import, "chkIgnoreNew"), Qt::LeftButton);
+
+    whenModal("frmVList", [&](QWidget* chooser) {
+      auto* list = static_cast<QListWidget*>(control(chooser, "listTable"));
+      tableChosen = list->currentItem() ? list->currentItem()->text() : "";
+      chooserOK = control(chooser, "Cmdok")->isEnabled();
+      whenModal("frmNoMatch", [&](QWidget* noMatch) {
+        auto* names = static_cast<QListWidget*>(control(noMatch, "listNoMatch"));
+        for (int i = 0; i < names->count(); ++i) unmatched << names->item(i)->text();
+        whenModal("MsgBox", [&](QWidget* box) {
+          prompt = static_cast<QMessageBox*>(box)->text();
+          QTest::mouseClick(static_cast<QMessageBox*>(box)->button(QMessageBox::No), Qt::LeftButton);
+        });
+        QTest::mouseClick(control(noMatch, "Cmdok"), Qt::LeftButton);
+      });
+      QTest::mouseClick(control(chooser, "Cmdok"), Qt::LeftButton);
+    });
+    // OK runs the whole import before it returns.
+    QTest::mouseClick(control(import, "cmdOK"), Qt::LeftButton);
+
+    importStillShown = import->isVisible();
+    QWidget* focused = import->focusWidget();
+    QTest::keyClick(focused ? focused : import, Qt::Key_Escape);
+  });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] {
+    ADD_FAILURE() << "the import did not end";
+    closeEverything();
+  });
+  watchdog.start(30000);
+
+  EXPECT_EQ(view.component.GetCHKCode(view.chk, view.db, "", true), "");
+  EXPECT_EQ(chkShown.toStdString(), view.chk);
+  EXPECT_EQ(dbShown.toStdString(), view.db);
+  EXPECT_EQ(tableChosen, "viewForm");
+  EXPECT_TRUE(chooserOK);
+  EXPECT_EQ(unmatched, QStringList{"WEIGHT"});
+  EXPECT_EQ(prompt, "The CHECK Code import has completed.\nPrint imported CHECK code to text file?");
+  EXPECT_TRUE(importStillShown);
+  EXPECT_EQ(view.checkcode("Age"), testing_support::stored({"GOTO NAME"}));
+  EXPECT_TRUE(view.module->Forms.empty());
+  EXPECT_EQ(errors, std::vector<std::string>{});
 }
 
 }  // namespace

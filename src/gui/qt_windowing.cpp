@@ -220,7 +220,7 @@ class FormDialog : public QDialog {
     if (event->type() != QEvent::KeyPress) return false;
     auto it = window_.names.find(watched);
     if (it == window_.names.end()) return false;
-    const std::string control = it->second;  // the map may be gone when the form is
+    const std::string control = it->second;  // a copy: the handlers may end the window
     return layer_.keyPress(window_, control, static_cast<QKeyEvent&>(*event));
   }
 

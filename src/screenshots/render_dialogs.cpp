@@ -11,6 +11,7 @@
 #include "chkimport/cls_chk_import.h"
 #include "component/import_state.h"
 #include "dialogs/forms.h"
+#include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
 #include "dialogs/frm_vlist.h"
 #include "gui/qt_windowing.h"
@@ -78,11 +79,18 @@ int main(int argc, char** argv) {
 
   bool ok = true;
 
+  // Filled as the host's arguments fill it.
+  auto& import = Instance<FrmImport>(st);
+  import.SetText("txtFileName", "/home/clinic/forms/PATIENT.CHK");
+  import.SetText("txtDBName", "/home/clinic/forms/patient.mdb");
+  import.SetText("txtTableName", "viewPatient");
+  ok = save(*layer, import, dir) && ok;
+
   auto& chooser = Instance<FrmVList>(st);
   for (const char* view : {"viewPatient", "viewVisit", "viewLabResults", "viewFollowUp"})
     chooser.listTable().AddItem(view);
-  chooser.listTable().ListIndex = 0;
-  chooser["Cmdok"].Enabled = true;
+  // The first name chosen, as the set-up leaves it.
+  chooser.SetListIndex("listTable", 0);
   ok = save(*layer, chooser, dir) && ok;
 
   auto& unmatched = Instance<FrmNoMatch>(st);
