@@ -1,0 +1,683 @@
+#include "gui/qt_windowing.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <map>
+
+#include "chkimport/vb_error.h"
+#include "dialogs/form.h"
+
+namespace chkimport {
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0;
+const char* const kProgramName = "chkimport";
+
+int pixels(int twips) {
+  return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+QString qs(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+bool drawn(ControlKind kind) {
+  return kind != ControlKind::CommonDialog && kind != ControlKind::ErrorStack;
+}
+
+// The caption of a label that has no control to take its mnemonic: "&&"
+// stands for "&", a single "&" disappears.
+QString withoutMnemonic(const std::string& caption) {
+  std::string shown;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    shown += caption[i];
+  }
+  return qs(shown);
+}
+
+std::string envValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// The character code a handler's KeyPress receives, 0 for none.
+int charCodeOf(const QKeyEvent& e) {
+  switch (e.key()) {
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Backspace:
+      return 8;
+    default:
+      break;
+  }
+  const QString text = e.text();
+  if (text.size() != 1) return 0;
+  const char16_t c = text.at(0).unicode();
+  return c < 256 ? c : 0;
+}
+
+// A check box that the whole of its area ticks, not only the box and text.
+class CheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+}  // namespace
+
+int KeyCodeOf(int qtKey, bool keypad) {
+  if (keypad) {
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) return 96 + (qtKey - Qt::Key_0);
+    switch (qtKey) {
+      case Qt::Key_Asterisk:
+        return 106;
+      case Qt::Key_Plus:
+        return 107;
+      case Qt::Key_Minus:
+        return 109;
+      case Qt::Key_Period:
+        return 110;
+      case Qt::Key_Slash:
+        return 111;
+      default:
+        break;
+    }
+  }
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) return qtKey;
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+  // Shifted characters give the code of their key on a US keyboard.
+  static const std::map<int, int> codes = {
+      {Qt::Key_Escape, 27},        {Qt::Key_Backspace, 8},    {Qt::Key_Return, 13},
+      {Qt::Key_Enter, 13},         {Qt::Key_Space, 32},       {Qt::Key_PageUp, 33},
+      {Qt::Key_PageDown, 34},      {Qt::Key_End, 35},         {Qt::Key_Home, 36},
+      {Qt::Key_Left, 37},          {Qt::Key_Up, 38},          {Qt::Key_Right, 39},
+      {Qt::Key_Down, 40},          {Qt::Key_Print, 42},       {Qt::Key_Insert, 45},
+      {Qt::Key_Delete, 46},        {Qt::Key_Pause, 19},       {Qt::Key_Shift, 16},
+      {Qt::Key_Control, 17},       {Qt::Key_Alt, 18},         {Qt::Key_CapsLock, 20},
+      {Qt::Key_NumLock, 144},      {Qt::Key_ScrollLock, 145}, {Qt::Key_Menu, 93},
+      {Qt::Key_Semicolon, 186},    {Qt::Key_Colon, 186},      {Qt::Key_Equal, 187},
+      {Qt::Key_Plus, 187},         {Qt::Key_Comma, 188},      {Qt::Key_Less, 188},
+      {Qt::Key_Minus, 189},        {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},
+      {Qt::Key_Greater, 190},      {Qt::Key_Slash, 191},      {Qt::Key_Question, 191},
+      {Qt::Key_QuoteLeft, 192},    {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219},
+      {Qt::Key_BraceLeft, 219},    {Qt::Key_Backslash, 220},  {Qt::Key_Bar, 220},
+      {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221}, {Qt::Key_Apostrophe, 222},
+      {Qt::Key_QuoteDbl, 222},     {Qt::Key_Exclam, 49},      {Qt::Key_At, 50},
+      {Qt::Key_NumberSign, 51},    {Qt::Key_Dollar, 52},      {Qt::Key_Percent, 53},
+      {Qt::Key_AsciiCircum, 54},   {Qt::Key_Ampersand, 55},   {Qt::Key_Asterisk, 56},
+      {Qt::Key_ParenLeft, 57},     {Qt::Key_ParenRight, 48},
+  };
+  auto it = codes.find(qtKey);
+  return it == codes.end() ? 0 : it->second;
+}
+
+std::string NoDisplayReason() {
+  if (!envValue("QT_QPA_PLATFORM").empty() || !envValue("DISPLAY").empty() ||
+      !envValue("WAYLAND_DISPLAY").empty())
+    return "";
+  return "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen";
+}
+
+std::string QtFileFilter(const std::string& filter) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = filter.find('|', start);
+    parts.push_back(filter.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  std::string result;
+  for (std::size_t i = 0; i + 1 < parts.size(); i += 2) {
+    // Patterns are separated by ";"; "*.*" means every file, dotted or not.
+    std::string patterns;
+    std::size_t from = 0;
+    const std::string& list = parts[i + 1];
+    for (;;) {
+      const std::size_t semi = list.find(';', from);
+      std::string pattern = list.substr(from, semi == std::string::npos ? std::string::npos : semi - from);
+      pattern.erase(0, pattern.find_first_not_of(' '));
+      pattern.erase(pattern.find_last_not_of(' ') + 1);
+      if (pattern == "*.*") pattern = "*";
+      if (!pattern.empty()) patterns += (patterns.empty() ? "" : " ") + pattern;
+      if (semi == std::string::npos) break;
+      from = semi + 1;
+    }
+    // Qt reads the patterns from the description's last parentheses.
+    std::string description = parts[i];
+    const std::size_t open = description.rfind('(');
+    if (open != std::string::npos && description.back() == ')') description.erase(open);
+    while (!description.empty() && description.back() == ' ') description.pop_back();
+    if (!result.empty()) result += ";;";
+    result += (description.empty() ? patterns : description) + " (" + patterns + ")";
+  }
+  return result;
+}
+
+// The program's QApplication when this layer made it; argc and argv live as
+// long as it does.
+struct QtWindowing::App {
+  App() {
+    // QApplication takes the locale from the environment; the component's
+    // number and text handling keeps the one the program had.
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    app = std::make_unique<QApplication>(argc, argv);
+    std::setlocale(LC_ALL, locale.c_str());
+  }
+  int argc = 1;
+  char name[sizeof "chkimport"] = "chkimport";
+  char* argv[2] = {name, nullptr};
+  std::unique_ptr<QApplication> app;
+};
+
+class FormDialog;
+
+// One showing of a form.
+struct QtWindowing::Window {
+  Form* form = nullptr;  // null once the form is unloaded
+  QPointer<FormDialog> dialog;
+  std::map<std::string, QWidget*> widgets;  // by control name
+  std::map<const QObject*, std::string> names;
+  bool ended = false;
+  std::exception_ptr error;
+};
+
+// A form's window. Escape does not close it and the frame's close button
+// asks the form: the form's handlers decide when it goes.
+class FormDialog : public QDialog {
+ public:
+  FormDialog(QtWindowing& layer, QtWindowing::Window& window, QWidget* parent, Qt::WindowFlags flags)
+      : QDialog(parent, flags), layer_(layer), window_(window) {}
+
+  void reject() override {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::KeyPress) return false;
+    auto it = window_.names.find(watched);
+    if (it == window_.names.end()) return false;
+    const std::string control = it->second;  // a copy: the handlers may end the window
+    return layer_.keyPress(window_, control, static_cast<QKeyEvent&>(*event));
+  }
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    // Keys the focused control leaves come here. Without a control to take
+    // the focus, the form itself has the key.
+    QWidget* focused = focusWidget();
+    const bool controlHasFocus = focused && window_.names.count(focused);
+    if (!controlHasFocus) {
+      layer_.keyPress(window_, "", *e);
+      if (window_.ended) return;
+    }
+    switch (e->key()) {
+      case Qt::Key_Escape:
+        e->accept();
+        return;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        // Enter presses the focused button only; there is no default button.
+        if (auto* button = qobject_cast<QPushButton*>(focused); button && button->isEnabled())
+          button->click();
+        e->accept();
+        return;
+      default:
+        QDialog::keyPressEvent(e);
+    }
+  }
+
+  void closeEvent(QCloseEvent* e) override {
+    e->ignore();
+    layer_.frameClosed(window_);
+  }
+
+ private:
+  QtWindowing& layer_;
+  QtWindowing::Window& window_;
+};
+
+QtWindowing::QtWindowing(std::shared_ptr<App> app) : app_(std::move(app)) {}
+
+QtWindowing::~QtWindowing() = default;
+
+std::shared_ptr<QtWindowing> QtWindowing::Create(std::string& whyNot) {
+  static std::weak_ptr<App> ours;
+  std::shared_ptr<App> app = ours.lock();
+  if (!app) {
+    if (QCoreApplication::instance()) {
+      if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        whyNot = "the program's Qt application object cannot show widgets";
+        return nullptr;
+      }
+    } else {
+      whyNot = NoDisplayReason();
+      if (!whyNot.empty()) return nullptr;
+      app = std::make_shared<App>();
+      ours = app;
+    }
+  }
+  whyNot.clear();
+  return std::shared_ptr<QtWindowing>(new QtWindowing(std::move(app)));
+}
+
+QtWindowing::Window* QtWindowing::find(const Form& form) const {
+  for (Window* w : shown_)
+    if (w->form == &form && !w->ended) return w;
+  return nullptr;
+}
+
+QDialog* QtWindowing::WindowOf(const Form& form) const {
+  Window* w = find(form);
+  return w ? w->dialog.data() : nullptr;
+}
+
+QWidget* QtWindowing::parentWindow() const {
+  for (auto it = shown_.rbegin(); it != shown_.rend(); ++it)
+    if (!(*it)->ended && (*it)->dialog) return (*it)->dialog;
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return QApplication::activeWindow();
+}
+
+void QtWindowing::build(Window& w, QWidget* parent) {
+  Form& form = *w.form;
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (form.ControlBox) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  auto* dialog = new FormDialog(*this, w, parent, flags);
+  w.dialog = dialog;
+  dialog->setObjectName(qs(form.Name));
+  dialog->setModal(true);
+  // The twips geometry was laid out for an 8 point face of 11 pixels.
+  QFont font = dialog->font();
+  font.setPixelSize(11);
+  dialog->setFont(font);
+
+  // Widgets are made in tab order, which is then the focus chain; the later
+  // a control stands in the form's list, the higher it lies.
+  std::vector<const Control*> byTab;
+  for (const Control& c : form.Controls)
+    if (drawn(c.Kind)) byTab.push_back(&c);
+  std::stable_sort(byTab.begin(), byTab.end(),
+                   [](const Control* a, const Control* b) { return a->TabIndex < b->TabIndex; });
+  for (const Control* c : byTab) {
+    const std::string name = c->Name;
+    QWidget* widget = nullptr;
+    switch (c->Kind) {
+      case ControlKind::Label: {
+        auto* label = new QLabel(dialog);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widget = label;
+        break;
+      }
+      case ControlKind::TextBox: {
+        auto* edit = new QLineEdit(dialog);
+        QObject::connect(edit, &QLineEdit::textEdited, dialog, [this, &w, name](const QString& text) {
+          userEvent(w, [&](Form& f) {
+            f[name].Text = text.toStdString();
+            f.Fire(name, FormEvent::Change);
+          });
+        });
+        widget = edit;
+        break;
+      }
+      case ControlKind::CheckBox: {
+        auto* box = new CheckBox(dialog);
+        QObject::connect(box, &QCheckBox::clicked, dialog, [this, &w, name](bool checked) {
+          userEvent(w, [&](Form& f) {
+            f[name].Value = checked ? 1 : 0;
+            f.Fire(name, FormEvent::Click);
+          });
+        });
+        widget = box;
+        break;
+      }
+      case ControlKind::CommandButton: {
+        auto* button = new QPushButton(dialog);
+        button->setAutoDefault(false);
+        QObject::connect(button, &QPushButton::clicked, dialog, [this, &w, name] {
+          userEvent(w, [&](Form& f) { f.Fire(name, FormEvent::Click); });
+        });
+        widget = button;
+        break;
+      }
+      case ControlKind::ListBox: {
+        auto* list = new QListWidget(dialog);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        QObject::connect(list, &QListWidget::itemSelectionChanged, dialog, [this, &w, name, list] {
+          const auto selected = list->selectedItems();
+          const int row = selected.isEmpty() ? -1 : list->row(selected.first());
+          userEvent(w, [&](Form& f) {
+            f[name].ListIndex = row;
+            f.Fire(name, FormEvent::Click);
+          });
+        });
+        QObject::connect(list, &QListWidget::itemDoubleClicked, dialog,
+                         [this, &w, name, list](QListWidgetItem* item) {
+                           const int row = list->row(item);
+                           userEvent(w, [&](Form& f) {
+                             f[name].ListIndex = row;
+                             f.Fire(name, FormEvent::DblClick);
+                           });
+                         });
+        widget = list;
+        break;
+      }
+      case ControlKind::CommonDialog:
+      case ControlKind::ErrorStack:
+        break;
+    }
+    widget->setObjectName(qs(name));
+    widget->installEventFilter(dialog);
+    w.widgets[name] = widget;
+    w.names[widget] = name;
+  }
+  for (const Control& c : form.Controls)
+    if (auto it = w.widgets.find(c.Name); it != w.widgets.end()) it->second->raise();
+  for (std::size_t i = 1; i < byTab.size(); ++i)
+    QWidget::setTabOrder(w.widgets[byTab[i - 1]->Name], w.widgets[byTab[i]->Name]);
+
+  // A label's mnemonic moves the focus to the next control in tab order.
+  for (std::size_t i = 0; i < byTab.size(); ++i) {
+    if (byTab[i]->Kind != ControlKind::Label) continue;
+    for (std::size_t j = i + 1; j < byTab.size(); ++j) {
+      if (byTab[j]->Kind == ControlKind::Label) continue;
+      static_cast<QLabel*>(w.widgets[byTab[i]->Name])->setBuddy(w.widgets[byTab[j]->Name]);
+      break;
+    }
+  }
+}
+
+void QtWindowing::sync(Window& w) {
+  if (!w.form || !w.dialog) return;
+  Form& form = *w.form;
+  FormDialog* dialog = w.dialog;
+  dialog->setWindowTitle(qs(form.Caption));
+  dialog->setFixedSize(pixels(form.ClientWidth), pixels(form.ClientHeight));
+  for (const Control& c : form.Controls) {
+    auto it = w.widgets.find(c.Name);
+    if (it == w.widgets.end()) continue;
+    QWidget* widget = it->second;
+    const QSignalBlocker blocker(widget);
+    widget->setGeometry(pixels(c.Left), pixels(c.Top), pixels(c.Width), pixels(c.Height));
+    widget->setEnabled(c.Enabled);
+    widget->setVisible(c.Visible);
+    widget->setToolTip(qs(c.ToolTipText));
+    switch (c.Kind) {
+      case ControlKind::Label: {
+        auto* label = static_cast<QLabel*>(widget);
+        const QString caption = label->buddy() ? qs(c.Caption) : withoutMnemonic(c.Caption);
+        if (label->text() != caption) label->setText(caption);
+        break;
+      }
+      case ControlKind::TextBox: {
+        auto* edit = static_cast<QLineEdit*>(widget);
+        if (edit->text() != qs(c.Text)) edit->setText(qs(c.Text));
+        break;
+      }
+      case ControlKind::CheckBox: {
+        auto* box = static_cast<QCheckBox*>(widget);
+        box->setText(qs(c.Caption));
+        box->setCheckState(c.Value == 1 ? Qt::Checked : c.Value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+        break;
+      }
+      case ControlKind::CommandButton:
+        static_cast<QPushButton*>(widget)->setText(qs(c.Caption));
+        break;
+      case ControlKind::ListBox: {
+        auto* list = static_cast<QListWidget*>(widget);
+        bool same = list->count() == c.ListCount();
+        for (int i = 0; same && i < c.ListCount(); ++i) same = list->item(i)->text() == qs(c.List[i]);
+        if (!same) {
+          list->clear();
+          for (const auto& entry : c.List) list->addItem(qs(entry));
+        }
+        const auto selected = list->selectedItems();
+        const int row = selected.isEmpty() ? -1 : list->row(selected.first());
+        if (row != c.ListIndex) {
+          if (c.ListIndex >= 0 && c.ListIndex < list->count()) {
+            list->setCurrentRow(c.ListIndex);
+          } else {
+            list->clearSelection();
+            list->setCurrentRow(-1);
+          }
+        }
+        break;
+      }
+      case ControlKind::CommonDialog:
+      case ControlKind::ErrorStack:
+        break;
+    }
+  }
+}
+
+void QtWindowing::syncAll() {
+  for (Window* w : std::vector<Window*>(shown_))
+    if (!w->ended) sync(*w);
+}
+
+void QtWindowing::end(Window& w) {
+  w.ended = true;
+  if (w.dialog) w.dialog->hide();
+}
+
+template <class F>
+void QtWindowing::userEvent(Window& w, F&& action) {
+  if (w.ended || !w.form) return;
+  try {
+    action(*w.form);
+  } catch (...) {
+    if (!w.error) w.error = std::current_exception();
+    end(w);
+  }
+  syncAll();
+}
+
+bool QtWindowing::keyPress(Window& w, const std::string& control, const QKeyEvent& e) {
+  // Tab belongs to moving between the controls.
+  if (e.key() == Qt::Key_Tab || e.key() == Qt::Key_Backtab) return false;
+  const int keyCode = KeyCodeOf(e.key(), e.modifiers() & Qt::KeypadModifier);
+  const int charCode = charCodeOf(e);
+  const bool preview = !control.empty() && w.form && w.form->KeyPreview;
+  if (keyCode != 0) {
+    if (preview) userEvent(w, [&](Form& f) { f.Fire("", FormEvent::KeyDown, keyCode); });
+    userEvent(w, [&](Form& f) { f.Fire(control, FormEvent::KeyDown, keyCode); });
+  }
+  if (charCode != 0) {
+    if (preview) userEvent(w, [&](Form& f) { f.Fire("", FormEvent::KeyPress, charCode); });
+    userEvent(w, [&](Form& f) { f.Fire(control, FormEvent::KeyPress, charCode); });
+  }
+  // A form that went away takes the key with it.
+  return w.ended;
+}
+
+void QtWindowing::frameClosed(Window& w) {
+  userEvent(w, [](Form& f) { f.FrameClosed(); });
+}
+
+void QtWindowing::ShowModal(Form& form) {
+  if (find(form)) Raise(400, "Form already displayed; can't show modally");
+  syncAll();
+  Window w;
+  w.form = &form;
+  build(w, parentWindow());
+  shown_.push_back(&w);
+  struct Withdraw {
+    QtWindowing& layer;
+    Window& w;
+    ~Withdraw() {
+      layer.shown_.erase(std::find(layer.shown_.begin(), layer.shown_.end(), &w));
+      delete w.dialog.data();
+    }
+  } withdraw{*this, w};
+  sync(w);
+  for (QWidget* widget = w.dialog->nextInFocusChain(); widget != w.dialog;
+       widget = widget->nextInFocusChain()) {
+    if (w.names.count(widget) && widget->isEnabled() && widget->isVisibleTo(w.dialog) &&
+        widget->focusPolicy() & Qt::TabFocus) {
+      widget->setFocus();
+      break;
+    }
+  }
+  w.dialog->exec();
+  if (w.error) std::rethrow_exception(w.error);
+}
+
+void QtWindowing::Hide(Form& form) {
+  if (Window* w = find(form)) end(*w);
+}
+
+void QtWindowing::Unloaded(Form& form) {
+  for (Window* w : shown_)
+    if (w->form == &form) {
+      end(*w);
+      w->form = nullptr;
+    }
+}
+
+void QtWindowing::Refresh(Form& form) {
+  if (Window* w = find(form)) sync(*w);
+}
+
+QImage QtWindowing::Render(Form& form) {
+  Window w;
+  w.form = &form;
+  build(w, nullptr);
+  sync(w);
+  w.dialog->ensurePolished();
+  QImage image = w.dialog->grab().toImage();
+  delete w.dialog.data();
+  return image;
+}
+
+MsgBoxResult QtWindowing::MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title) {
+  syncAll();
+  QMessageBox box(parentWindow());
+  box.setObjectName("MsgBox");
+  box.setWindowTitle(qs(title.empty() ? kProgramName : title));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(qs(prompt).replace("\r\n", "\n"));
+  switch (buttons) {
+    case MsgBoxButtons::OKOnly:
+      box.setStandardButtons(QMessageBox::Ok);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+    case MsgBoxButtons::OKCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Ok);
+      break;
+    case MsgBoxButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      break;
+  }
+  box.exec();
+  switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok:
+      return MsgBoxResult::OK;
+    case QMessageBox::Yes:
+      return MsgBoxResult::Yes;
+    case QMessageBox::No:
+      return MsgBoxResult::No;
+    case QMessageBox::Cancel:
+      return MsgBoxResult::Cancel;
+    default:
+      // Closed some other way: the answer that does nothing.
+      return buttons == MsgBoxButtons::OKOnly  ? MsgBoxResult::OK
+             : buttons == MsgBoxButtons::YesNo ? MsgBoxResult::No
+                                               : MsgBoxResult::Cancel;
+  }
+}
+
+std::optional<std::string> QtWindowing::ShowOpen(const std::string& fileName, const std::string& filter) {
+  syncAll();
+  QFileDialog dialog(parentWindow(), "Open");
+  dialog.setObjectName("ShowOpen");
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  // Any name may be given: the report's file is chosen here too.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (!filter.empty()) dialog.setNameFilter(qs(QtFileFilter(filter)));
+  if (!fileName.empty()) {
+    const QFileInfo info(QFile::decodeName(fileName.c_str()));
+    if (info.isDir()) {
+      dialog.setDirectory(info.absoluteFilePath());
+    } else {
+      dialog.setDirectory(info.absolutePath());
+      dialog.selectFile(info.fileName());
+    }
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+}
+
+std::string QtWindowing::AskAction(int32_t number, const std::string& description,
+                                   const std::vector<std::string>& labels) {
+  syncAll();
+  QMessageBox box(parentWindow());
+  box.setObjectName("AskAction");
+  box.setWindowTitle(kProgramName);
+  box.setIcon(QMessageBox::Warning);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(qs("Error " + std::to_string(number) + ": " + description));
+  std::string where;
+  for (auto it = labels.rbegin(); it != labels.rend(); ++it)
+    where += (it == labels.rbegin() ? "In " : "\ncalled from ") + *it;
+  box.setInformativeText(qs(where));
+  struct Choice {
+    const char* text;
+    const char* answer;
+    QMessageBox::ButtonRole role;
+  };
+  const Choice choices[] = {{"&Retry", "A", QMessageBox::AcceptRole},
+                            {"&Ignore", "B", QMessageBox::ActionRole},
+                            {"&Close all", "C", QMessageBox::DestructiveRole},
+                            {"&Leave", "D", QMessageBox::RejectRole}};
+  std::map<QAbstractButton*, std::string> answers;
+  QPushButton* leave = nullptr;
+  for (const Choice& choice : choices) {
+    QPushButton* button = box.addButton(choice.text, choice.role);
+    button->setObjectName(choice.answer);
+    answers[button] = choice.answer;
+    leave = button;
+  }
+  box.setDefaultButton(leave);
+  box.setEscapeButton(leave);
+  box.exec();
+  auto it = answers.find(box.clickedButton());
+  return it == answers.end() ? "D" : it->second;
+}
+
+void QtWindowing::StartProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) Raise(5, "Invalid procedure call or argument");
+  QStringList arguments;
+  for (std::size_t i = 1; i < argv.size(); ++i) arguments << QFile::decodeName(argv[i].c_str());
+  if (!QProcess::startDetached(QFile::decodeName(argv[0].c_str()), arguments))
+    Raise(vberr::FileNotFound, "File not found");
+}
+
+}  // namespace chkimport

@@ -1,0 +1,733 @@
+// The Qt layer driven through its real widgets on the offscreen platform:
+// what the user does reaches the form's handlers, the widgets follow the
+// form's data, and the form's handlers alone decide when a dialog ends.
+#include "gui/qt_windowing.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "chkimport/vb_error.h"
+#include "component/import_state.h"
+#include "dialogs/forms.h"
+#include "import_harness.h"
+#include "test_support.h"
+
+namespace chkimport {
+namespace {
+
+using testing_support::TempDir;
+
+// One layer for the whole program, over the offscreen platform. It is never
+// freed: the QApplication must outlive every widget of every test.
+std::shared_ptr<QtWindowing> sharedLayer() {
+  static auto* layer = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::string whyNot;
+    auto created = QtWindowing::Create(whyNot);
+    if (!created) throw std::runtime_error(whyNot);
+    return new std::shared_ptr<QtWindowing>(created);
+  }();
+  return *layer;
+}
+
+// Hides every modal window, so that a test that went wrong ends.
+void closeEverything() {
+  while (QWidget* w = QApplication::activeModalWidget()) w->hide();
+}
+
+// Runs `action` once the window of that object name is the active modal one.
+void whenModal(const QString& name, std::function<void(QWidget*)> action) {
+  auto* poll = new QTimer;
+  const auto start = std::chrono::steady_clock::now();
+  QObject::connect(poll, &QTimer::timeout, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    const bool there = w && w->objectName() == name;
+    if (!there && std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) return;
+    poll->stop();
+    poll->deleteLater();
+    if (!there) {
+      ADD_FAILURE() << "no window " << name.toStdString();
+      closeEverything();
+      return;
+    }
+    QTimer::singleShot(0, [action, window = QPointer<QWidget>(w)] {
+      if (window) action(window);
+    });
+  });
+  poll->start(5);
+}
+
+struct Fired {
+  std::string control;
+  FormEvent event;
+  int arg;
+  bool operator==(const Fired&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Fired& f) {
+  return os << "(" << f.control << ", " << static_cast<int>(f.event) << ", " << f.arg << ")";
+}
+
+// A dialog of every kind of control; it records what it is told and runs
+// the handler a test gives it.
+class TestForm : public Form {
+ public:
+  explicit TestForm(ImportState& state, const std::string& name = "frmTest") : Form(state, name) {
+    Caption = "Test form";
+    ClientWidth = 4500;
+    ClientHeight = 3000;
+    add({.Name = "lblName",
+         .Kind = ControlKind::Label,
+         .Caption = "&Name:",
+         .TabIndex = 5,
+         .Left = 120,
+         .Top = 120,
+         .Width = 1200,
+         .Height = 255});
+    add({.Name = "txtName",
+         .Kind = ControlKind::TextBox,
+         .ToolTipText = "The name",
+         .TabIndex = 0,
+         .Left = 1440,
+         .Top = 120,
+         .Width = 2895,
+         .Height = 285});
+    add({.Name = "chkFlag",
+         .Kind = ControlKind::CheckBox,
+         .Caption = "&Flag",
+         .TabIndex = 1,
+         .Left = 120,
+         .Top = 600,
+         .Width = 2000,
+         .Height = 255});
+    add({.Name = "cmdGo",
+         .Kind = ControlKind::CommandButton,
+         .Caption = "&Go",
+         .TabIndex = 2,
+         .Left = 3240,
+         .Top = 2460,
+         .Width = 1095,
+         .Height = 375});
+    add({.Name = "listItems",
+         .Kind = ControlKind::ListBox,
+         .TabIndex = 3,
+         .List = {"alpha", "beta", "gamma"},
+         .Left = 120,
+         .Top = 960,
+         .Width = 2895,
+         .Height = 1400});
+    add({.Name = "cmdOff",
+         .Kind = ControlKind::CommandButton,
+         .Caption = "Off",
+         .TabIndex = 4,
+         .Enabled = false,
+         .Left = 120,
+         .Top = 2460,
+         .Width = 1095,
+         .Height = 375});
+    add({.Name = "dlgOpen", .Kind = ControlKind::CommonDialog, .Visible = false});
+  }
+
+  void Fire(const std::string& control, FormEvent event, int arg) override {
+    fired.push_back({control, event, arg});
+    texts.push_back((*this)["txtName"].Text);
+    indexes.push_back((*this)["listItems"].ListIndex);
+    if (onFire) onFire(control, event, arg);
+  }
+  void FrameClosed() override {
+    frameClosed = true;
+    Form::FrameClosed();
+  }
+
+  std::vector<Fired> fired;
+  std::vector<std::string> texts;  // txtName's text as each event came
+  std::vector<int> indexes;        // listItems' ListIndex as each event came
+  std::function<void(const std::string&, FormEvent, int)> onFire;
+  bool frameClosed = false;
+
+  std::vector<Fired> firedFor(const std::string& control) const {
+    std::vector<Fired> result;
+    for (const auto& f : fired)
+      if (f.control == control) result.push_back(f);
+    return result;
+  }
+};
+
+class InnerForm : public TestForm {
+ public:
+  explicit InnerForm(ImportState& state) : TestForm(state, "frmInner") {}
+};
+
+struct QtLayer : ::testing::Test {
+  QtLayer() {
+    st.host.windowing = layer;
+    st.host.errorLog = &log;
+  }
+  ~QtLayer() override {
+    closeEverything();
+    ReleaseUnloadedForms(st);
+  }
+
+  // Shows the form modally, running `script` from inside its showing.
+  void showWith(Form& shown, std::function<void()> script) {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] {
+      ADD_FAILURE() << "the dialog did not end";
+      closeEverything();
+    });
+    watchdog.start(20000);
+    QTimer::singleShot(0, std::move(script));
+    layer->ShowModal(shown);
+  }
+
+  template <class W>
+  W* widget(const Form& of, const char* name) {
+    QDialog* dialog = layer->WindowOf(of);
+    return dialog ? dialog->findChild<W*>(name) : nullptr;
+  }
+
+  std::shared_ptr<QtWindowing> layer = sharedLayer();
+  std::ostringstream log;
+  ImportState st;
+  TestForm& form = Instance<TestForm>(st);
+};
+
+TEST_F(QtLayer, TypingIntoATextBoxFiresChangeWithTheTextInTheData) {
+  showWith(form, [&] {
+    QTest::keyClicks(widget<QLineEdit>(form, "txtName"), "ab");
+    layer->Hide(form);
+  });
+  std::vector<std::string> changed;
+  for (std::size_t i = 0; i < form.fired.size(); ++i)
+    if (form.fired[i] == Fired{"txtName", FormEvent::Change, 0}) changed.push_back(form.texts[i]);
+  EXPECT_EQ(changed, (std::vector<std::string>{"a", "ab"}));
+  EXPECT_EQ(form["txtName"].Text, "ab");
+  // Each key is first a key code, then a character.
+  const auto keys = form.firedFor("txtName");
+  ASSERT_GE(keys.size(), 2u);
+  EXPECT_EQ(keys[0], (Fired{"txtName", FormEvent::KeyDown, 65}));
+  EXPECT_EQ(keys[1], (Fired{"txtName", FormEvent::KeyPress, 'a'}));
+}
+
+TEST_F(QtLayer, AButtonClickFiresClickAndADisabledButtonFiresNothing) {
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control == "cmdGo" && event == FormEvent::Click) {
+      form["cmdGo"].Enabled = false;
+      form["cmdOff"].Enabled = true;
+    }
+  };
+  showWith(form, [&] {
+    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+    QTest::mouseClick(widget<QPushButton>(form, "cmdOff"), Qt::LeftButton);
+    layer->Hide(form);
+  });
+  EXPECT_EQ(form.fired,
+            (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}, {"cmdOff", FormEvent::Click, 0}}));
+}
+
+TEST_F(QtLayer, ACheckBoxClickSetsTheValueBeforeItsHandlerRuns) {
+  std::vector<int> values;
+  form.onFire = [&](const std::string& control, FormEvent, int) {
+    if (control == "chkFlag") values.push_back(form["chkFlag"].Value);
+  };
+  showWith(form, [&] {
+    QTest::mouseClick(widget<QCheckBox>(form, "chkFlag"), Qt::LeftButton);
+    QTest::mouseClick(widget<QCheckBox>(form, "chkFlag"), Qt::LeftButton);
+    layer->Hide(form);
+  });
+  EXPECT_EQ(values, (std::vector<int>{1, 0}));
+  EXPECT_EQ(form.firedFor("chkFlag"),
+            (std::vector<Fired>{{"chkFlag", FormEvent::Click, 0}, {"chkFlag", FormEvent::Click, 0}}));
+}
+
+TEST_F(QtLayer, ADoubleClickOnAListRowSelectsItThenFiresDblClick) {
+  showWith(form, [&] {
+    auto* list = widget<QListWidget>(form, "listItems");
+    const QPoint row1 = list->visualItemRect(list->item(1)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row1);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row1);
+    layer->Hide(form);
+  });
+  const auto events = form.firedFor("listItems");
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events,
+            (std::vector<Fired>{{"listItems", FormEvent::Click, 0}, {"listItems", FormEvent::DblClick, 0}}));
+  EXPECT_EQ(form.indexes.back(), 1);
+  EXPECT_EQ(form["listItems"].ListIndex, 1);
+}
+
+TEST_F(QtLayer, ASelectionTheHandlerClearsStaysClearedAndTheSameRowCanBeChosenAgain) {
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control == "listItems" && event == FormEvent::Click) form["listItems"].ListIndex = -1;
+  };
+  int selectedAfterClick = -2;
+  showWith(form, [&] {
+    auto* list = widget<QListWidget>(form, "listItems");
+    const QPoint row2 = list->visualItemRect(list->item(2)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);
+    selectedAfterClick = static_cast<int>(list->selectedItems().size());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row2);
+    layer->Hide(form);
+  });
+  EXPECT_EQ(selectedAfterClick, 0);
+  EXPECT_EQ(form.firedFor("listItems"),
+            (std::vector<Fired>{{"listItems", FormEvent::Click, 0}, {"listItems", FormEvent::Click, 0}}));
+  EXPECT_EQ(form.indexes, (std::vector<int>{2, 2}));
+}
+
+TEST_F(QtLayer, EscapeReachesAKeyPreviewFormBeforeItsControlAndClosesNothing) {
+  form.KeyPreview = true;
+  bool stillShown = false;
+  showWith(form, [&] {
+    QTest::keyClick(widget<QListWidget>(form, "listItems"), Qt::Key_Escape);
+    stillShown = layer->WindowOf(form) && layer->WindowOf(form)->isVisible();
+    layer->Hide(form);
+  });
+  EXPECT_TRUE(stillShown);
+  EXPECT_EQ(form.fired, (std::vector<Fired>{{"", FormEvent::KeyDown, vbKeyEscape},
+                                            {"listItems", FormEvent::KeyDown, vbKeyEscape},
+                                            {"", FormEvent::KeyPress, 27},
+                                            {"listItems", FormEvent::KeyPress, 27}}));
+}
+
+TEST_F(QtLayer, WithoutKeyPreviewOnlyTheFocusedListBoxGetsEscape) {
+  bool stillShown = false;
+  showWith(form, [&] {
+    QTest::keyClick(widget<QListWidget>(form, "listItems"), Qt::Key_Escape);
+    stillShown = layer->WindowOf(form) && layer->WindowOf(form)->isVisible();
+    layer->Hide(form);
+  });
+  EXPECT_TRUE(stillShown);
+  EXPECT_EQ(form.fired, (std::vector<Fired>{{"listItems", FormEvent::KeyDown, vbKeyEscape},
+                                            {"listItems", FormEvent::KeyPress, 27}}));
+}
+
+TEST_F(QtLayer, EnterPressesTheFocusedButtonAndNoOtherButton) {
+  showWith(form, [&] {
+    QTest::keyClick(widget<QLineEdit>(form, "txtName"), Qt::Key_Return);
+    widget<QPushButton>(form, "cmdGo")->setFocus();
+    QTest::keyClick(widget<QPushButton>(form, "cmdGo"), Qt::Key_Return);
+    layer->Hide(form);
+  });
+  std::vector<Fired> clicks;
+  for (const auto& f : form.fired)
+    if (f.event == FormEvent::Click) clicks.push_back(f);
+  EXPECT_EQ(clicks, (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}}));
+}
+
+TEST_F(QtLayer, AHandlerThatHidesTheFormEndsShowModalAndTheFormStaysLoaded) {
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control == "cmdGo" && event == FormEvent::Click) st.host.windowing->Hide(form);
+  };
+  showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+  EXPECT_EQ(Loaded<TestForm>(st), &form);
+  EXPECT_EQ(layer->WindowOf(form), nullptr);
+}
+
+TEST_F(QtLayer, AFormUnloadedByItsOwnKeyHandlerEndsAndItsControlHearsNoMore) {
+  form.KeyPreview = true;
+  form.onFire = [&](const std::string& control, FormEvent event, int arg) {
+    if (control.empty() && event == FormEvent::KeyDown && arg == vbKeyEscape) Unload(st, form);
+  };
+  showWith(form, [&] { QTest::keyClick(widget<QLineEdit>(form, "txtName"), Qt::Key_Escape); });
+  EXPECT_EQ(Loaded<TestForm>(st), nullptr);
+  EXPECT_EQ(form.fired, (std::vector<Fired>{{"", FormEvent::KeyDown, vbKeyEscape}}));
+}
+
+TEST_F(QtLayer, UnloadingEveryFormFromAnInnerDialogEndsBothShowings) {
+  auto& inner = Instance<InnerForm>(st);
+  bool outerHandlerFinished = false;
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control != "cmdGo" || event != FormEvent::Click) return;
+    layer->ShowModal(inner);
+    outerHandlerFinished = true;
+  };
+  inner.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control != "cmdGo" || event != FormEvent::Click) return;
+    // As closing every dialog does: the outer form first.
+    Unload(st, form);
+    Unload(st, inner);
+  };
+  whenModal("frmInner",
+            [&](QWidget*) { QTest::mouseClick(widget<QPushButton>(inner, "cmdGo"), Qt::LeftButton); });
+  showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+  EXPECT_TRUE(outerHandlerFinished);
+  EXPECT_TRUE(st.Forms.empty());
+  EXPECT_EQ(layer->WindowOf(form), nullptr);
+  EXPECT_EQ(layer->WindowOf(inner), nullptr);
+}
+
+TEST_F(QtLayer, GeometryIsFifteenTwipsToThePixelAndTheSizeIsFixed) {
+  QSize size, minimum, maximum;
+  QRect text, button;
+  Qt::WindowFlags flags;
+  QString title;
+  bool commonDialogDrawn = true;
+  showWith(form, [&] {
+    QDialog* dialog = layer->WindowOf(form);
+    size = dialog->size();
+    minimum = dialog->minimumSize();
+    maximum = dialog->maximumSize();
+    flags = dialog->windowFlags();
+    title = dialog->windowTitle();
+    text = widget<QLineEdit>(form, "txtName")->geometry();
+    button = widget<QPushButton>(form, "cmdGo")->geometry();
+    commonDialogDrawn = dialog->findChild<QWidget*>("dlgOpen") != nullptr;
+    layer->Hide(form);
+  });
+  EXPECT_EQ(size, QSize(300, 200));
+  EXPECT_EQ(minimum, size);
+  EXPECT_EQ(maximum, size);
+  EXPECT_EQ(text, QRect(96, 8, 193, 19));
+  EXPECT_EQ(button, QRect(216, 164, 73, 25));
+  EXPECT_EQ(title, "Test form");
+  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(commonDialogDrawn);
+
+  form.ControlBox = false;
+  showWith(form, [&] {
+    flags = layer->WindowOf(form)->windowFlags();
+    layer->Hide(form);
+  });
+  EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+}
+
+TEST_F(QtLayer, TheFocusStartsAtTabIndexZeroAndTabFollowsTabIndex) {
+  std::vector<QString> visited;
+  showWith(form, [&] {
+    QDialog* dialog = layer->WindowOf(form);
+    for (int i = 0; i < 5; ++i) {
+      visited.push_back(dialog->focusWidget() ? dialog->focusWidget()->objectName() : "");
+      QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+    }
+    layer->Hide(form);
+  });
+  // The disabled button and the label take no focus; the order wraps.
+  EXPECT_EQ(visited, (std::vector<QString>{"txtName", "chkFlag", "cmdGo", "listItems", "txtName"}));
+  EXPECT_TRUE(form.fired.empty());
+}
+
+TEST_F(QtLayer, ALabelsMnemonicMovesTheFocusToTheNextControlInTabOrder) {
+  form["lblName"].TabIndex = 1;
+  form["chkFlag"].TabIndex = 2;
+  QString focused;
+  showWith(form, [&] {
+    QDialog* dialog = layer->WindowOf(form);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QTest::keyClick(dialog->focusWidget(), Qt::Key_N, Qt::AltModifier);
+    focused = dialog->focusWidget()->objectName();
+    layer->Hide(form);
+  });
+  EXPECT_EQ(focused, "chkFlag");
+}
+
+TEST_F(QtLayer, TheFramesCloseButtonAsksTheFormAndRunsNoHandler) {
+  showWith(form, [&] { layer->WindowOf(form)->close(); });
+  EXPECT_TRUE(form.frameClosed);
+  EXPECT_EQ(Loaded<TestForm>(st), nullptr);
+  EXPECT_TRUE(form.fired.empty());
+}
+
+TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control != "cmdGo" || event != FormEvent::Click) return;
+    form.Caption = "Changed";
+    form["txtName"].Text = "set by handler";
+    form["chkFlag"].Value = 1;
+    form["lblName"].Caption = "Other:";
+    form["listItems"].List = {"x", "y"};
+    form["listItems"].ListIndex = 1;
+    form["cmdOff"].Visible = false;
+  };
+  QString title, text, label;
+  bool checked = false, offVisible = true;
+  int count = 0, row = -1;
+  showWith(form, [&] {
+    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+    title = layer->WindowOf(form)->windowTitle();
+    text = widget<QLineEdit>(form, "txtName")->text();
+    label = widget<QLabel>(form, "lblName")->text();
+    checked = widget<QCheckBox>(form, "chkFlag")->isChecked();
+    count = widget<QListWidget>(form, "listItems")->count();
+    row = widget<QListWidget>(form, "listItems")->currentRow();
+    offVisible = widget<QPushButton>(form, "cmdOff")->isVisible();
+    layer->Hide(form);
+  });
+  EXPECT_EQ(title, "Changed");
+  EXPECT_EQ(text, "set by handler");
+  EXPECT_EQ(label, "Other:");
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(row, 1);
+  EXPECT_FALSE(offVisible);
+  EXPECT_EQ(form.fired, (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}}));
+}
+
+TEST_F(QtLayer, RefreshShowsDataChangedOutsideAnEvent) {
+  QString text;
+  showWith(form, [&] {
+    form["txtName"].Text = "from outside";
+    layer->Refresh(form);
+    text = widget<QLineEdit>(form, "txtName")->text();
+    layer->Hide(form);
+  });
+  EXPECT_EQ(text, "from outside");
+  EXPECT_TRUE(form.fired.empty());
+}
+
+TEST_F(QtLayer, AnErrorAHandlerLetsOutComesOutOfShowModal) {
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control == "cmdGo" && event == FormEvent::Click) Raise(5, "Invalid procedure call or argument");
+  };
+  try {
+    showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+    ADD_FAILURE() << "no error";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Number, 5);
+  }
+  EXPECT_EQ(layer->WindowOf(form), nullptr);
+}
+
+TEST_F(QtLayer, ShowingAFormThatIsShownRaises400) {
+  int number = 0;
+  showWith(form, [&] {
+    try {
+      layer->ShowModal(form);
+    } catch (const VbError& e) {
+      number = e.Number;
+    }
+    layer->Hide(form);
+  });
+  EXPECT_EQ(number, 400);
+}
+
+TEST_F(QtLayer, MsgBoxReturnsTheClickedAnswer) {
+  QString title, text;
+  whenModal("MsgBox", [&](QWidget* w) {
+    auto* box = static_cast<QMessageBox*>(w);
+    title = box->windowTitle();
+    text = box->text();
+    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+  });
+  EXPECT_EQ(layer->MsgBox("Done.\r\nPrint?", MsgBoxButtons::YesNo, ""), MsgBoxResult::No);
+  EXPECT_EQ(title, "chkimport");
+  EXPECT_EQ(text, "Done.\nPrint?");
+
+  whenModal("MsgBox", [&](QWidget* w) {
+    auto* box = static_cast<QMessageBox*>(w);
+    title = box->windowTitle();
+    QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
+  });
+  EXPECT_EQ(layer->MsgBox("View it?", MsgBoxButtons::OKCancel, "Report"), MsgBoxResult::Cancel);
+  EXPECT_EQ(title, "Report");
+
+  whenModal("MsgBox", [&](QWidget* w) {
+    QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Ok), Qt::LeftButton);
+  });
+  EXPECT_EQ(layer->MsgBox("Note.", MsgBoxButtons::OKOnly, ""), MsgBoxResult::OK);
+}
+
+TEST_F(QtLayer, AMessageFromAHandlerStandsOverItsForm) {
+  QWidget* parent = nullptr;
+  QDialog* dialog = nullptr;
+  MsgBoxResult answer = MsgBoxResult::No;
+  form.onFire = [&](const std::string& control, FormEvent event, int) {
+    if (control != "cmdGo" || event != FormEvent::Click) return;
+    answer = layer->MsgBox("Sure?", MsgBoxButtons::YesNo, "");
+    layer->Hide(form);
+  };
+  whenModal("MsgBox", [&](QWidget* w) {
+    parent = w->parentWidget();
+    QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Yes), Qt::LeftButton);
+  });
+  showWith(form, [&] {
+    dialog = layer->WindowOf(form);
+    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+  });
+  EXPECT_EQ(answer, MsgBoxResult::Yes);
+  EXPECT_EQ(parent, dialog);
+}
+
+TEST_F(QtLayer, AskActionShowsTheErrorAndTheRoutinesInnermostFirst) {
+  QString text, details;
+  whenModal("AskAction", [&](QWidget* w) {
+    auto* box = static_cast<QMessageBox*>(w);
+    text = box->text();
+    details = box->informativeText();
+    QTest::mouseClick(box->findChild<QPushButton*>("C"), Qt::LeftButton);
+  });
+  EXPECT_EQ(
+      layer->AskAction(53, "File not found", {"cmdOK_Click, frmImport", "TranslateCode, ImportCHKCode"}),
+      "C");
+  EXPECT_EQ(text, "Error 53: File not found");
+  EXPECT_EQ(details, "In TranslateCode, ImportCHKCode\ncalled from cmdOK_Click, frmImport");
+
+  whenModal("AskAction", [&](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+  EXPECT_EQ(layer->AskAction(5, "Invalid procedure call or argument", {}), "D");
+}
+
+TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {
+  EXPECT_EQ(QtFileFilter("Check Files (*.chk)|*.chk|All Files (*.*)|*.*"),
+            "Check Files (*.chk);;All Files (*)");
+  EXPECT_EQ(QtFileFilter("Database Files (*.mdb)|*.mdb|All Files (*.*)|*.*"),
+            "Database Files (*.mdb);;All Files (*)");
+  // The patterns are the second half of each pair, whatever the description says.
+  EXPECT_EQ(QtFileFilter("Pictures|*.bmp;*.gif"), "Pictures (*.bmp *.gif)");
+  EXPECT_EQ(QtFileFilter("Text (*.doc)|*.txt"), "Text (*.txt)");
+  EXPECT_EQ(QtFileFilter(""), "");
+}
+
+TEST_F(QtLayer, ShowOpenStartsAtTheGivenFileAndReturnsTheChoiceOrNothing) {
+  TempDir dir;
+  const std::string chk = dir.write("FORM.CHK", "AGE\r\n");
+  QStringList selected, filters;
+  whenModal("ShowOpen", [&](QWidget* w) {
+    auto* dialog = static_cast<QFileDialog*>(w);
+    selected = dialog->selectedFiles();
+    filters = dialog->nameFilters();
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  EXPECT_EQ(layer->ShowOpen(chk, "Check Files (*.chk)|*.chk|All Files (*.*)|*.*"), chk);
+  EXPECT_EQ(selected, QStringList{QString::fromStdString(chk)});
+  EXPECT_EQ(filters, (QStringList{"Check Files (*.chk)", "All Files (*)"}));
+
+  whenModal("ShowOpen", [&](QWidget* w) { static_cast<QFileDialog*>(w)->reject(); });
+  EXPECT_EQ(layer->ShowOpen(chk, "Check Files (*.chk)|*.chk"), std::nullopt);
+}
+
+TEST_F(QtLayer, StartProgramRunsTheProgramWithItsArgumentsAndRaises53ForNone) {
+  TempDir dir;
+  const std::string marker = dir.file("started with a blank");
+  layer->StartProgram({"touch", marker});
+  for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(std::filesystem::exists(marker));
+
+  try {
+    layer->StartProgram({dir.file("no such program")});
+    ADD_FAILURE() << "no error";
+  } catch (const VbError& e) {
+    EXPECT_EQ(e.Number, vberr::FileNotFound);
+  }
+}
+
+TEST_F(QtLayer, RenderDrawsTheClientAreaAtItsPixelSize) {
+  EXPECT_EQ(layer->Render(form).size(), QSize(300, 200));
+}
+
+TEST(QtDisplay, NoDisplayVariableMeansNoDisplay) {
+  const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : names) {
+    const char* value = std::getenv(name);
+    saved.push_back(value ? std::optional<std::string>(value) : std::nullopt);
+    unsetenv(name);
+  }
+  const std::string without = NoDisplayReason();
+  setenv("DISPLAY", ":7", 1);
+  const std::string withX = NoDisplayReason();
+  unsetenv("DISPLAY");
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const std::string offscreen = NoDisplayReason();
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    if (saved[i])
+      setenv(names[i], saved[i]->c_str(), 1);
+    else
+      unsetenv(names[i]);
+  }
+  EXPECT_EQ(without, "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen");
+  EXPECT_EQ(withX, "");
+  EXPECT_EQ(offscreen, "");
+}
+
+// A whole import from the host's call to the end, every dialog answered
+// through its widgets.
+TEST(QtWholeImport, TheDialogsRunAnImportThroughTheirWidgets) {
+  testing_support::ImportRun view{{{.Name = "Age"}, {.Name = "Name"}}};
+  view.chk = view.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
+  auto layer = sharedLayer();
+  view.module->host.windowing = layer;
+  std::vector<std::string> errors;
+  view.module->host.actionPolicy = [&](int32_t number, const std::string& description, const std::string&,
+                                       const std::vector<std::string>&) {
+    errors.push_back(std::to_string(number) + ": " + description);
+    return std::string("D");
+  };
+
+  QString chkShown, dbShown, tableChosen, prompt;
+  QStringList unmatched;
+  bool chooserOK = false, importStillShown = false;
+  auto control = [](QWidget* window, const char* name) { return window->findChild<QWidget*>(name); };
+
+  whenModal("frmImport", [&](QWidget* import) {
+    chkShown = static_cast<QLineEdit*>(control(import, "txtFileName"))->text();
+    dbShown = static_cast<QLineEdit*>(control(import, "txtDBName"))->text();
+    // The summary of unmatched fields is asked for.
+    QTest::mouseClick(control(import, "chkIgnoreNew"), Qt::LeftButton);
+
+    whenModal("frmVList", [&](QWidget* chooser) {
+      auto* list = static_cast<QListWidget*>(control(chooser, "listTable"));
+      tableChosen = list->currentItem() ? list->currentItem()->text() : "";
+      chooserOK = control(chooser, "Cmdok")->isEnabled();
+      whenModal("frmNoMatch", [&](QWidget* noMatch) {
+        auto* names = static_cast<QListWidget*>(control(noMatch, "listNoMatch"));
+        for (int i = 0; i < names->count(); ++i) unmatched << names->item(i)->text();
+        whenModal("MsgBox", [&](QWidget* box) {
+          prompt = static_cast<QMessageBox*>(box)->text();
+          QTest::mouseClick(static_cast<QMessageBox*>(box)->button(QMessageBox::No), Qt::LeftButton);
+        });
+        QTest::mouseClick(control(noMatch, "Cmdok"), Qt::LeftButton);
+      });
+      QTest::mouseClick(control(chooser, "Cmdok"), Qt::LeftButton);
+    });
+    // OK runs the whole import before it returns.
+    QTest::mouseClick(control(import, "cmdOK"), Qt::LeftButton);
+
+    importStillShown = import->isVisible();
+    QWidget* focused = import->focusWidget();
+    QTest::keyClick(focused ? focused : import, Qt::Key_Escape);
+  });
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] {
+    ADD_FAILURE() << "the import did not end";
+    closeEverything();
+  });
+  watchdog.start(30000);
+
+  EXPECT_EQ(view.component.GetCHKCode(view.chk, view.db, "", true), "");
+  EXPECT_EQ(chkShown.toStdString(), view.chk);
+  EXPECT_EQ(dbShown.toStdString(), view.db);
+  EXPECT_EQ(tableChosen, "viewForm");
+  EXPECT_TRUE(chooserOK);
+  EXPECT_EQ(unmatched, QStringList{"WEIGHT"});
+  EXPECT_EQ(prompt, "The CHECK Code import has completed.\nPrint imported CHECK code to text file?");
+  EXPECT_TRUE(importStillShown);
+  EXPECT_EQ(view.checkcode("Age"), testing_support::stored({"GOTO NAME"}));
+  EXPECT_TRUE(view.module->Forms.empty());
+  EXPECT_EQ(errors, std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace chkimport
