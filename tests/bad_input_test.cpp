@@ -125,7 +125,8 @@ TEST(BadInput, DatabasesThatCannotBeUsed) {
   const std::string truncated = run.dir.write("truncated.db", good.substr(0, 100));
   const std::string garbage = run.dir.write("garbage.db", "SQLite format 2\n and then nonsense");
   for (const auto& db : {truncated, garbage})
-    EXPECT_EQ(run.component.GetCHKCode(run.chk, db, "viewForm", false, true, true), "Cannot open database.") << db;
+    EXPECT_EQ(run.component.GetCHKCode(run.chk, db, "viewForm", false, true, true), "Cannot open database.")
+        << db;
 }
 
 TEST(BadInput, ALockedDatabaseIsLeftUntouched) {

@@ -139,6 +139,14 @@ TEST_F(Cli, TheReportCommandWritesTheStoredCode) {
   EXPECT_NE(badView.err.find("viewNone"), std::string::npos) << badView.err;
 }
 
+TEST_F(Cli, TheDialogNeedsADisplay) {
+  const auto r = runCommand("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_CONFIG_HOME='" +
+                                dir.path().string() + "' '" CHKIMPORT_CLI "' dialog --chk '" + chk + "'",
+                            dir);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("the import dialog cannot be shown: no display"), std::string::npos) << r.err;
+}
+
 TEST_F(Cli, ViewsListsTheViewTablesInTheFilesOrder) {
   const auto r = run("views --db '" + db + "'");
   EXPECT_EQ(r.status, 0);

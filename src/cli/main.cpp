@@ -13,6 +13,7 @@
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "dialogs/frm_import.h"
+#include "gui/qt_windowing.h"
 #include "services/catalog_translator.h"
 #include "services/dao.h"
 
@@ -76,6 +77,34 @@ int runImport(const ImportOptions& o) {
     for (const auto& line : unmatched) std::cout << line << "\n";
   }
   return result.empty() ? kSuccess : kMessage;
+}
+
+// The import dialog, as the form designer would show it.
+int runDialog(const ImportOptions& o) {
+  std::string whyNot;
+  auto windowing = QtWindowing::Create(whyNot);
+  if (!windowing) {
+    std::cerr << "chkimport: the import dialog cannot be shown: " << whyNot << "\n";
+    return kUsage;
+  }
+  auto module = std::make_shared<ImportState>();
+  module->host.windowing = windowing;
+  module->host.encoding = o.encoding;
+  module->host.languagesDir =
+      (o.languagesDir.empty() ? CatalogTranslator::DefaultLanguagesDir(executableDir())
+                              : std::filesystem::path(o.languagesDir))
+          .string();
+  if (!o.language.empty()) module->host.settings.SetOverride("Variables", "Language", o.language);
+  // No translator is handed in: the dialog sets up its own from the
+  // settings, as it does for a host that has none.
+  try {
+    clsCHKImport component(module);
+    component.GetCHKCode(o.chk, o.db, o.view, true, o.overwrite, o.ignoreNew, o.tables);
+  } catch (const VbError& e) {
+    std::cerr << "chkimport: error " << e.Number << ": " << e.Description << "\n";
+    return kMessage;
+  }
+  return kSuccess;
 }
 
 struct ReportOptions {
@@ -169,6 +198,23 @@ int main(int argc, char** argv) {
   auto* views = app.add_subcommand("views", "List the view tables of a view database, one per line.");
   views->add_option("--db", viewsDb, "The view database (a SQLite file)")->required();
 
+  ImportOptions d;
+  auto* dialog = app.add_subcommand(
+      "dialog",
+      "Open the import dialog (needs a display), filled with the given names and options; its OK button runs "
+      "the import, Cancel or Escape closes it. Errors met during the import are asked of the user.");
+  dialog->add_option("--chk", d.chk, "The CHK file");
+  dialog->add_option("--db", d.db, "The view database (a SQLite file)");
+  dialog->add_option("--view", d.view, "The view table");
+  // The dialog's boxes start ticked; an option left out leaves its box so.
+  dialog->add_flag("--overwrite", d.overwrite, "Tick 'Overwrite any existing CHECK code' (it starts ticked)");
+  dialog->add_flag("--ignore-new", d.ignoreNew,
+                   "Tick the box that suppresses the summary (it starts ticked)");
+  dialog->add_flag("--tables", d.tables, "Tick 'Automatically generate Code Tables' (it starts ticked)");
+  dialog->add_option("--language", d.language, "Language of the dialogs and comment lines");
+  dialog->add_option("--languages", d.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files");
+
   ReportOptions report;
   auto* reportCommand = app.add_subcommand(
       "report",
@@ -194,6 +240,7 @@ int main(int argc, char** argv) {
   }
 
   if (*import) return runImport(o);
+  if (*dialog) return runDialog(d);
   if (*reportCommand) return runReport(report);
   return runViews(viewsDb);
 }

@@ -55,7 +55,7 @@ void ShowImportDialog(ImportState& st, const std::string& strCHKName, const std:
 
 }  // namespace
 
-std::function<std::shared_ptr<Windowing>()> DefaultWindowing;
+WindowingFactory DefaultWindowing = nullptr;
 
 clsCHKImport::clsCHKImport() : module_(processModule()) {}
 

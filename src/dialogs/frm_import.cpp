@@ -87,16 +87,16 @@ FrmImport::FrmImport(ImportState& state) : Form(state, "frmImport") {
        .TabIndex = 9,
        .Value = 1,
        .Left = 120,
-       .Top = 1755,
+       .Top = 1740,
        .Width = 6240,
-       .Height = 255});
+       .Height = 435});
   add({.Name = "chkGenerateTables",
        .Kind = ControlKind::CheckBox,
        .Caption = N_("Automatically generate Code Tables (lookup tables)"),
        .TabIndex = 10,
        .Value = 1,
        .Left = 120,
-       .Top = 2040,
+       .Top = 2190,
        .Width = 6240,
        .Height = 255});
   // The table name is shown and labelled, so the user sees which view
@@ -106,14 +106,14 @@ FrmImport::FrmImport(ImportState& state) : Form(state, "frmImport") {
        .Caption = N_("View table:"),
        .TabIndex = 12,
        .Left = 120,
-       .Top = 2580,
+       .Top = 2850,
        .Width = 1035,
        .Height = 255});
   add({.Name = "txtTableName",
        .Kind = ControlKind::TextBox,
        .TabIndex = 11,
        .Left = 1200,
-       .Top = 2520,
+       .Top = 2790,
        .Width = 2535,
        .Height = 315});
   add({.Name = "cmdOK",

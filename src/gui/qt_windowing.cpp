@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -79,13 +81,26 @@ int charCodeOf(const QKeyEvent& e) {
   return c < 256 ? c : 0;
 }
 
-// A check box that the whole of its area ticks, not only the box and text.
+// A check box that the whole of its area ticks, not only the box and text,
+// and whose caption wraps when it is too long for one line of the box.
 class CheckBox : public QCheckBox {
  public:
   using QCheckBox::QCheckBox;
 
  protected:
   bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+
+  void paintEvent(QPaintEvent* event) override {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QRect textArea = style()->subElementRect(QStyle::SE_CheckBoxContents, &option, this);
+    if (fontMetrics().horizontalAdvance(option.text) <= textArea.width()) return QCheckBox::paintEvent(event);
+    QStylePainter painter(this);
+    const QString text = option.text;
+    option.text.clear();
+    painter.drawControl(QStyle::CE_CheckBox, option);
+    painter.drawText(textArea, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
 };
 
 }  // namespace
