@@ -215,4 +215,22 @@ TEST(Define, TheFieldKeepsANoteAndStaysTheTarget) {
   EXPECT_EQ(run.log.str(), "");
 }
 
+// The declarations reach their row once per pass, yet a field block of the
+// row itself, read in the middle of the pass, finds them as written so far.
+TEST(Define, TheVariablesRowReadInThePassHoldsTheDeclarationsSoFar) {
+  ImportRun run({{.Name = "Age"}, {.Name = "Name"}, {.Name = "DEFINEDVARIABLES", .Checkcode = "DEFINE OLD"}});
+  EXPECT_EQ(
+      run.run({"AGE", "DEFINE A", "END", "DEFINEDVARIABLES", "X = 1", "END", "NAME", "DEFINE B #", "END"}),
+      "");
+  EXPECT_EQ(run.checkcode("DEFINEDVARIABLES"), "DEFINE OLD\r\nDEFINE A\r\nASSIGN X = 1\r\n\r\nDEFINE B");
+  EXPECT_EQ(run.log.str(), "");
+
+  // A pass ended by an error keeps the declarations made before it.
+  ImportRun failing({{.Name = "Age", .Checkcode = ""}});
+  V chk = {"AGE", "DEFINE C", "AFTER ENTRY"};
+  for (int i = 0; i < 502; ++i) chk.push_back("X = 1");
+  EXPECT_EQ(failing.run(chk, true, true), "");
+  EXPECT_EQ(failing.checkcode("DEFINEDVARIABLES"), "DEFINE C");
+}
+
 }  // namespace

@@ -238,12 +238,14 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         if (p.blnPending) {
           const std::string strNewBookmark = st.strBookmark;
           st.strBookmark = strPrevBookmark;
+          r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
           r.step([&] { ImportCode(st, rsView); });
           r.step([&] { InitializeArray(st); });
           p.intSection = 2;
           p.blnPending = false;
           st.strBookmark = strNewBookmark;
         }
+        r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
         r.step([&] { rsView.SetBookmark(st.strBookmark); });
         if (p.blnOverwrite) {
           r.step([&] { rsView.Edit(); });
@@ -298,16 +300,28 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     }
 
     if (blnAnyMatch) {
-      if (p.blnIgnoreNew && p.blnPending) r.step([&] { ImportCode(st, rsView); });
+      if (p.blnIgnoreNew && p.blnPending) {
+        r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
+        r.step([&] { ImportCode(st, rsView); });
+      }
     } else {
       result = N_("No matching fields were found.");
     }
+    r.step([&] { WriteDeclarations(st, p, ""); });
     r.step([&] { closeInputFiles(st); });
     pass.close();
   });
 
   // Leaving through the handler skips the end of the pass: the files are
-  // closed and what was written is committed all the same.
+  // closed and what was written is committed all the same, the variables'
+  // declarations included.
+  if (p.declarations.pending && pass.rsView) {
+    try {
+      WriteDeclarations(st, p, "");
+    } catch (const VbError& e) {
+      st.errorLog() << "chkimport: error " << e.Number << ": " << e.Description << "\n";
+    }
+  }
   closeInputFiles(st);
   pass.close();
   return result;

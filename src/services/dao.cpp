@@ -234,6 +234,19 @@ std::string Quote(std::string_view name) {
   return quoted + '"';
 }
 
+constexpr std::size_t kPreparedAtMost = 64;
+
+void forgetIdle(Connection& connection) {
+  for (auto it = connection.prepared.begin(); it != connection.prepared.end();) {
+    if (it->second.inUse) {
+      ++it;
+      continue;
+    }
+    sqlite3_finalize(it->second.stmt);
+    it = connection.prepared.erase(it);
+  }
+}
+
 class Statement {
  public:
   Statement(sqlite3* db, const std::string& sql, Context context) : db_(db), context_(context) {
@@ -244,6 +257,8 @@ class Statement {
   // SQL; one already running is not shared.
   Statement(Connection& connection, const std::string& sql, Context context)
       : db_(connection.db), context_(context) {
+    // Statements of one-off SQL (a code table's rows) must not pile up.
+    if (connection.prepared.size() >= kPreparedAtMost) forgetIdle(connection);
     Connection::Prepared& kept = connection.prepared[sql];
     if (!kept.stmt) {
       const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &kept.stmt, nullptr);
@@ -732,9 +747,13 @@ namespace {
 // The table names, read again only when the file's schema has changed (by
 // this connection or another): a pass that creates code tables asks for
 // them at every table it creates.
-const std::vector<std::string>& TableNames(Connection& connection, const std::string& name) {
+long long SchemaVersion(Connection& connection, const std::string& name) {
   Statement version(connection, "PRAGMA schema_version", {name, {}});
-  const long long schema = version.Step() ? version.Integer(0) : -1;
+  return version.Step() ? version.Integer(0) : -1;
+}
+
+const std::vector<std::string>& TableNames(Connection& connection, const std::string& name) {
+  const long long schema = SchemaVersion(connection, name);
   if (connection.tables && connection.tablesSchema == schema) return *connection.tables;
   Statement select(connection, kTables, {name, {}});
   std::vector<std::string> names;
@@ -852,7 +871,14 @@ void Database::AppendTableDef(const TableDef& def) {
           " CONSTRAINT " + Quote(std::string(kZeroLengthRule) + field.Name) + " CHECK (" + column + " <> '')";
   }
   sql += ")";
+  // The names known before, if they were current, stay so with this one added.
+  const bool namesCurrent =
+      connection.tables && connection.tablesSchema == SchemaVersion(connection, state_->name);
   Execute(connection.db, sql, context);
+  if (namesCurrent) {
+    connection.tables->push_back(def.Name);
+    connection.tablesSchema = SchemaVersion(connection, state_->name);
+  }
 }
 
 void Database::Close() {

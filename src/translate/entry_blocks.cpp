@@ -34,6 +34,7 @@ void onBeforeAfter(ImportState& st, PassState& p, Routine& r) {
   if (UCase(Trim(word1)) == "FILE") st.strWords(1) = "VIEW";
 
   if (p.blnPending) {
+    r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
     r.step([&] { ImportCode(st, *p.rsView); });
     r.step([&] { InitializeArray(st); });
     p.blnPending = false;
@@ -43,6 +44,7 @@ void onBeforeAfter(ImportState& st, PassState& p, Routine& r) {
 
   if (!st.strBookmark.empty()) {
     if (p.blnOverwrite) return;
+    r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
     r.step([&] {
       const dao::Value code = p.rsView->Field("Checkcode");
       if (!code.IsNull()) {

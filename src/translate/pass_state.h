@@ -22,6 +22,13 @@ struct PassState {
   dao::Recordset* rsView = nullptr;
   std::string strTableName;
   bool blnVariablesRow = false;  // DEFINE has prepared the DEFINEDVARIABLES row
+  // The DEFINEDVARIABLES row's declarations as DEFINE left them, not yet
+  // written: its row is written once, not once per DEFINE (see variables.cpp).
+  struct Declarations {
+    bool pending = false;
+    std::string bookmark;
+    std::string text;
+  } declarations;
   bool blnOverwrite = false;
   bool blnIgnoreNew = false;  // true on the writing pass
   bool blnGenerateTables = false;

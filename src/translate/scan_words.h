@@ -32,6 +32,11 @@ void onEnter(ImportState& st, PassState& p, Routine& r);
 void onExit(ImportState& st, PassState& p, Routine& r);
 void onEnd(ImportState& st, PassState& p, Routine& r);
 
+// Writes the declarations DEFINE has gathered into their row, if they
+// belong to the row of that bookmark ("" for any row); the recordset's
+// current row stays current.
+void WriteDeclarations(ImportState& st, PassState& p, const std::string& strRowBookmark);
+
 // Variables, entry properties and ranges.
 void onDefine(ImportState& st, PassState& p, Routine& r);
 void onKey(ImportState& st, PassState& p, Routine& r);

@@ -21,8 +21,12 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
   if (!st.strBookmark.empty()) {
     if (!p.blnOverwrite || p.blnVariablesRow) {
       r.step([&] {
-        const dao::Value code = rsView.Field("Checkcode");
-        strDeclarations = code.IsNull() ? std::string() : code.ToString();
+        if (p.declarations.pending && p.declarations.bookmark == st.strBookmark) {
+          strDeclarations = p.declarations.text;
+        } else {
+          const dao::Value code = rsView.Field("Checkcode");
+          strDeclarations = code.IsNull() ? std::string() : code.ToString();
+        }
         if (!strDeclarations.empty()) strDeclarations += "\r\n";
       });
     }
@@ -37,9 +41,10 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
   strDeclarations += "DEFINE " + st.strWords(1);
   if (st.strWords(3) == "GLOBAL") strDeclarations += " GLOBAL";
 
-  r.step([&] { rsView.Edit(); });
-  r.step([&] { rsView.SetField("Checkcode", strDeclarations); });
-  r.step([&] { rsView.Update(); });
+  // The row is written when the pass is done with it, or before anything
+  // reads or writes its check code: rewriting the whole, growing list at
+  // every DEFINE would cost the square of their number.
+  r.step([&] { p.declarations = {true, rsView.Bookmark(), strDeclarations}; });
   p.blnVariablesRow = true;
 
   st.strBookmark = strFieldBookmark;
@@ -47,6 +52,21 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
 
   r.step([&] { p.strLine = "*" + st.strWords(1) + " " + st.T("defined in DEFINEDVARIABLES area") + " "; });
   StoreLine(st, p, r);
+}
+
+void WriteDeclarations(ImportState& st, PassState& p, const std::string& strRowBookmark) {
+  if (!p.declarations.pending || (!strRowBookmark.empty() && strRowBookmark != p.declarations.bookmark))
+    return;
+  dao::Recordset& rsView = *p.rsView;
+  p.declarations.pending = false;
+  const bool wasOnRow = !rsView.Eof();
+  const std::string strCurrent = wasOnRow ? rsView.Bookmark() : std::string();
+  rsView.SetBookmark(p.declarations.bookmark);
+  rsView.Edit();
+  rsView.SetField("Checkcode", p.declarations.text);
+  rsView.Update();
+  if (wasOnRow) rsView.SetBookmark(strCurrent);
+  (void)st;
 }
 
 }  // namespace chkimport
