@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -118,6 +119,12 @@ struct RecordsetState {
   std::vector<Value> buffer;
   std::vector<bool> assigned;
   std::optional<long long> lastModified;
+  // Per field: text stored in it stays the same text (its declared type
+  // gives it text affinity or none).
+  std::vector<bool> keepsText;
+  bool hasTriggers = false;
+  // The UPDATE of each set of fields written, made once.
+  std::map<std::vector<std::size_t>, std::string> updateSql;
   // Look-up indexes: the first row of every key, over rows [0, indexed).
   struct KeyIndex {
     std::size_t column = 0;
@@ -234,6 +241,17 @@ std::string Quote(std::string_view name) {
   return quoted + '"';
 }
 
+// Whether SQLite stores text given to a field of this declared type as that
+// same text: text affinity, or none.
+bool KeepsText(std::string declared) {
+  for (auto& c : declared) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (declared.find("INT") != std::string::npos) return false;
+  if (declared.find("CHAR") != std::string::npos || declared.find("CLOB") != std::string::npos ||
+      declared.find("TEXT") != std::string::npos)
+    return true;
+  return declared.empty() || declared.find("BLOB") != std::string::npos;
+}
+
 constexpr std::size_t kPreparedAtMost = 64;
 
 void forgetIdle(Connection& connection) {
@@ -313,6 +331,10 @@ class Statement {
   void Bind(int index, const std::string& text) { Bind(index, Value(text)); }
 
   int ColumnCount() const { return sqlite3_column_count(stmt_); }
+  std::string DeclType(int index) const {
+    const char* type = sqlite3_column_decltype(stmt_, index);
+    return type ? type : "";
+  }
   std::string ColumnName(int index) const {
     const char* name = sqlite3_column_name(stmt_, index);
     return name ? name : "";
@@ -802,7 +824,16 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     for (int i = 0; i < probe.ColumnCount(); ++i) {
       rs->columns.push_back(probe.ColumnName(i));
       rs->columnIndex.emplace(rs->columns.back(), i);
+      rs->keepsText.push_back(KeepsText(probe.DeclType(i)));
     }
+  }
+  {
+    Statement triggers(
+        connection.db,
+        "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE",
+        context);
+    triggers.Bind(1, rs->table);
+    rs->hasTriggers = triggers.Step() && triggers.Integer(0) > 0;
   }
   // A field may itself be called rowid; SQLite then still knows the row id
   // by its other names.
@@ -952,8 +983,11 @@ void Recordset::Update() {
   // The write hands the row back as SQLite stored it (values converted,
   // defaults filled in), so that no second reading is needed. The row id
   // comes back too: a field that is the row id may just have changed it.
-  std::string returning = " RETURNING " + rs.rowid;
-  for (const auto& column : rs.columns) returning += ", " + Quote(column);
+  auto returning = [&rs] {
+    std::string clause = " RETURNING " + rs.rowid;
+    for (const auto& column : rs.columns) clause += ", " + Quote(column);
+    return clause;
+  };
   auto readReturned = [&](Statement& write) {
     Row row;
     row.rowid = write.Integer(0);
@@ -965,14 +999,41 @@ void Recordset::Update() {
     return row;
   };
 
+  // Text written into fields that keep it as it is, with no trigger to
+  // change the row behind our back, needs nothing handed back: the row held
+  // here takes the values written.
+  const bool asWritten = rs.mode == EditMode::Editing && !changed.empty() && !rs.hasTriggers &&
+                         std::all_of(changed.begin(), changed.end(), [&](std::size_t i) {
+                           const auto& data = detail::ValueReader::Data(rs.buffer[i]);
+                           return std::holds_alternative<std::monostate>(data) ||
+                                  (std::holds_alternative<std::string>(data) && rs.keepsText[i]);
+                         });
+
   std::optional<Row> row;
-  if (rs.mode == EditMode::Editing && changed.empty()) {
+  if (asWritten) {
+    std::string& sql = rs.updateSql[changed];
+    if (sql.empty()) {
+      sql = "UPDATE " + Quote(rs.table) + " SET ";
+      for (std::size_t k = 0; k < changed.size(); ++k)
+        sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
+      sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1);
+    }
+    Statement update(*rs.database->connection, sql, context);
+    for (std::size_t k = 0; k < changed.size(); ++k)
+      update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
+    update.Bind(static_cast<int>(changed.size()) + 1, Value(rs.rows[rs.current].rowid));
+    update.Step();
+    if (sqlite3_changes(rs.database->connection->db) == 1) {
+      row = rs.rows[rs.current];
+      for (const std::size_t i : changed) row->values[i] = rs.buffer[i];
+    }
+  } else if (rs.mode == EditMode::Editing && changed.empty()) {
     row = ReadRow(rs, rs.rows[rs.current].rowid);
   } else if (rs.mode == EditMode::Editing) {
     std::string sql = "UPDATE " + Quote(rs.table) + " SET ";
     for (std::size_t k = 0; k < changed.size(); ++k)
       sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
-    sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1) + returning;
+    sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1) + returning();
     Statement update(*rs.database->connection, sql, context);
     for (std::size_t k = 0; k < changed.size(); ++k)
       update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
@@ -990,7 +1051,7 @@ void Recordset::Update() {
       }
       sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    Statement insert(*rs.database->connection, sql + returning, context);
+    Statement insert(*rs.database->connection, sql + returning(), context);
     for (std::size_t k = 0; k < changed.size(); ++k)
       insert.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
     if (insert.Step()) row = readReturned(insert);

@@ -1,5 +1,8 @@
 #include "translate/extract_words.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "component/import_state.h"
 #include "component/routine.h"
 #include "services/dao.h"
@@ -17,10 +20,17 @@ bool isYesNoLiteral(const std::string& word) {
   return word == "\"Y\"" || word == "\"N\"" || word == ".";
 }
 
-std::string stripTabs(const std::string& word) {
-  const auto first = word.find_first_not_of('\t');
-  if (first == std::string::npos) return {};
-  return word.substr(first, word.find_last_not_of('\t') - first + 1);
+// Blanks, not tabs, off both ends; an empty result keeps its place.
+std::string_view trimmed(std::string_view s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return s.substr(s.size());
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string_view withoutTabs(std::string_view s) {
+  const auto first = s.find_first_not_of('\t');
+  if (first == std::string_view::npos) return s.substr(s.size());
+  return s.substr(first, s.find_last_not_of('\t') - first + 1);
 }
 
 }  // namespace
@@ -30,27 +40,33 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
   r.run([&] {
     for (int i = 0; i <= 100; ++i) st.strWords(i).clear();
 
-    std::string working = UCase(Trim(strLine));
-    // The line and the working text upper-cased, kept beside them so that
-    // finding one in the other costs no conversion per word.
+    // The working text is a view into a copy of the line, and so is its
+    // upper-cased twin: upper-casing keeps every byte in its place, so both
+    // are cut at the same offsets and a word is taken from the twin without
+    // converting it again. The line itself, upper-cased, is where the working
+    // text is looked for.
     std::string upperLine = UCase(strLine);
-    std::string upperWorking = working;
+    std::string workBuf = Trim(upperLine);
+    std::string upperBuf;
+    std::string_view working = workBuf, upperWorking = workBuf;
     long lngPosition = 1;
 
     for (int i = 0; i <= 100; ++i) {
-      if (i == 0 && Len(working) >= 5 && Left(working, 4) == "THEN") {
+      if (i == 0 && working.size() >= 5 && working.substr(0, 4) == "THEN") {
         strLine = Mid(strLine, 6);
-        working = strLine;
+        workBuf = strLine;
         upperLine = UCase(strLine);
-        upperWorking = upperLine;
+        upperBuf = upperLine;
+        working = workBuf;
+        upperWorking = upperBuf;
       }
       if (lngPosition > 0) lngPosition = InStr(lngPosition, upperLine, upperWorking);
       if (working.empty()) return;
 
       long end = 0;
       long cut = 0;
-      const std::string lead = LTrim(working);
-      if (!lead.empty() && lead.front() == '"') {
+      const auto lead = working.find_first_not_of(' ');
+      if (lead != std::string_view::npos && working[lead] == '"') {
         end = InStr(2, working, "\"");
       } else {
         const long e = InStr(working, "=");
@@ -59,16 +75,19 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         cut = end >= 2 ? 1 : 0;
       }
 
+      std::string_view piece =
+          end != 0 ? trimmed(working.substr(0, static_cast<std::size_t>(end - cut))) : working;
+      piece = withoutTabs(piece);
+      const auto offset = static_cast<std::size_t>(piece.data() - working.data());
       std::string& word = st.strWords(i);
-      word = end != 0 ? Trim(Left(working, end - cut)) : working;
-      word = UCase(stripTabs(word));
+      word.assign(upperWorking.substr(offset, piece.size()));
 
       if (i == 0 && !word.empty() && word.front() == '*') return;
       if (i >= 1) {
         if (isCutKeyword(word)) {
-          strRest = working;
+          strRest.assign(working);
           strLine = Left(strLine, Len(strLine) - Len(working));
-          word = "";
+          word.clear();
           return;
         }
         if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && lngPosition > 0 &&
@@ -78,8 +97,12 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         }
       }
 
-      working = Trim(Right(working, Len(working) - end + cut));
-      upperWorking = Trim(Right(upperWorking, Len(upperWorking) - end + cut));
+      const std::size_t keep = static_cast<std::size_t>(std::max<long>(0, Len(working) - end + cut));
+      const std::size_t from = working.size() - std::min(keep, working.size());
+      const std::string_view rest = trimmed(working.substr(from));
+      const auto restOffset = static_cast<std::size_t>(rest.data() - working.data());
+      working = working.substr(restOffset, rest.size());
+      upperWorking = upperWorking.substr(restOffset, rest.size());
       if (end == 0) return;
     }
   });
