@@ -1,5 +1,6 @@
-// chkimport-screenshots OUTDIR: draws each dialog, filled with example
-// entries, to OUTDIR/<dialog>.png without a screen.
+// chkimport-screenshots OUTDIR [LANGUAGE]: draws each dialog, filled with
+// example entries, to OUTDIR/<dialog>.png without a screen, in English or in
+// the language of a catalog beside the program.
 #include <QColor>
 #include <QFont>
 #include <QPainter>
@@ -9,13 +10,14 @@
 #include <string>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/vb_error.h"
 #include "component/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
 #include "dialogs/frm_vlist.h"
 #include "gui/qt_windowing.h"
-#include "services/identity_translator.h"
+#include "services/catalog_translator.h"
 
 namespace {
 
@@ -54,8 +56,8 @@ bool save(QtWindowing& layer, Form& form, const std::filesystem::path& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: chkimport-screenshots OUTDIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: chkimport-screenshots OUTDIR [LANGUAGE]\n");
     return 2;
   }
   const std::filesystem::path dir = argv[1];
@@ -72,9 +74,23 @@ int main(int argc, char** argv) {
 
   auto module = std::make_shared<ImportState>();
   module->host.settings = Settings(dir / "no-settings.ini");
-  IdentityTranslator english;
+  CatalogTranslator translator(CatalogTranslator::DefaultLanguagesDir(
+      std::filesystem::read_symlink("/proc/self/exe", ec).parent_path()));
+  try {
+    translator.setLANGUAGE(argc == 3 ? argv[2] : "English");
+    // A translator looking at their dialogs wants to know the catalog was not found.
+    if (argc == 3 && translator.CatalogFile().empty() &&
+        QString(argv[2]).compare("English", Qt::CaseInsensitive) != 0) {
+      std::fprintf(stderr, "chkimport-screenshots: no catalog %s.po in %s\n", argv[2],
+                   translator.LanguagesDir().c_str());
+      return 1;
+    }
+  } catch (const VbError& e) {
+    std::fprintf(stderr, "chkimport-screenshots: %s\n", e.Description.c_str());
+    return 1;
+  }
   clsCHKImport component(module);
-  component.SetObjLanguage(english);
+  component.SetObjLanguage(translator);
   ImportState& st = *module;
 
   bool ok = true;
