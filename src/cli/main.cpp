@@ -73,7 +73,9 @@ int runImport(const ImportOptions& o) {
     nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
     std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else {
-    if (!result.empty()) std::cerr << "chkimport: " << result << "\n";
+    // Messages are shown in the user's language, as the import dialog shows
+    // them; --json keeps the component's own text.
+    if (!result.empty()) std::cerr << "chkimport: " << translator.T(result) << "\n";
     for (const auto& line : unmatched) std::cout << line << "\n";
   }
   return result.empty() ? kSuccess : kMessage;

@@ -115,9 +115,9 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
     r.step([&] { WriteCheckCodeReport(st, *strPath, strCHKName, strDBName, strTableName); });
     MsgBoxResult answer = MsgBoxResult::Cancel;
     r.step([&] {
-      answer = st.windowing().MsgBox(
-          st.T(st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?")),
-          MsgBoxButtons::OKCancel, "");
+      // The message is translated once more as a whole.
+      const std::string strMessage = st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?");
+      answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "");
     });
     if (answer == MsgBoxResult::OK) r.step([&] { st.windowing().StartProgram(viewerFor(*strPath)); });
   });
