@@ -15,11 +15,8 @@ inline constexpr int32_t Overflow = 6;
 inline constexpr int32_t SubscriptOutOfRange = 9;
 inline constexpr int32_t FileNotFound = 53;
 inline constexpr int32_t BadFileNameOrNumber = 52;
-inline constexpr int32_t InputPastEndOfFile = 62;
-inline constexpr int32_t PermissionDenied = 70;
 inline constexpr int32_t ObjectNotSet = 91;
 inline constexpr int32_t CannotCreateObject = 429;
-inline constexpr int32_t NotSupported = 445;
 }  // namespace vberr
 
 class VbError : public std::runtime_error {

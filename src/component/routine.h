@@ -42,7 +42,6 @@ class Routine {
   void InstallHandler();
   // For routines that push their label but never pop it.
   void NeverPop() { popOnExit_ = false; }
-  bool HandlerInstalled() const { return handler_; }
 
   // Runs one statement under the handler.
   template <class F>

@@ -58,11 +58,6 @@ char32_t upper(char32_t cp) {
 
 }  // namespace
 
-std::string LTrim(std::string_view s) {
-  const auto first = s.find_first_not_of(' ');
-  return first == std::string_view::npos ? std::string() : std::string(s.substr(first));
-}
-
 std::string RTrim(std::string_view s) {
   const auto last = s.find_last_not_of(' ');
   return last == std::string_view::npos ? std::string() : std::string(s.substr(0, last + 1));

@@ -10,7 +10,6 @@ namespace chkimport {
 
 // Removes blanks (not tabs) from both ends.
 std::string Trim(std::string_view s);
-std::string LTrim(std::string_view s);
 std::string RTrim(std::string_view s);
 // Upper case; a letter whose capital has another UTF-8 length stays as it is.
 std::string UCase(std::string_view s);
