@@ -1,4 +1,4 @@
-# make run   installs what is missing, builds, and imports the bundled example
+# make run   installs what is missing, builds, and converts the bundled example form
 # make test  installs what is missing, builds, and runs every test
 BUILD ?= build
 JOBS ?= $(shell nproc)

@@ -37,6 +37,19 @@ char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, con
                              const char* table_name, int show_gui, int overwrite, int ignore_new,
                              int generate_tables);
 
+/* Creates the view table of a Vantrel 6 data file's header (rec_name) in
+ * db_name, created when missing. table_name NULL: "view" + the file's base
+ * name; encoding NULL: detected. Returns "" or a message (nothing was
+ * changed), to be freed with chkimport_free_string; NULL when the call failed. */
+char* chkimport_new_view(chkimport_object* object, const char* rec_name, const char* db_name,
+                         const char* table_name, const char* encoding);
+
+/* Converts a form: the view as chkimport_new_view makes it, then the import
+ * of chk_name (NULL: the .CHK file of the same base name beside rec_name)
+ * into it; all of it, or nothing. Returns as chkimport_new_view. */
+char* chkimport_convert(chkimport_object* object, const char* rec_name, const char* chk_name,
+                        const char* db_name, const char* table_name, int overwrite, int generate_tables);
+
 /* Why the last call on this object failed; "" after a success. */
 const char* chkimport_last_error(const chkimport_object* object);
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
 #include "component/import_state.h"
 #include "services/catalog_translator.h"
 
@@ -79,6 +80,47 @@ char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, con
     object->lastError = describe(e);
     return nullptr;
   }
+}
+
+namespace {
+
+// A form call with the object's translator and language.
+char* formCall(chkimport_object* object, bool convert, const char* rec_name, const char* db_name,
+               chkimport::FormOptions options) {
+  if (!object) return nullptr;
+  try {
+    options.translator = object->translator.get();
+    options.language = object->module->host.settings.IniRead("Variables", "Language", "");
+    const auto r = convert ? chkimport::ConvertForm(rec_name ? rec_name : "", db_name ? db_name : "", options)
+                           : chkimport::NewView(rec_name ? rec_name : "", db_name ? db_name : "", options);
+    object->lastError.clear();
+    char* copy = copyString(r.result);
+    if (!copy) object->lastError = "out of memory";
+    return copy;
+  } catch (const std::exception& e) {
+    object->lastError = describe(e);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+char* chkimport_new_view(chkimport_object* object, const char* rec_name, const char* db_name,
+                         const char* table_name, const char* encoding) {
+  chkimport::FormOptions options;
+  options.view = table_name ? table_name : "";
+  options.encoding = encoding ? encoding : "";
+  return formCall(object, false, rec_name, db_name, options);
+}
+
+char* chkimport_convert(chkimport_object* object, const char* rec_name, const char* chk_name,
+                        const char* db_name, const char* table_name, int overwrite, int generate_tables) {
+  chkimport::FormOptions options;
+  options.chk = chk_name ? chk_name : "";
+  options.view = table_name ? table_name : "";
+  options.overwrite = overwrite != 0;
+  options.tables = generate_tables != 0;
+  return formCall(object, true, rec_name, db_name, options);
 }
 
 const char* chkimport_last_error(const chkimport_object* object) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "dialogs/frm_import.h"
@@ -163,6 +164,61 @@ int runViews(const std::string& dbName) {
   return kSuccess;
 }
 
+struct FormCommand {
+  std::string rec, chk, db, view, encoding, language, languagesDir;
+  bool overwrite = false, tables = false, json = false;
+};
+
+void printWarnings(const FormResult& r) {
+  for (const auto& warning : r.warnings) std::cerr << "chkimport: " << warning << "\n";
+}
+
+// Tells what was made, or why nothing was.
+int reportForm(const FormResult& r, bool json) {
+  std::string result = r.result;
+  if (r.viewExists) result += " (choose another name with --view NAME)";
+  if (json) {
+    nlohmann::json out = {{"result", result},
+                          {"unmatched", nlohmann::json::array()},
+                          {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},
+                          {"fields", r.fields}};
+    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+  } else if (!result.empty()) {
+    std::cerr << "chkimport: " << result << "\n";
+  } else {
+    std::cout << "Created " << r.table << " with " << r.fields << (r.fields == 1 ? " field" : " fields");
+    if (!r.chk.empty()) std::cout << " and imported " << r.chk;
+    std::cout << ".\n";
+    if (!r.fileLabel.empty()) std::cout << "File label: " << r.fileLabel << "\n";
+  }
+  return result.empty() ? kSuccess : kMessage;
+}
+
+int runForm(const FormCommand& o, bool convert) {
+  FormOptions options;
+  options.view = o.view;
+  options.encoding = o.encoding;
+  options.chk = o.chk;
+  options.overwrite = o.overwrite;
+  options.tables = o.tables;
+  options.language = o.language;
+  Settings settings(Settings::DefaultPath());
+  if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
+  CatalogTranslator translator(o.languagesDir.empty()
+                                   ? CatalogTranslator::DefaultLanguagesDir(executableDir())
+                                   : std::filesystem::path(o.languagesDir));
+  FormResult r;
+  try {
+    translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
+    options.translator = &translator;
+    r = convert ? ConvertForm(o.rec, o.db, options) : NewView(o.rec, o.db, options);
+  } catch (const VbError& e) {
+    r.result = "error " + std::to_string(e.Number) + ": " + e.Description;
+  }
+  printWarnings(r);
+  return reportForm(r, o.json);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,6 +287,43 @@ int main(int argc, char** argv) {
   reportCommand->add_option("--languages", report.languagesDir,
                             "Folder of the translation catalogs (NAME.po)");
 
+  FormCommand nv;
+  auto* newview = app.add_subcommand(
+      "newview",
+      "Create a view table from the header of a Vantrel 6 data file (.REC): one row per field with its name, "
+      "type, format and prompt. The database file is created when it does not exist.");
+  newview->add_option("--rec", nv.rec, "The data file (.REC)")->required();
+  newview->add_option("--db", nv.db, "The view database (a SQLite file)")->required();
+  newview->add_option("--view", nv.view,
+                      "The view table to create; default: view + the .REC file's base name");
+  newview->add_option("--encoding", nv.encoding,
+                      "Text encoding of the .REC file (an iconv name); default: as for CHK files");
+  newview->add_option("--language", nv.language, "Language of messages");
+  newview->add_option("--languages", nv.languagesDir, "Folder of the translation catalogs (NAME.po)");
+
+  FormCommand cv;
+  auto* convert = app.add_subcommand(
+      "convert",
+      "Convert a form: create its view table from the .REC file as newview does, then import the check code "
+      "of its CHK file into it (the writing pass of import). All of it happens, or nothing: the database is "
+      "left as it was when anything fails.");
+  convert->add_option("REC", cv.rec, "The data file (.REC)")->required();
+  convert->add_option("--chk", cv.chk,
+                      "The CHK file; default: the .REC file's base name with .CHK, in any case, beside it");
+  convert->add_option("--db", cv.db, "The view database (a SQLite file), created when it does not exist")
+      ->required();
+  convert->add_option("--view", cv.view,
+                      "The view table to create; default: view + the .REC file's base name");
+  convert->add_flag("--overwrite", cv.overwrite,
+                    "Replace each matched field's check code instead of adding to it");
+  convert->add_flag("--tables", cv.tables, "Build code tables from value lists");
+  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files");
+  convert->add_option("--language", cv.language, "Language of messages and comment lines");
+  convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  convert->add_flag(
+      "--json", cv.json,
+      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N} on standard output)");
+
   app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
              " (section [Variables], key Language).");
 
@@ -244,5 +337,7 @@ int main(int argc, char** argv) {
   if (*import) return runImport(o);
   if (*dialog) return runDialog(d);
   if (*reportCommand) return runReport(report);
+  if (*newview) return runForm(nv, false);
+  if (*convert) return runForm(cv, true);
   return runViews(viewsDb);
 }

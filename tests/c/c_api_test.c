@@ -1,7 +1,9 @@
 /* The C interface, compiled as C and linked against the shared library. */
 #include <chkimport/chkimport.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 static int failures = 0;
 
@@ -34,6 +36,31 @@ int main(void) {
   expect(result != NULL && strcmp(result, "MDB file not found.") == 0, "missing database");
   expect(strcmp(chkimport_last_error(imp), "") == 0, "no error after a call that returned");
   chkimport_free_string(result);
+
+  /* A view from a data file's header, then the same name again. */
+  char folder[] = "/tmp/chkimport-c-XXXXXX";
+  expect(mkdtemp(folder) != NULL, "a folder for the form");
+  char rec[96], db[96];
+  snprintf(rec, sizeof rec, "%s/form.rec", folder);
+  snprintf(db, sizeof db, "%s/form.db", folder);
+  FILE* out = fopen(rec, "wb");
+  if (out) {
+    fputs("1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n", out);
+    fclose(out);
+  }
+  result = chkimport_new_view(imp, rec, db, NULL, NULL);
+  expect(result != NULL && strcmp(result, "") == 0, "newview makes viewform");
+  chkimport_free_string(result);
+  result = chkimport_new_view(imp, rec, db, NULL, NULL);
+  expect(result != NULL && strstr(result, "exists already: viewform") != NULL,
+         "a second viewform is refused");
+  chkimport_free_string(result);
+  result = chkimport_convert(imp, rec, NULL, db, "viewOther", 0, 0);
+  expect(result != NULL && strncmp(result, "CHECK file not found.", 21) == 0, "convert needs a CHK file");
+  chkimport_free_string(result);
+  remove(db);
+  remove(rec);
+  rmdir(folder);
 
   chkimport_destroy(imp);
   printf("%d passed, %d failed\n", failures ? 0 : 1, failures ? 1 : 0);

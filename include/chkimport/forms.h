@@ -1,0 +1,58 @@
+// chkimport: from the files of a Vantrel 6 form to a view. NewView makes
+// the view table from the header of the form's data file (.REC); ConvertForm
+// does that and imports the form's check code (.CHK) into the new view.
+//
+//   chkimport::FormResult r = chkimport::ConvertForm("STUDENT.REC", "forms.db");
+//   if (!r.result.empty()) std::cerr << r.result << "\n";  // nothing was changed
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace chkimport {
+
+class Translator;
+
+struct FormOptions {
+  std::string view;      // the view table; "": "view" + the .REC file's base name
+  std::string encoding;  // of the .REC and .CHK files (an iconv name); "": detected
+  // ConvertForm only.
+  std::string chk;  // "": the file of the .REC's base name with the extension .CHK, any case, beside it
+  bool overwrite = false;
+  bool tables = false;
+  std::string language;              // overrides the user's setting; "": the setting
+  std::string settingsFile;          // "": the user's settings file
+  std::ostream* errorLog = nullptr;  // errors met during the import; null: standard error
+  Translator* translator = nullptr;  // messages and comment lines; null: English
+};
+
+struct FormResult {
+  std::string result;                 // "" on success; otherwise why, and the database is as it was
+  bool viewExists = false;            // the result says that a table of that name exists
+  std::string table;                  // the view table made (or that would have been)
+  int fields = 0;                     // its rows
+  std::string fileLabel;              // the .REC file's label, "" when it has none
+  std::vector<std::string> warnings;  // fields of a type code without a counterpart (made TEXT)
+  std::string chk;                    // ConvertForm: the .CHK file imported
+  int errors = 0;                     // ConvertForm: errors that interrupted the import
+};
+
+// Creates the database file when missing and in it the view table of the
+// .REC file's fields: Name, PageNumber (1), Checkcode, Type, Formatstring,
+// Lists and Prompt (the field's label).
+FormResult NewView(const std::string& recFile, const std::string& dbFile, const FormOptions& options = {});
+
+// NewView, then the writing pass of the import of the form's .CHK file into
+// the new view; all of it or, when anything fails, nothing.
+FormResult ConvertForm(const std::string& recFile, const std::string& dbFile,
+                       const FormOptions& options = {});
+
+// "view" + the base name of the file without its extension.
+std::string DefaultViewName(const std::string& recFile);
+
+// The .CHK file beside a .REC file, its name compared without regard to
+// case; "" when there is none.
+std::string FindChkBeside(const std::string& recFile);
+
+}  // namespace chkimport

@@ -1,0 +1,108 @@
+// The whole conversion of one form, done on a copy of the database that
+// takes the database's place only when the import went through.
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <memory>
+
+#include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
+#include "component/get_view_tables.h"
+#include "component/import_state.h"
+#include "services/identity_translator.h"
+#include "viewdb/database_copy.h"
+#include "viewdb/new_view.h"
+
+namespace chkimport {
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::string FindChkBeside(const std::string& recFile) {
+  namespace fs = std::filesystem;
+  const fs::path rec(recFile);
+  const std::string stem = rec.stem().string();
+  const std::string wanted = Lower(stem + ".chk");
+  std::vector<std::string> found;
+  std::error_code ec;
+  const fs::path folder = rec.parent_path().empty() ? fs::path(".") : rec.parent_path();
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    if (Lower(it->path().filename().string()) == wanted && IsNormalFile(it->path().string()))
+      found.push_back(it->path().filename().string());
+  if (found.empty()) return "";
+  // Several that differ only in case: the one whose base name is written as
+  // the .REC file's, else the first by name.
+  std::sort(found.begin(), found.end());
+  auto same = std::find_if(found.begin(), found.end(),
+                           [&](const std::string& name) { return name.compare(0, stem.size(), stem) == 0; });
+  return (rec.parent_path() / (same != found.end() ? *same : found.front())).string();
+}
+
+FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, const FormOptions& options) {
+  IdentityTranslator english;
+  Translator& tr = options.translator ? *options.translator : english;
+  FormResult result;
+  RecHeader header;
+  if (!PrepareView(recFile, dbFile, options, tr, header, result)) return result;
+
+  result.chk = options.chk.empty() ? FindChkBeside(recFile) : options.chk;
+  if (options.chk.empty() && result.chk.empty()) {
+    const auto folder = std::filesystem::path(recFile).parent_path();
+    result.result = tr.T("CHECK file not found.") + " " + tr.T("Looked for") + " " +
+                    std::filesystem::path(recFile).stem().string() + ".chk " + tr.T("(in any case) in") +
+                    " " + (folder.empty() ? std::string(".") : folder.string()) + "; " +
+                    tr.T("name the CHK file with --chk.");
+    return result;
+  }
+  if (!IsNormalFile(result.chk)) {
+    result.result = tr.T("CHECK file not found.") + " (" + result.chk + ")";
+    return result;
+  }
+
+  try {
+    DatabaseCopy copy(dbFile);
+    WriteViewTable(copy.Path(), result.table, header);
+
+    auto module = std::make_shared<ImportState>();
+    module->host.encoding = options.encoding;
+    module->host.errorLog = options.errorLog;
+    if (!options.settingsFile.empty()) module->host.settings = Settings(options.settingsFile);
+    if (!options.language.empty())
+      module->host.settings.SetOverride("Variables", "Language", options.language);
+    // Nobody is asked: a failing routine is left, and the conversion with it.
+    module->host.actionPolicy = [&result](int32_t, const std::string&, const std::string& suggested,
+                                          const std::vector<std::string>&) {
+      ++result.errors;
+      return suggested;
+    };
+    {
+      clsCHKImport component(module);
+      component.SetObjLanguage(tr);
+      try {
+        result.result = component.GetCHKCode(result.chk, copy.Path(), result.table, false, options.overwrite,
+                                             /*blnIgnoreNew=*/true, options.tables);
+      } catch (const VbError& e) {
+        result.result = "error " + std::to_string(e.Number) + ": " + e.Description;
+      }
+    }
+    if (result.result.empty() && result.errors > 0)
+      result.result = std::to_string(result.errors) + " " +
+                      (result.errors == 1 ? tr.T("error interrupted the import (see above);")
+                                          : tr.T("errors interrupted the import (see above);")) +
+                      " " + tr.T("the database is as it was.");
+    if (!result.result.empty()) return result;  // the copy goes
+    copy.Commit();
+  } catch (const DatabaseCopyError& e) {
+    result.result = dbFile + ": " + tr.T("the view could not be made:") + " " + e.what();
+    return result;
+  }
+  result.fields = static_cast<int>(header.fields.size());
+  return result;
+}
+
+}  // namespace chkimport

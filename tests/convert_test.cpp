@@ -1,0 +1,295 @@
+// Converting forms from their .REC and .CHK files: the real headers, the
+// CHK file found beside the .REC, all or nothing, also when killed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
+#include "component/import_state.h"
+#include "services/identity_translator.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::querySql;
+using testing_support::runCommand;
+using testing_support::TempDir;
+
+const std::string kDocs = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-documentation/";
+
+std::vector<std::string> column(const std::string& db, const std::string& table, const std::string& name) {
+  return querySql(db, "SELECT " + name + " FROM \"" + table + "\" ORDER BY rowid");
+}
+
+std::vector<std::string> filesIn(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string slurp(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+chkimport::FormOptions quiet(const TempDir& dir, std::ostream& log) {
+  chkimport::FormOptions options;
+  options.settingsFile = dir.file("settings.ini");
+  options.errorLog = &log;
+  return options;
+}
+
+struct RealForm {
+  const char* rec;
+  const char* chk;
+  const char* table;
+  std::vector<std::string> names, types, formats, labels;
+  std::string fileLabel;
+  std::vector<std::string> withCode;  // the field blocks of the CHK file
+};
+
+const std::vector<RealForm> kRealForms = {
+    {"STUDENT.rec",
+     "STUDENT.chk",
+     "viewSTUDENT",
+     {"kode", "nr", "year", "sex", "height", "weight", "weight20", "age", "younger", "older", "place"},
+     std::vector<std::string>(11, "NUMBER"),
+     {"######", "##", "##", "#", "###", "###", "##", "##", "#", "#", "#"},
+     {"Student nummer", "Id nr", "EpiDemiologi \u00C5r", "K\u00F8n", "H\u00F8jde", "V\u00E6gt",
+      "V\u00E6gt i 20 \u00E5rs alderen", "Alder", "Antal yngre s\u00F8skende",
+      "Antal \u00E6ldre s\u00F8skende", "Opv\u00E6kst (landsdel)"},
+     "",
+     {"sex", "place"}},
+    {"bromar.rec",
+     "bromar.chk",
+     "viewbromar",
+     {"id", "sex", "error", "km", "kmgrp", "age", "agegrp", "dectime", "decgrp", "runok"},
+     std::vector<std::string>(10, "NUMBER"),
+     {"####", "#", "#", "###", "#", "##", "##", "#.####", "#", "#"},
+     {"<null>", "<null>", "Number of variables missing", "Distance in km from residence",
+      "Residence of runner", "Age (1996-year of birth)", "Age (10 year intervals)", "Completion time - Hours",
+      "Completion time - Hours", "Marathon race completed ?"},
+     "Marathon data - 1995 across bridges from Funen and",
+     {"sex", "kmgrp", "decgrp", "runok"}},
+};
+
+TEST(Convert, RealHeadersBecomeViews) {
+  for (const auto& form : kRealForms) {
+    SCOPED_TRACE(form.rec);
+    TempDir dir;
+    const auto db = dir.file("forms.db");
+    const auto r = chkimport::NewView(kDocs + form.rec, db);
+    ASSERT_EQ(r.result, "");
+    EXPECT_EQ(r.table, form.table);
+    EXPECT_EQ(r.fileLabel, form.fileLabel);
+    EXPECT_EQ(r.warnings, std::vector<std::string>{});
+    EXPECT_EQ(column(db, form.table, "Name"), form.names);
+    EXPECT_EQ(column(db, form.table, "Type"), form.types);
+    EXPECT_EQ(column(db, form.table, "Formatstring"), form.formats);
+    EXPECT_EQ(column(db, form.table, "Prompt"), form.labels);
+  }
+}
+
+TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
+  for (const auto& form : kRealForms) {
+    SCOPED_TRACE(form.rec);
+    TempDir dir;
+    std::ostringstream log;
+    const auto db = dir.file("forms.db");
+    const auto r = chkimport::ConvertForm(kDocs + form.rec, db, quiet(dir, log));
+    ASSERT_EQ(r.result, "");
+    EXPECT_EQ(r.errors, 0);
+    EXPECT_EQ(log.str(), "");
+    EXPECT_EQ(r.chk, kDocs + form.chk);
+    EXPECT_EQ(r.fields, static_cast<int>(form.names.size()));
+    for (const auto& name : form.names) {
+      const bool hasBlock =
+          std::find(form.withCode.begin(), form.withCode.end(), name) != form.withCode.end();
+      const auto code = querySql(db, "SELECT coalesce(Checkcode, '') FROM \"" + std::string(form.table) +
+                                         "\" WHERE Name = '" + name + "'");
+      ASSERT_EQ(code.size(), 1u);
+      EXPECT_EQ(!code[0].empty(), hasBlock) << name;
+    }
+
+    // A listing pass afterwards misses no field of the form.
+    auto module = std::make_shared<chkimport::ImportState>();
+    module->host.settings = chkimport::Settings(dir.file("settings.ini"));
+    chkimport::IdentityTranslator english;
+    chkimport::clsCHKImport component(module);
+    component.SetObjLanguage(english);
+    ASSERT_EQ(component.GetCHKCode(kDocs + form.chk, db, form.table, false, false, false, false), "");
+    const auto unmatched = component.UnmatchedFields();
+    EXPECT_FALSE(unmatched.empty());  // LABELBLOCK and its lines
+    for (const auto& line : unmatched)
+      for (const auto& name : form.names) EXPECT_FALSE(strcasecmp(line.c_str(), name.c_str()) == 0) << line;
+  }
+}
+
+TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
+  TempDir dir;
+  const std::string rec = dir.write("STUDENT.REC", slurp(kDocs + "STUDENT.rec"));
+  std::ostringstream log;
+  auto r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
+  EXPECT_EQ(r.result, "CHECK file not found. Looked for STUDENT.chk (in any case) in " + dir.path().string() +
+                          "; name the CHK file with --chk.");
+  EXPECT_EQ(filesIn(dir), std::vector<std::string>{"STUDENT.REC"});
+
+  dir.write("student.chk", slurp(kDocs + "STUDENT.chk"));
+  r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
+  EXPECT_EQ(r.result, "");
+  EXPECT_EQ(r.chk, dir.file("student.chk"));
+
+  // --chk names another.
+  auto options = quiet(dir, log);
+  options.chk = dir.write("other.chk", "KODE\r\n  MUSTENTER\r\nEND\r\n");
+  options.view = "viewOther";
+  r = chkimport::ConvertForm(rec, dir.file("a.db"), options);
+  EXPECT_EQ(r.result, "");
+  EXPECT_EQ(querySql(dir.file("a.db"), "SELECT Name FROM viewOther WHERE Lists IS NOT NULL"),
+            std::vector<std::string>{"kode"});
+  options.chk = dir.file("missing.chk");
+  options.view = "viewThird";
+  EXPECT_EQ(chkimport::ConvertForm(rec, dir.file("a.db"), options).result,
+            "CHECK file not found. (" + dir.file("missing.chk") + ")");
+}
+
+TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
+  for (const bool dbExists : {true, false}) {
+    SCOPED_TRACE(dbExists ? "database exists" : "no database");
+    TempDir dir;
+    const std::string rec = dir.write("form.rec", slurp(kDocs + "STUDENT.rec"));
+    // A section of more than 501 lines is an error of the pass.
+    std::string chk = "AGE\r\nAFTER ENTRY\r\n";
+    for (int i = 0; i < 505; ++i) chk += "X = " + std::to_string(i) + "\r\n";
+    dir.write("form.chk", chk + "END\r\nEND\r\n");
+    const auto db = dir.file("forms.db");
+    if (dbExists) testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
+    const std::string before = dbExists ? slurp(db) : "";
+    const auto files = filesIn(dir);
+
+    std::ostringstream log;
+    const auto r = chkimport::ConvertForm(rec, db, quiet(dir, log));
+    // Each error is told on the log, and the result counts them.
+    const std::string told = log.str();
+    int errors = 0;
+    for (auto at = told.find("error 9: Subscript out of range"); at != std::string::npos;
+         at = told.find("error 9: Subscript out of range", at + 1))
+      ++errors;
+    EXPECT_GT(errors, 0);
+    EXPECT_EQ(r.errors, errors);
+    EXPECT_EQ(r.result, std::to_string(errors) +
+                            " errors interrupted the import (see above); the database is as it was.");
+    EXPECT_EQ(filesIn(dir), files);
+    if (dbExists) {
+      EXPECT_EQ(slurp(db), before);
+    }
+  }
+}
+
+struct CliConvert : ::testing::Test {
+  testing_support::CommandResult run(const std::string& args) {
+    return runCommand("XDG_CONFIG_HOME='" + dir.path().string() + "' '" CHKIMPORT_CLI "' " + args, dir);
+  }
+  TempDir dir;
+};
+
+TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
+  const auto db = dir.file("forms.db");
+  auto r = run("newview --rec '" + kDocs + "bromar.rec' --db '" + db + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(
+      r.out,
+      "Created viewbromar with 10 fields.\nFile label: Marathon data - 1995 across bridges from Funen and\n");
+
+  r = run("newview --rec '" + kDocs + "bromar.rec' --db '" + db + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "chkimport: " + db +
+                ": a table of this name exists already: viewbromar (choose another name with --view NAME)\n");
+
+  r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --json");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(
+      nlohmann::json::parse(r.out),
+      nlohmann::json::parse(R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11})"));
+
+  r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --view Student");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "chkimport: The name of a view table begins with \"view\": Student\n");
+  EXPECT_EQ(run("convert --db x").status, 2);
+}
+
+TEST_F(CliConvert, AWarningGoesToStandardError) {
+  const std::string rec = dir.write("odd.rec", "1 1\r\n#x             1   1  30  33   1  42   3 112  X\r\n");
+  const auto r = run("newview --rec '" + rec + "' --db '" + dir.file("f.db") + "'");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "chkimport: " + rec +
+                       ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n");
+}
+
+TEST_F(CliConvert, AKilledConversionLeavesTheDatabaseAsItWas) {
+  // A form of 9,999 fields, each with code.
+  std::string rec = "9999 1\r\n", chk;
+  for (int i = 0; i < 9999; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
+    rec += line;
+    const std::string name = "F" + std::to_string(i);
+    chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
+           " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
+  }
+  dir.write("big.rec", rec);
+  dir.write("big.chk", chk);
+  const auto db = dir.file("big.db");
+  testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
+  const std::string before = slurp(db);
+  const auto files = filesIn(dir);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    const std::string recFile = dir.file("big.rec");
+    execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+
+  // Kill it once the import writes into the copy.
+  auto importing = [&] {
+    for (const auto& name : filesIn(dir))
+      if (name.starts_with("big.db.chkimport-") && name.ends_with("-journal")) return true;
+    return false;
+  };
+  bool writing = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!writing && std::chrono::steady_clock::now() < deadline) {
+    writing = importing();
+    if (waitpid(child, nullptr, WNOHANG) == child) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_TRUE(writing) << "the conversion never started writing";
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the conversion finished before it could be killed";
+
+  // The copy's watcher removes it as soon as the process is gone.
+  for (int i = 0; i < 500 && filesIn(dir) != files; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(filesIn(dir), files);
+  EXPECT_EQ(slurp(db), before);
+}
+
+}  // namespace

@@ -1,0 +1,275 @@
+// Views made from .REC headers: the type table, the label rules, the line
+// ends and encodings, and every bad header refused with the database left
+// as it was.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "chkimport/forms.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::querySql;
+using testing_support::TempDir;
+
+// One description line as the old system writes it: the entry character,
+// the name in columns 2-11, eight numbers of four columns, the prompt from 46.
+std::string desc(const std::string& name, int type, int length, const std::string& prompt, char entry = '#') {
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, "%4d%4d%4d%4d%4d%4d%4d%4d  ", 1, 1, 30, 33, 1, type, length, 112);
+  std::string padded = name;
+  padded.resize(10, ' ');
+  return std::string(1, entry) + padded + numbers + prompt;
+}
+
+std::string header(const std::string& first, const std::vector<std::string>& lines,
+                   const std::string& end = "\r\n") {
+  std::string text = first + end;
+  for (const auto& line : lines) text += line + end;
+  return text;
+}
+
+// A column of every row of the view, in rowid order.
+std::vector<std::string> column(const std::string& db, const std::string& table, const std::string& name) {
+  return querySql(db, "SELECT " + name + " FROM \"" + table + "\" ORDER BY rowid");
+}
+
+struct TypeCase {
+  int code, length;
+  const char* type;
+  std::optional<std::string> format;
+  bool warns = false;
+};
+
+TEST(RecHeader, EveryTypeCodeMapsToItsTypeAndFormat) {
+  const std::vector<TypeCase> cases = {
+      {0, 3, "NUMBER", "###"},
+      {6, 4, "NUMBER", "####"},
+      {12, 2, "NUMBER", "##"},
+      {104, 6, "NUMBER", "#.####"},
+      {101, 5, "NUMBER", "###.#"},
+      {102, 2, "NUMBER", ".##"},
+      {1, 20, "TEXT", std::nullopt},
+      {3, 5, "TEXT", std::nullopt},
+      {7, 12, "TEXT", std::nullopt},
+      {9, 3, "TEXT", std::nullopt},
+      {17, 4, "TEXT", std::nullopt},
+      {18, 8, "TEXT", std::nullopt},
+      {5, 1, "YES/NO", std::nullopt},
+      {2, 5, "DATE", "MM-DD"},
+      {2, 10, "DATE", "MM-DD-YYYY"},
+      {10, 8, "DATE", "MM-DD-YYYY"},
+      {11, 5, "DATE", "DD-MM"},
+      {16, 10, "DATE", "DD-MM-YYYY"},
+      {19, 10, "DATE", "YYYY-MM-DD"},
+      {20, 10, "DATE", "YYYY-MM-DD"},
+      {4, 3, "TEXT", std::nullopt, true},
+      {100, 3, "TEXT", std::nullopt, true},
+      {13, 3, "TEXT", std::nullopt, true},
+  };
+  TempDir dir;
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < cases.size(); ++i)
+    lines.push_back(desc("F" + std::to_string(i), cases[i].code, cases[i].length, "Prompt"));
+  const auto rec = dir.write("types.rec", header(std::to_string(lines.size()) + " 1", lines));
+  const auto db = dir.file("forms.db");
+  const auto r = chkimport::NewView(rec, db);
+  ASSERT_EQ(r.result, "");
+  EXPECT_EQ(r.table, "viewtypes");
+  EXPECT_EQ(r.fields, static_cast<int>(cases.size()));
+
+  const auto types = column(db, "viewtypes", "Type"), formats = column(db, "viewtypes", "Formatstring");
+  std::size_t warnings = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE("type code " + std::to_string(cases[i].code));
+    EXPECT_EQ(types[i], cases[i].type);
+    EXPECT_EQ(formats[i], cases[i].format.value_or("<null>"));
+    if (cases[i].warns) {
+      ASSERT_LT(warnings, r.warnings.size());
+      // The field, its line and its code.
+      EXPECT_EQ(r.warnings[warnings++], rec + ":" + std::to_string(i + 2) + ": warning: the field F" +
+                                            std::to_string(i) + " has the unknown type code " +
+                                            std::to_string(cases[i].code) + "; it becomes a TEXT field");
+    }
+  }
+  EXPECT_EQ(warnings, r.warnings.size());
+  EXPECT_EQ(column(db, "viewtypes", "PageNumber"), std::vector<std::string>(cases.size(), "1"));
+  EXPECT_EQ(column(db, "viewtypes", "Checkcode"), std::vector<std::string>(cases.size(), "<null>"));
+  EXPECT_EQ(column(db, "viewtypes", "Lists"), std::vector<std::string>(cases.size(), "<null>"));
+}
+
+struct LabelCase {
+  const char* what;
+  std::string first;
+  std::vector<std::string> names, labels;
+  std::string fileLabel;
+};
+
+TEST(RecHeader, LabelsTextLinesAndTheFileLabel) {
+  const std::vector<std::string> lines = {
+      desc("age", 0, 2, "     AGE   Age in years  "),
+      desc("label1", 0, 0, "(a line of text)", '_'),
+      desc("Name", 1, 20, "Name Name of patient"),
+      desc("Id", 0, 4, "Id"),
+  };
+  const std::vector<LabelCase> cases = {
+      {"VLAB: the name copy goes",
+       "4 1 VLAB",
+       {"age", "Name", "Id"},
+       {"Age in years", "Name of patient", "<null>"},
+       ""},
+      {"no VLAB: the whole prompt",
+       "4 1",
+       {"age", "Name", "Id"},
+       {"AGE   Age in years", "Name Name of patient", "Id"},
+       ""},
+      {"blanks around VLAB",
+       "4 1   VLAB ",
+       {"age", "Name", "Id"},
+       {"Age in years", "Name of patient", "<null>"},
+       ""},
+      {"Filelabel",
+       "4 1 VLAB Filelabel: Marathon data - 1995  ",
+       {"age", "Name", "Id"},
+       {"Age in years", "Name of patient", "<null>"},
+       "Marathon data - 1995"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const auto rec = dir.write("FORM.REC", header(c.first, lines) + "  12 Peter  \r\n");
+    const auto db = dir.file("forms.db");
+    const auto r = chkimport::NewView(rec, db);
+    ASSERT_EQ(r.result, "");
+    EXPECT_EQ(r.table, "viewFORM");
+    EXPECT_EQ(r.fileLabel, c.fileLabel);
+    EXPECT_EQ(column(db, "viewFORM", "Name"), c.names);
+    EXPECT_EQ(column(db, "viewFORM", "Prompt"), c.labels);
+  }
+}
+
+TEST(RecHeader, LineEndsTheEndOfFileByteAndEncodings) {
+  struct Case {
+    const char* what;
+    std::string end, tail, prompt, encoding, label;
+  };
+  const std::vector<Case> cases = {
+      {"CRLF", "\r\n", "", "Weight", "", "Weight"},
+      {"LF", "\n", "", "Weight", "", "Weight"},
+      {"lone CR", "\r", "", "Weight", "", "Weight"},
+      {"0x1A ends the text", "\r\n", "\x1A garbage", "Weight", "", "Weight"},
+      {"Windows-1252", "\r\n", "", "V\xE6gt (\xC5r)", "", "V\u00E6gt (\u00C5r)"},
+      {"UTF-8", "\n", "", "V\u00E6gt", "", "V\u00E6gt"},
+      {"--encoding CP850", "\r\n", "", "V\x91gt", "CP850", "V\u00E6gt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const auto rec = dir.write(
+        "w.rec", header("2 1", {desc("weight", 0, 3, c.prompt), desc("id", 0, 4, "Id")}, c.end) + c.tail);
+    const auto db = dir.file("forms.db");
+    chkimport::FormOptions options;
+    options.encoding = c.encoding;
+    const auto r = chkimport::NewView(rec, db, options);
+    ASSERT_EQ(r.result, "");
+    EXPECT_EQ(column(db, "vieww", "Prompt"), (std::vector<std::string>{c.label, "Id"}));
+  }
+}
+
+// The bytes of every file in a folder.
+std::map<std::string, std::string> snapshot(const TempDir& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+struct BadCase {
+  const char* what;
+  std::string text;
+  std::string expected;  // the message after the file's name
+  std::string view = "";
+};
+
+TEST(RecHeader, BadHeadersChangeNothing) {
+  const auto field = desc("age", 0, 2, "Age");
+  const std::vector<BadCase> cases = {
+      {"no count", "VLAB\r\n" + field + "\r\n",
+       ":1: not a data file: line 1 does not begin with a positive number of description lines"},
+      {"a zero count", "0 1\r\n",
+       ":1: not a data file: line 1 does not begin with a positive number of description lines"},
+      {"an empty file", "",
+       ":1: not a data file: line 1 does not begin with a positive number of description lines"},
+      {"too many lines", "10000 1\r\n" + field + "\r\n",
+       ":1: not a data file: line 1 promises more than 9,999 description lines"},
+      {"seven numbers", "1 1\r\n#age          1   1  30  33   1   0   2\r\n",
+       ":2: not a data file: a description line needs eight whole numbers after the field name"},
+      {"a word among the numbers", "1 1\r\n#age          1   1  30  33   x   0   2 112\r\n",
+       ":2: not a data file: a description line needs eight whole numbers after the field name"},
+      {"a negative length", "1 1\r\n" + desc("age", 0, -2, "Age") + "\r\n",
+       ":2: not a data file: a field length below zero"},
+      {"fewer lines than promised", "3 1\r\n" + field + "\r\n" + desc("sex", 0, 1, "Sex") + "\r\n",
+       ":4: not a data file: the file ends before the last description line that line 1 promises"},
+      {"the same name twice",
+       "3 1\r\n" + field + "\r\n" + desc("sex", 0, 1, "") + "\r\n" + desc("AGE", 0, 1, "") + "\r\n",
+       ":4: a second field of the same name (case aside) as the field on line 2: AGE"},
+      {"an empty name", "1 1\r\n" + desc("", 0, 2, "Age") + "\r\n", ":2: a field without a name"},
+      {"only text", "1 1\r\n" + desc("t", 0, 0, "Title") + "\r\n", ": the form has no fields"},
+  };
+  for (const bool dbExists : {true, false}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (dbExists ? ", database exists" : ", no database"));
+      TempDir dir;
+      const auto rec = dir.write("form.rec", c.text);
+      const auto db = dir.file("forms.db");
+      if (dbExists) testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
+      const auto before = snapshot(dir);
+      const auto r = chkimport::NewView(rec, db);
+      EXPECT_EQ(r.result, rec + c.expected);
+      EXPECT_EQ(snapshot(dir), before);
+    }
+  }
+}
+
+TEST(RecHeader, ViewNamesThatCannotBeUsed) {
+  TempDir dir;
+  const auto rec = dir.write("form.rec", header("1 1", {desc("age", 0, 2, "Age")}));
+  const auto db = dir.file("forms.db");
+  testing_support::execSql(db, testing_support::viewTableSql("viewForm", {"X"}));
+  const auto before = snapshot(dir);
+
+  // Table names are compared as SQLite compares them, without regard to case.
+  auto r = chkimport::NewView(rec, db);
+  EXPECT_TRUE(r.viewExists);
+  EXPECT_EQ(r.result, db + ": a table of this name exists already: viewform");
+
+  chkimport::FormOptions options;
+  options.view = "View1";
+  r = chkimport::NewView(rec, db, options);
+  EXPECT_FALSE(r.viewExists);
+  EXPECT_EQ(r.result, "The name of a view table begins with \"view\": View1");
+  EXPECT_EQ(snapshot(dir), before);
+
+  options.view = "viewOther";
+  EXPECT_EQ(chkimport::NewView(rec, db, options).result, "");
+  EXPECT_EQ(querySql(db, "SELECT Name FROM viewOther"), std::vector<std::string>{"age"});
+  EXPECT_EQ(querySql(db, "SELECT Name FROM viewForm"), std::vector<std::string>{"X"});
+}
+
+TEST(RecHeader, AFileThatIsNotADatabaseIsLeftAlone) {
+  TempDir dir;
+  const auto rec = dir.write("form.rec", header("1 1", {desc("age", 0, 2, "Age")}));
+  const auto db = dir.write("forms.db", "not a database at all, but someone's notes");
+  const auto before = snapshot(dir);
+  const auto r = chkimport::NewView(rec, db);
+  EXPECT_TRUE(r.result.starts_with("Cannot open database. (" + db + ": ")) << r.result;
+  EXPECT_EQ(snapshot(dir), before);
+  EXPECT_EQ(chkimport::NewView(dir.file("none.rec"), db).result,
+            dir.file("none.rec") + ": REC file not found.");
+}
+
+}  // namespace
