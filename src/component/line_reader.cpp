@@ -154,7 +154,8 @@ LineReader::~LineReader() {
 
 std::unique_ptr<LineReader> LineReader::Open(const std::string& path, const std::string& encoding) {
   std::error_code ec;
-  if (path.empty() || !std::filesystem::exists(path, ec)) Raise(vberr::FileNotFound, "File not found: " + path);
+  if (path.empty() || !std::filesystem::exists(path, ec))
+    Raise(vberr::FileNotFound, "File not found: " + path);
   return std::unique_ptr<LineReader>(new LineReader(path, encoding));
 }
 

@@ -116,7 +116,8 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
     MsgBoxResult answer = MsgBoxResult::Cancel;
     r.step([&] {
       // The message is translated once more as a whole.
-      const std::string strMessage = st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?");
+      const std::string strMessage =
+          st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?");
       answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "");
     });
     if (answer == MsgBoxResult::OK) r.step([&] { st.windowing().StartProgram(viewerFor(*strPath)); });
