@@ -47,7 +47,7 @@ fuzz: fuzz-build
 	  mkdir -p build-fuzz/corpus/$$t; \
 	  echo "fuzz: $$t for $(SECONDS) s (log in build-fuzz/$$t.log)"; \
 	  TMPDIR=$(FUZZ_TMPDIR) build-fuzz/fuzz/fuzz_$$t build-fuzz/corpus/$$t fuzz/corpus/$$t -max_total_time=$(SECONDS) \
-	    -timeout=20 -rss_limit_mb=4096 -max_len=16384 -print_final_stats=1 \
+	    -timeout=60 -rss_limit_mb=4096 -max_len=16384 -print_final_stats=1 \
 	    -artifact_prefix=build-fuzz/$$t- >build-fuzz/$$t.log 2>&1 \
 	    || { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
 	  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done' build-fuzz/$$t.log; \
