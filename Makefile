@@ -4,7 +4,12 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test sanitize format format-check pot clean
+SECONDS ?= 60
+FUZZ_TARGETS = extract_words import_pass
+# Each run makes a fresh view database: in memory, file syncs cost nothing.
+FUZZ_TMPDIR ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
+
+.PHONY: all deps configure build run test sanitize fuzz fuzz-build format format-check pot clean
 
 all: build
 
@@ -29,6 +34,25 @@ sanitize: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
+# Each libFuzzer target for $(SECONDS) seconds, in build-fuzz/ (clang, no Qt).
+# New inputs go to build-fuzz/corpus/TARGET; the seeds in fuzz/corpus stay as
+# they are. A crash leaves its input in build-fuzz/ and fails the target.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCHKIMPORT_FUZZ=ON -DCHKIMPORT_SANITIZE=ON \
+	  -DCHKIMPORT_GUI=OFF -DCHKIMPORT_TESTS=OFF -DCHKIMPORT_BENCH=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+
+fuzz: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t; \
+	  echo "fuzz: $$t for $(SECONDS) s (log in build-fuzz/$$t.log)"; \
+	  TMPDIR=$(FUZZ_TMPDIR) build-fuzz/fuzz/fuzz_$$t build-fuzz/corpus/$$t fuzz/corpus/$$t -max_total_time=$(SECONDS) \
+	    -timeout=60 -rss_limit_mb=4096 -max_len=16384 -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/$$t- >build-fuzz/$$t.log 2>&1 \
+	    || { tail -n 60 build-fuzz/$$t.log; exit 1; }; \
+	  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|^Done' build-fuzz/$$t.log; \
+	done
+
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')
 
@@ -40,4 +64,4 @@ pot: build
 	@cp $(BUILD)/chkimport.pot languages/chkimport.pot
 
 clean:
-	@rm -rf $(BUILD) build-asan
+	@rm -rf $(BUILD) build-asan build-fuzz

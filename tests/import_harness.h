@@ -24,6 +24,13 @@ struct ViewRow {
   int PageNumber = 1;
 };
 
+// A name as a SQL identifier.
+inline std::string sqlName(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 inline std::string sqlText(const std::optional<std::string>& value) {
   if (!value) return "NULL";
   std::string quoted = "'";
@@ -38,14 +45,14 @@ class ImportRun {
   explicit ImportRun(const std::vector<ViewRow>& rows, const std::string& table = "viewForm")
       : table_(table) {
     db = dir.file("form.db");
-    std::string sql = "CREATE TABLE \"" + table +
-                      "\" (UniqueKey INTEGER PRIMARY KEY, Name TEXT, PageNumber INTEGER, Checkcode TEXT, "
+    std::string sql = "CREATE TABLE " + sqlName(table) +
+                      " (UniqueKey INTEGER PRIMARY KEY, Name TEXT, PageNumber INTEGER, Checkcode TEXT, "
                       "Type TEXT, Formatstring TEXT, Lists TEXT);";
     for (const auto& row : rows)
-      sql += "INSERT INTO \"" + table +
-             "\" (Name, PageNumber, Checkcode, Type, Formatstring, Lists) VALUES (" + sqlText(row.Name) +
-             ", " + std::to_string(row.PageNumber) + ", " + sqlText(row.Checkcode) + ", " +
-             sqlText(row.Type) + ", " + sqlText(row.Formatstring) + ", " + sqlText(row.Lists) + ");";
+      sql += "INSERT INTO " + sqlName(table) +
+             " (Name, PageNumber, Checkcode, Type, Formatstring, Lists) VALUES (" + sqlText(row.Name) + ", " +
+             std::to_string(row.PageNumber) + ", " + sqlText(row.Checkcode) + ", " + sqlText(row.Type) +
+             ", " + sqlText(row.Formatstring) + ", " + sqlText(row.Lists) + ");";
     execSql(db, sql);
     module->host.errorLog = &log;
     module->host.settings = chkimport::Settings(dir.file("settings.ini"));
@@ -67,8 +74,8 @@ class ImportRun {
   // A column of the row of that name; "<null>" for Null, "<no row>" when
   // the row is missing.
   std::string column(const std::string& column, const std::string& name) const {
-    auto rows = querySql(db, "SELECT \"" + column + "\" FROM \"" + table_ +
-                                 "\" WHERE Name = " + sqlText(name) + " ORDER BY rowid LIMIT 1");
+    auto rows = querySql(db, "SELECT " + sqlName(column) + " FROM " + sqlName(table_) +
+                                 " WHERE Name = " + sqlText(name) + " ORDER BY rowid LIMIT 1");
     return rows.empty() ? "<no row>" : rows[0];
   }
 

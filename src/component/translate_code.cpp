@@ -7,6 +7,7 @@
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
 #include "services/dao.h"
+#include "services/table_names.h"
 #include "services/texts.h"
 #include "translate/extract_words.h"
 #include "translate/field_code_buffers.h"
@@ -114,8 +115,8 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     r.step([&] { pass.dbView = pass.ws->OpenDatabase(strDBName); });
     r.step([&] { pass.begin(); });
     r.step([&] {
-      pass.rsView = pass.dbView->OpenRecordset("Select * from " + strTableName + " where Pagenumber >= 0",
-                                               dao::dbOpenDynaset);
+      pass.rsView = pass.dbView->OpenRecordset(
+          "Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0", dao::dbOpenDynaset);
     });
     p.dbView = pass.dbView.get();
     p.rsView = pass.rsView.get();

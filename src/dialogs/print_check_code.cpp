@@ -14,6 +14,7 @@
 #include "component/routine.h"
 #include "dialogs/frm_import.h"
 #include "services/dao.h"
+#include "services/table_names.h"
 #include "translate/vb_strings.h"
 
 namespace chkimport {
@@ -74,7 +75,8 @@ void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, con
                           const std::string& strDBName, const std::string& strTableName) {
   auto ws = dao::DBEngine::CreateWorkspace("Print CHK", "Admin", "", dao::dbUseDefault);
   auto db = ws->OpenDatabase(strDBName);
-  auto rs = db->OpenRecordset("Select * from " + strTableName + " where Pagenumber >= 0", dao::dbOpenDynaset);
+  auto rs = db->OpenRecordset("Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0",
+                              dao::dbOpenDynaset);
   rs->MoveFirst();
 
   std::ofstream out(strReportPath, std::ios::binary | std::ios::trunc);

@@ -1,5 +1,7 @@
 // INCLUDE, which pulls another check-code file into the translation, and
 // JUMPS, whose value-dependent jumps become IF-THEN-GOTO blocks.
+#include <filesystem>
+
 #include "component/import_state.h"
 #include "component/routine.h"
 #include "translate/include_paths.h"
@@ -10,7 +12,27 @@ namespace {
 
 constexpr int32_t kTooManyFiles = 67;
 
-[[noreturn]] void raiseTooDeep(const std::string& strFileName) {
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return a == b || std::filesystem::equivalent(a, b, ec);
+}
+
+// A stack filled by a loop of includes is left down to the first open copy
+// of the file that found no room, which then reads on after its own INCLUDE:
+// every line of the loop is still read, and a file that includes itself
+// more than once costs one trip up the stack per INCLUDE instead of a
+// number of trips that doubles with every level.
+[[noreturn]] void raiseTooDeep(ImportState& st, const std::string& strFileName) {
+  for (int16_t depth = 1; depth < st.intFileDepth; ++depth) {
+    if (!sameFile(st.strFileNames(depth), strFileName)) continue;
+    while (st.intFileDepth > depth) {
+      st.Close(st.intFileNumbers(st.intFileDepth));
+      st.intFileNumbers(st.intFileDepth) = 0;
+      Increment(st.intFileDepth, -1);
+    }
+    st.intCurrentFile = st.intFileNumbers(depth);
+    break;
+  }
   Raise(vberr::SubscriptOutOfRange,
         "Subscript out of range: too many nested INCLUDE files (opening " + strFileName + ")");
 }
@@ -20,14 +42,14 @@ constexpr int32_t kTooManyFiles = 67;
 // pushed (false). A failure leaves the stack as it was.
 bool pushIncludeFile(ImportState& st, const std::string& strFileName) {
   // No room above the top entry: out of range, naming the file so the user can find the loop.
-  if (st.intFileDepth >= decltype(st.intFileNumbers)::UBound) raiseTooDeep(strFileName);
+  if (st.intFileDepth >= decltype(st.intFileNumbers)::UBound) raiseTooDeep(st, strFileName);
   int16_t intNumber = 0;
   try {
     intNumber = st.FreeFile();
   } catch (const VbError& e) {
     // File numbers run out one entry before the stack does (the CHK file holds one): the nesting is too deep.
     if (e.Number != kTooManyFiles) throw;
-    raiseTooDeep(strFileName);
+    raiseTooDeep(st, strFileName);
   }
   st.OpenInput(intNumber, strFileName);
   if (st.File(intNumber).AtEnd()) {

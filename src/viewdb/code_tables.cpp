@@ -6,6 +6,7 @@
 #include "component/import_state.h"
 #include "component/routine.h"
 #include "services/dao.h"
+#include "services/table_names.h"
 #include "translate/vb_strings.h"
 
 namespace chkimport {
@@ -58,7 +59,9 @@ void PopulateCodeTable(ImportState& st, dao::Database& dbView, const std::string
   Routine r(st, "PopulateCodeTable, ImportCHKCode");
   r.run([&] {
     std::unique_ptr<dao::Recordset> rs;
-    r.step([&] { rs = dbView.OpenRecordset("Select * from " + strTable, dao::dbOpenDynaset); });
+    r.step([&] {
+      rs = dbView.OpenRecordset("Select * from " + BracketedTableName(strTable), dao::dbOpenDynaset);
+    });
     const std::string strFirst = st.strCodes(0, 0);
     const std::string strSecond = st.strCodes(1, 0);
     for (int row = 1; row < st.intCodeCount; ++row) {
