@@ -283,18 +283,8 @@ TEST_F(CliConvert, AKilledConversionLeavesTheDatabaseAsItWas) {
       if (name.starts_with("big.db.chkimport-") && name.ends_with("-journal")) return true;
     return false;
   };
-  bool writing = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!writing && std::chrono::steady_clock::now() < deadline) {
-    writing = importing();
-    if (waitpid(child, nullptr, WNOHANG) == child) break;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  ASSERT_TRUE(writing) << "the conversion never started writing";
-  kill(child, SIGKILL);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the conversion finished before it could be killed";
+  ASSERT_EQ(testing_support::KillOnceStarted(child, importing, std::chrono::seconds(60)),
+            testing_support::KillOutcome::Killed);
 
   // The copy's watcher removes it as soon as the process is gone.
   for (int i = 0; i < 500 && filesIn(dir) != files; ++i)

@@ -2,12 +2,17 @@
 // plain SQL, and running the command-line host.
 #pragma once
 
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -98,6 +103,26 @@ inline std::string viewTableSql(const std::string& table, const std::vector<std:
   for (const auto& name : names)
     sql += "INSERT INTO \"" + table + "\" (Name, PageNumber, Type) VALUES ('" + name + "', 1, 'NUMBER');";
   return sql;
+}
+
+// Kills a child process with SIGKILL as soon as `started` holds. Says what
+// happened: the child was killed while at work, it never started within
+// `patience`, or it finished before it could be killed.
+enum class KillOutcome { Killed, NeverStarted, FinishedFirst };
+inline KillOutcome KillOnceStarted(pid_t child, const std::function<bool()>& started,
+                                   std::chrono::seconds patience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  bool working = false;
+  while (!working && std::chrono::steady_clock::now() < deadline) {
+    working = started();
+    if (!working && waitpid(child, nullptr, WNOHANG) == child) return KillOutcome::FinishedFirst;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!working) return KillOutcome::NeverStarted;
+  return WIFSIGNALED(status) ? KillOutcome::Killed : KillOutcome::FinishedFirst;
 }
 
 struct CommandResult {

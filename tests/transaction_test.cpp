@@ -52,18 +52,9 @@ TEST(Transaction, AKilledPassLeavesTheViewAsItWas) {
   }
 
   // Kill it as soon as it has begun writing.
-  bool writing = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (!writing && std::chrono::steady_clock::now() < deadline) {
-    writing = std::filesystem::exists(journal);
-    if (waitpid(child, nullptr, WNOHANG) == child) break;
-    std::this_thread::sleep_for(std::chrono::microseconds(200));
-  }
-  ASSERT_TRUE(writing) << "the pass never started writing";
-  kill(child, SIGKILL);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the pass finished before it could be killed";
+  ASSERT_EQ(testing_support::KillOnceStarted(
+                child, [&] { return std::filesystem::exists(journal); }, std::chrono::seconds(30)),
+            testing_support::KillOutcome::Killed);
 
   EXPECT_EQ(querySql(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewBig WHERE Checkcode IS NOT NULL"),
