@@ -374,6 +374,67 @@ TEST_F(DatabaseLayerTest, RollbackLeavesTheFileAsItWas) {
   EXPECT_EQ(other->OpenDatabase(path_)->OpenRecordset("Select * from Survey")->Field("Name"), Value("kept"));
 }
 
+// Inside a transaction, edits of text fields that no rule can refuse wait
+// and are written together; whatever reads the file sees them all the same.
+TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackWhole) {
+  ASSERT_EQ(Sql(path_,
+                "CREATE TABLE Ruled (Name TEXT, Short TEXT CHECK (length(Short) < 4))"
+                "; INSERT INTO Ruled VALUES ('r', 'ok')"),
+            SQLITE_OK);
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  auto ruled = db_->OpenRecordset("Select * from Ruled");
+  workspace_->BeginTrans();
+  for (const char* note : {"first", "second"}) {
+    rs->Edit();
+    rs->SetField("Note", note);
+    rs->Update();
+  }
+  rs->Edit();
+  rs->SetField("Name", "A");
+  rs->Update();
+  EXPECT_EQ(rs->Field("Note"), Value("second"));
+  // A rule of the table still refuses at the edit itself.
+  ruled->Edit();
+  ruled->SetField("Short", "too long");
+  EXPECT_NE(ErrorOf([&] { ruled->Update(); }), 0);
+  auto second = workspace_->OpenDatabase(path_);
+  auto reader = second->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(reader->Field("Name"), Value("A"));
+  EXPECT_EQ(reader->Field("Note"), Value("second"));
+  workspace_->Rollback();
+  EXPECT_EQ(Scan(*rs, "Note")[0], "<null>");
+
+  workspace_->BeginTrans();
+  rs->MoveFirst();
+  rs->Edit();
+  rs->SetField("Note", "kept");
+  rs->Update();
+  rs->Close();  // its edit stands
+  workspace_->CommitTrans();
+  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
+  EXPECT_EQ(other->OpenDatabase(path_)->OpenRecordset("Select * from Survey")->Field("Note"), Value("kept"));
+}
+
+// An edit held back that cannot be written when the transaction commits
+// fails the commit, and nothing of the transaction is kept.
+TEST_F(DatabaseLayerTest, HeldBackEditThatCannotBeWrittenFailsTheCommitAndKeepsNothing) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  workspace_->BeginTrans();
+  rs->Edit();
+  rs->SetField("Note", "held");
+  rs->Update();
+  sqlite3* other = nullptr;
+  sqlite3_open(path_.c_str(), &other);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const std::string before = Bytes(path_);
+  EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::Locked);  // after the 5 s busy wait
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  EXPECT_TRUE(Bytes(path_) == before);
+  EXPECT_EQ(Scan(*rs, "Note")[0], "<null>");
+  EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::NoTransaction);
+}
+
 TEST_F(DatabaseLayerTest, SameFileTwiceSharesOneTransaction) {
   auto second = workspace_->OpenDatabase(path_);
   workspace_->BeginTrans();

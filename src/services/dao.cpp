@@ -44,6 +44,10 @@ struct Connection {
   // The names of the tables as of schema version tablesSchema.
   std::optional<std::vector<std::string>> tables;
   long long tablesSchema = -1;
+  // Some recordset holds edits not yet written (see FlushPending).
+  bool pendingWrites = false;
+  // Edits held back could not be written: the transaction cannot commit.
+  std::optional<VbError> broken;
 
   Connection() = default;
   Connection(const Connection&) = delete;
@@ -116,13 +120,21 @@ struct RecordsetState {
   std::unordered_map<long long, std::size_t> rowIndex;
   std::size_t current = kEof;
   EditMode mode = EditMode::None;
-  std::vector<Value> buffer;
+  std::vector<Value> buffer;  // while editing: the values assigned, where assigned is set
   std::vector<bool> assigned;
   std::optional<long long> lastModified;
   // Per field: text stored in it stays the same text (its declared type
   // gives it text affinity or none).
   std::vector<bool> keepsText;
   bool hasTriggers = false;
+  // Per field: writing text into it cannot fail on a rule of the table (no
+  // CHECK, foreign key, unique index or generated value involves it), so
+  // inside a transaction the write may wait and join the row's other writes.
+  std::vector<bool> deferrable;
+  // Rows edited but not yet written, in the order first edited, with the
+  // fields to write; their values are the ones the rows hold.
+  std::vector<long long> pendingOrder;
+  std::unordered_map<long long, std::vector<std::size_t>> pending;
   // The UPDATE of each set of fields written, made once.
   std::map<std::vector<std::size_t>, std::string> updateSql;
   // Look-up indexes: the first row of every key, over rows [0, indexed).
@@ -378,12 +390,19 @@ void Execute(sqlite3* db, const std::string& sql, Context context) {
 
 Connection& Live(const DatabaseState& state) {
   if (!state.connection) RaiseClosed();
+  if (state.connection->broken) throw *state.connection->broken;
   return *state.connection;
 }
 
-RecordsetState& Live(const std::shared_ptr<RecordsetState>& state) {
+RecordsetState& Open(const std::shared_ptr<RecordsetState>& state) {
   if (!state->open || !state->database->connection) RaiseClosed();
   return *state;
+}
+
+RecordsetState& Live(const std::shared_ptr<RecordsetState>& state) {
+  RecordsetState& rs = Open(state);
+  if (rs.database->connection->broken) throw *rs.database->connection->broken;
+  return rs;
 }
 
 WorkspaceState& Live(const std::shared_ptr<WorkspaceState>& state) {
@@ -395,7 +414,81 @@ Context ContextOf(const RecordsetState& rs) {
   return {rs.database->name, rs.table};
 }
 
+// ---- Edits held back ---------------------------------------------------------
+//
+// Inside a transaction, text written into fields that no rule of the table
+// can refuse is not written at once: the row keeps the new values, and one
+// UPDATE per row writes all of its held edits before anything else reads or
+// writes through the connection, and before a commit. A pass edits a field's
+// row several times (property letters, then its check code); written this
+// way, each row costs one statement.
+
+const std::string& UpdateSql(RecordsetState& rs, const std::vector<std::size_t>& fields) {
+  std::string& sql = rs.updateSql[fields];
+  if (sql.empty()) {
+    sql = "UPDATE " + Quote(rs.table) + " SET ";
+    for (std::size_t k = 0; k < fields.size(); ++k)
+      sql += (k ? ", " : "") + Quote(rs.columns[fields[k]]) + " = ?" + std::to_string(k + 1);
+    sql += " WHERE " + rs.rowid + " = ?" + std::to_string(fields.size() + 1);
+  }
+  return sql;
+}
+
+void WritePending(Connection& connection, RecordsetState& rs) {
+  const Context context = ContextOf(rs);
+  const std::vector<long long> order = std::move(rs.pendingOrder);
+  auto pending = std::move(rs.pending);
+  rs.pendingOrder.clear();
+  rs.pending.clear();
+  for (const long long rowid : order) {
+    std::vector<std::size_t>& fields = pending[rowid];
+    std::sort(fields.begin(), fields.end());
+    const Row& row = rs.rows[rs.rowIndex.at(rowid)];
+    Statement update(connection, UpdateSql(rs, fields), context);
+    for (std::size_t k = 0; k < fields.size(); ++k)
+      update.Bind(static_cast<int>(k) + 1, row.values[fields[k]]);
+    update.Bind(static_cast<int>(fields.size()) + 1, Value(rowid));
+    update.Step();
+    if (sqlite3_changes(connection.db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
+  }
+}
+
+void DropPending(Connection& connection) noexcept {
+  connection.pendingWrites = false;
+  for (const auto& weak : connection.recordsets) {
+    if (auto rs = weak.lock()) {
+      rs->pendingOrder.clear();
+      rs->pending.clear();
+    }
+  }
+}
+
+// Writes every edit held back on the connection. When a write fails, the
+// rest are dropped and the connection is broken: its transaction can only
+// be rolled back, so that no part of it is ever committed.
+void FlushPending(Connection& connection) {
+  if (!connection.pendingWrites) return;
+  connection.pendingWrites = false;
+  try {
+    for (const auto& weak : connection.recordsets)
+      if (auto rs = weak.lock(); rs && !rs->pendingOrder.empty()) WritePending(connection, *rs);
+  } catch (const VbError& e) {
+    DropPending(connection);
+    connection.broken = e;
+    throw;
+  }
+}
+
 void CloseDatabase(DatabaseState& state) noexcept {
+  // Edits held back belong to the transaction, which may go on through
+  // another database of the same file.
+  if (state.connection) {
+    try {
+      FlushPending(*state.connection);
+    } catch (const VbError&) {
+      // The connection is broken; its transaction cannot commit.
+    }
+  }
   // The last database that shares the connection closes it, which rolls back
   // whatever it has not committed.
   state.connection.reset();
@@ -655,7 +748,8 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     // A relative path gets "./" so that a name like "file:x" is never taken
     // for a URI.
     const std::string file = path.front() == '/' ? path : "./" + path;
-    const int rc = sqlite3_open_v2(file.c_str(), &connection->db, SQLITE_OPEN_READWRITE, nullptr);
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &connection->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     const Context context{path, {}};
     if (rc != SQLITE_OK) RaiseSqlite(connection->db, rc, context);
     sqlite3_extended_result_codes(connection->db, 1);
@@ -673,9 +767,44 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
   return std::unique_ptr<Database>(new Database(std::move(state)));
 }
 
+namespace {
+
+// Reads the rows of the connection's recordsets again after a rollback.
+void ReloadAll(Connection& connection) {
+  std::erase_if(connection.recordsets, [](const auto& weak) { return weak.expired(); });
+  for (const auto& weak : connection.recordsets) {
+    auto rs = weak.lock();
+    if (!rs->open || !rs->database->connection) continue;
+    try {
+      Reload(*rs);
+    } catch (const VbError&) {
+      // Its table went with the rollback.
+      rs->open = false;
+    }
+  }
+}
+
+// Nothing of a transaction whose held-back edits could not all be written is
+// kept: it is rolled back whole, and the failure is raised.
+[[noreturn]] void Abandon(WorkspaceState& ws, Connection& connection) {
+  const VbError error = *connection.broken;
+  if (!sqlite3_get_autocommit(connection.db))
+    sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  connection.depth = 0;
+  connection.broken.reset();
+  ws.level = 0;
+  ReloadAll(connection);
+  throw error;
+}
+
+}  // namespace
+
 void Workspace::BeginTrans() {
   WorkspaceState& ws = Live(state_);
   for (const auto& connection : Connections(ws)) {
+    if (connection->broken) throw *connection->broken;
+    // What was edited before belongs to the outer transaction.
+    FlushPending(*connection);
     Execute(connection->db, "SAVEPOINT trans", {});
     ++connection->depth;
   }
@@ -689,6 +818,12 @@ void Workspace::CommitTrans() {
           "You tried to commit or roll back a transaction without first beginning a transaction.");
   for (const auto& connection : Connections(ws)) {
     if (connection->depth == 0) continue;
+    try {
+      FlushPending(*connection);
+    } catch (const VbError&) {
+      // The connection is broken now.
+    }
+    if (connection->broken) Abandon(ws, *connection);
     Execute(connection->db, "RELEASE trans", {});
     --connection->depth;
   }
@@ -702,6 +837,8 @@ void Workspace::Rollback() {
           "You tried to commit or roll back a transaction without first beginning a transaction.");
   for (const auto& connection : Connections(ws)) {
     if (connection->depth == 0) continue;
+    // Edits held back are rolled back with the rest.
+    DropPending(*connection);
     // SQLite may already have rolled back the whole transaction after an error.
     if (sqlite3_get_autocommit(connection->db)) {
       connection->depth = 0;
@@ -710,17 +847,8 @@ void Workspace::Rollback() {
       Execute(connection->db, "RELEASE trans", {});
       --connection->depth;
     }
-    std::erase_if(connection->recordsets, [](const auto& weak) { return weak.expired(); });
-    for (const auto& weak : connection->recordsets) {
-      auto rs = weak.lock();
-      if (!rs->open || !rs->database->connection) continue;
-      try {
-        Reload(*rs);
-      } catch (const VbError&) {
-        // Its table went with the rollback.
-        rs->open = false;
-      }
-    }
+    if (connection->depth == 0) connection->broken.reset();
+    ReloadAll(*connection);
   }
   --ws.level;
 }
@@ -797,10 +925,68 @@ std::string Database::TableDefName(int index) {
   return names[static_cast<std::size_t>(index)];
 }
 
+namespace {
+
+bool HasWord(const std::string& upperText, std::string_view word) {
+  auto isNamePart = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+  for (std::size_t at = upperText.find(word); at != std::string::npos; at = upperText.find(word, at + 1)) {
+    const std::size_t after = at + word.size();
+    if ((at == 0 || !isNamePart(upperText[at - 1])) &&
+        (after == upperText.size() || !isNamePart(upperText[after])))
+      return true;
+  }
+  return false;
+}
+
+// Which fields take text that no rule of the table can refuse. Any doubt
+// (a rule anywhere in the table's definition, a trigger, foreign keys
+// enforced, an index over an expression) keeps every write immediate.
+std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, const Context& context) {
+  std::vector<bool> result = rs.keepsText;
+  auto none = [&] { return std::vector<bool>(rs.columns.size(), false); };
+  if (rs.hasTriggers) return none();
+  {
+    Statement definition(connection.db,
+                         "SELECT upper(sql) FROM sqlite_master WHERE type = 'table' AND name = ?1", context);
+    definition.Bind(1, rs.table);
+    if (!definition.Step()) return none();
+    const std::string sql = definition.Column(0).ToString();
+    if (HasWord(sql, "CHECK") || HasWord(sql, "REFERENCES")) return none();
+  }
+  {
+    // Generated fields cannot be written at all: their writes fail at once.
+    Statement fields(connection.db, "SELECT name FROM pragma_table_xinfo(?1) WHERE hidden >= 2", context);
+    fields.Bind(1, rs.table);
+    while (fields.Step()) {
+      auto column = rs.columnIndex.find(fields.Column(0).ToString());
+      if (column != rs.columnIndex.end()) result[static_cast<std::size_t>(column->second)] = false;
+    }
+  }
+  {
+    Statement foreignKeys(connection.db, "PRAGMA foreign_keys", context);
+    if (foreignKeys.Step() && foreignKeys.Integer(0) != 0) return none();
+  }
+  Statement indexes(connection.db,
+                    "SELECT i.\"unique\", c.cid, c.name FROM pragma_index_list(?1) AS i "
+                    "JOIN pragma_index_info(i.name) AS c",
+                    context);
+  indexes.Bind(1, rs.table);
+  while (indexes.Step()) {
+    if (indexes.Integer(1) < 0) return none();
+    if (indexes.Integer(0) == 0) continue;
+    auto column = rs.columnIndex.find(indexes.Column(2).ToString());
+    if (column != rs.columnIndex.end()) result[static_cast<std::size_t>(column->second)] = false;
+  }
+  return result;
+}
+
+}  // namespace
+
 std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int type) {
   Connection& connection = Live(*state_);
   if (type != dbOpenDynaset) RaiseInvalidArgument();
   const Query query = ParseQuery(sql);
+  FlushPending(connection);
 
   auto rs = std::make_shared<RecordsetState>();
   rs->database = state_;
@@ -835,6 +1021,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     triggers.Bind(1, rs->table);
     rs->hasTriggers = triggers.Step() && triggers.Integer(0) > 0;
   }
+  rs->deferrable = Deferrable(connection, *rs, context);
   // A field may itself be called rowid; SQLite then still knows the row id
   // by its other names.
   for (const char* alias : {"rowid", "_rowid_", "oid"}) {
@@ -944,7 +1131,8 @@ void Recordset::MoveNext() {
 Value Recordset::Field(const std::string& name) const {
   const RecordsetState& rs = Live(state_);
   const std::size_t column = IndexOf(rs, name);
-  if (rs.mode != EditMode::None) return rs.buffer[column];
+  if (rs.mode == EditMode::Adding || (rs.mode == EditMode::Editing && rs.assigned[column]))
+    return rs.buffer[column];
   if (rs.current == kEof) RaiseNoCurrentRecord();
   return rs.rows[rs.current].values[column];
 }
@@ -960,7 +1148,8 @@ void Recordset::SetField(const std::string& name, const Value& value) {
 void Recordset::Edit() {
   RecordsetState& rs = Live(state_);
   if (rs.current == kEof) RaiseNoCurrentRecord();
-  rs.buffer = rs.rows[rs.current].values;
+  // Fields not assigned read from the row.
+  rs.buffer.assign(rs.columns.size(), Value());
   rs.assigned.assign(rs.columns.size(), false);
   rs.mode = EditMode::Editing;
 }
@@ -1009,25 +1198,40 @@ void Recordset::Update() {
                                   (std::holds_alternative<std::string>(data) && rs.keepsText[i]);
                          });
 
-  std::optional<Row> row;
+  Connection& connection = *rs.database->connection;
   if (asWritten) {
-    std::string& sql = rs.updateSql[changed];
-    if (sql.empty()) {
-      sql = "UPDATE " + Quote(rs.table) + " SET ";
+    Row& current = rs.rows[rs.current];
+    const bool deferred =
+        connection.depth > 0 && std::all_of(changed.begin(), changed.end(), [&](std::size_t i) {
+          return rs.deferrable[i] && !rs.buffer[i].IsNull();
+        });
+    if (deferred) {
+      auto [held, first] = rs.pending.try_emplace(current.rowid);
+      if (first) rs.pendingOrder.push_back(current.rowid);
+      for (const std::size_t i : changed)
+        if (std::find(held->second.begin(), held->second.end(), i) == held->second.end())
+          held->second.push_back(i);
+      connection.pendingWrites = true;
+    } else {
+      FlushPending(connection);
+      Statement update(connection, UpdateSql(rs, changed), context);
       for (std::size_t k = 0; k < changed.size(); ++k)
-        sql += (k ? ", " : "") + Quote(rs.columns[changed[k]]) + " = ?" + std::to_string(k + 1);
-      sql += " WHERE " + rs.rowid + " = ?" + std::to_string(changed.size() + 1);
+        update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
+      update.Bind(static_cast<int>(changed.size()) + 1, Value(current.rowid));
+      update.Step();
+      if (sqlite3_changes(connection.db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
     }
-    Statement update(*rs.database->connection, sql, context);
-    for (std::size_t k = 0; k < changed.size(); ++k)
-      update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
-    update.Bind(static_cast<int>(changed.size()) + 1, Value(rs.rows[rs.current].rowid));
-    update.Step();
-    if (sqlite3_changes(rs.database->connection->db) == 1) {
-      row = rs.rows[rs.current];
-      for (const std::size_t i : changed) row->values[i] = rs.buffer[i];
-    }
-  } else if (rs.mode == EditMode::Editing && changed.empty()) {
+    // An index over a changed field is built afresh on its next use.
+    std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
+    for (const std::size_t i : changed) current.values[i] = std::move(rs.buffer[i]);
+    rs.lastModified = current.rowid;
+    rs.mode = EditMode::None;
+    return;
+  }
+
+  FlushPending(connection);
+  std::optional<Row> row;
+  if (rs.mode == EditMode::Editing && changed.empty()) {
     row = ReadRow(rs, rs.rows[rs.current].rowid);
   } else if (rs.mode == EditMode::Editing) {
     std::string sql = "UPDATE " + Quote(rs.table) + " SET ";
@@ -1134,7 +1338,9 @@ std::vector<std::string> Recordset::FieldNames() const {
 }
 
 void Recordset::Close() {
-  RecordsetState& rs = Live(state_);
+  RecordsetState& rs = Open(state_);
+  // Its edits stand: they are written before it lets go of its rows.
+  FlushPending(*rs.database->connection);
   rs.open = false;
   rs.rows.clear();
   rs.rowIndex.clear();
