@@ -70,6 +70,8 @@ struct ImportState {
 
   // Words of the current line.
   FixedArray<std::string, 0, 100> strWords;
+  // Words past this index are empty: ExtractWords clears only up to it.
+  int wordsInUse = 100;
 
   // Translated code of the current field: columns 0 BEFORE, 1 AFTER, 2 staged.
   FixedGrid<std::string, 4, 501> strNewContent;

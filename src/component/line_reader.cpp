@@ -1,6 +1,8 @@
 #include "component/line_reader.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 
 #include "chkimport/vb_error.h"
@@ -16,8 +18,16 @@ constexpr char kEndOfFile = '\x1A';
 class EncodingScan {
  public:
   void add(std::string_view bytes) {
-    for (const char c : bytes) {
-      const auto b = static_cast<unsigned char>(c);
+    const char* p = bytes.data();
+    const char* const end = p + bytes.size();
+    while (p < end) {
+      // Runs of plain ASCII, eight bytes at a time, change nothing.
+      if (need_ == 0 || !valid_) {
+        std::uint64_t eight;
+        while (end - p >= 8 && (std::memcpy(&eight, p, 8), (eight & 0x8080808080808080ull) == 0)) p += 8;
+        if (p == end) break;
+      }
+      const auto b = static_cast<unsigned char>(*p++);
       if (b >= 0x80) {
         ++high_;
         if (b >= 0xC0 || (b >= 0x91 && b <= 0x94)) ++windows_;
@@ -196,14 +206,27 @@ bool LineReader::AtEnd() {
   return false;
 }
 
+namespace {
+
+// Where the line that starts at `from` ends: its first CR or LF.
+std::size_t lineEnd(const std::string& text, std::size_t from) {
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  for (const char* p = begin + from; p < end; ++p)
+    if (*p == '\n' || *p == '\r') return static_cast<std::size_t>(p - begin);
+  return std::string::npos;
+}
+
+}  // namespace
+
 std::string LineReader::ReadLine() {
   if (AtEnd()) Raise(62, "Input past end of file");
   std::size_t end;
   // A CR at the end of what is decoded may be the first half of a CRLF.
-  while ((end = text_.find_first_of("\r\n", pos_)) == std::string::npos || end + 1 == text_.size()) {
+  while ((end = lineEnd(text_, pos_)) == std::string::npos || end + 1 == text_.size()) {
     if (!fill()) break;
   }
-  end = text_.find_first_of("\r\n", pos_);
+  end = lineEnd(text_, pos_);
   if (end == std::string::npos) {
     std::string line = text_.substr(pos_);
     pos_ = text_.size();

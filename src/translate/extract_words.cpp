@@ -38,16 +38,18 @@ std::string_view withoutTabs(std::string_view s) {
 void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine, std::string& strRest) {
   Routine r(st, "ExtractWords, ImportCHKCode");
   r.run([&] {
-    for (int i = 0; i <= 100; ++i) st.strWords(i).clear();
+    for (int i = 0; i <= st.wordsInUse; ++i) st.strWords(i).clear();
+    st.wordsInUse = 0;
 
     // The working text is a view into a copy of the line, and so is its
     // upper-cased twin: upper-casing keeps every byte in its place, so both
     // are cut at the same offsets and a word is taken from the twin without
     // converting it again. The line itself, upper-cased, is where the working
-    // text is looked for.
-    std::string upperLine = UCase(strLine);
-    std::string workBuf = Trim(upperLine);
-    std::string upperBuf;
+    // text is looked for. The buffers keep their room from line to line.
+    thread_local std::string upperLine, workBuf, upperBuf;
+    UCaseInto(upperLine, strLine);
+    workBuf.assign(trimmed(upperLine));
+    upperBuf.clear();
     std::string_view working = workBuf, upperWorking = workBuf;
     long lngPosition = 1;
 
@@ -55,7 +57,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       if (i == 0 && working.size() >= 5 && working.substr(0, 4) == "THEN") {
         strLine = Mid(strLine, 6);
         workBuf = strLine;
-        upperLine = UCase(strLine);
+        UCaseInto(upperLine, strLine);
         upperBuf = upperLine;
         working = workBuf;
         upperWorking = upperBuf;
@@ -80,6 +82,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       piece = withoutTabs(piece);
       const auto offset = static_cast<std::size_t>(piece.data() - working.data());
       std::string& word = st.strWords(i);
+      st.wordsInUse = i;
       word.assign(upperWorking.substr(offset, piece.size()));
 
       if (i == 0 && !word.empty() && word.front() == '*') return;
@@ -93,7 +96,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && lngPosition > 0 &&
             VarIsYN(st, rsView, st.strWords(i - 2))) {
           TranslateYN(st, strLine, word, lngPosition);
-          upperLine = UCase(strLine);
+          UCaseInto(upperLine, strLine);
         }
       }
 

@@ -69,10 +69,19 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
 }
 
-std::string UCase(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
+void UCaseInto(std::string& out, std::string_view s) {
+  out.resize(s.size());
+  // Plain ASCII, the usual case, in place; the first other byte hands the
+  // rest to the full rule.
+  std::size_t i = 0;
+  for (; i < s.size(); ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b >= 0x80) break;
+    out[i] = static_cast<char>((b >= 'a' && b <= 'z') ? b - 0x20 : b);
+  }
+  if (i == s.size()) return;
+  out.resize(i);
+  while (i < s.size()) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) {
       out += static_cast<char>((b >= 'a' && b <= 'z') ? b - 0x20 : b);
@@ -87,6 +96,11 @@ std::string UCase(std::string_view s) {
       encode(upper(cp), out);
     i += n;
   }
+}
+
+std::string UCase(std::string_view s) {
+  std::string out;
+  UCaseInto(out, s);
   return out;
 }
 

@@ -13,6 +13,8 @@ std::string Trim(std::string_view s);
 std::string RTrim(std::string_view s);
 // Upper case; a letter whose capital has another UTF-8 length stays as it is.
 std::string UCase(std::string_view s);
+// UCase into a string kept by the caller (its room is used again).
+void UCaseInto(std::string& out, std::string_view s);
 
 inline std::string Left(std::string_view s, long n) {
   return n <= 0 ? std::string() : std::string(s.substr(0, static_cast<std::size_t>(n)));
