@@ -220,6 +220,12 @@ std::size_t lineEnd(const std::string& text, std::size_t from) {
 }  // namespace
 
 std::string LineReader::ReadLine() {
+  std::string line;
+  ReadLine(line);
+  return line;
+}
+
+void LineReader::ReadLine(std::string& line) {
   if (AtEnd()) Raise(62, "Input past end of file");
   std::size_t end;
   // A CR at the end of what is decoded may be the first half of a CRLF.
@@ -228,14 +234,13 @@ std::string LineReader::ReadLine() {
   }
   end = lineEnd(text_, pos_);
   if (end == std::string::npos) {
-    std::string line = text_.substr(pos_);
+    line.assign(text_, pos_);
     pos_ = text_.size();
-    return line;
+    return;
   }
-  std::string line = text_.substr(pos_, end - pos_);
+  line.assign(text_, pos_, end - pos_);
   pos_ = end + 1;
   if (text_[end] == '\r' && pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
-  return line;
 }
 
 }  // namespace chkimport

@@ -36,6 +36,8 @@ class LineReader {
   bool AtEnd();
   // The next line; raises "Input past end of file" (62) at the end.
   std::string ReadLine();
+  // The same into `line`, whose room is used again.
+  void ReadLine(std::string& line);
 
  private:
   LineReader(const std::string& path, const std::string& encoding);

@@ -152,7 +152,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       bool blnHaveLine = false;
       r.step([&] {
         if (!st.File(st.intCurrentFile).AtEnd()) {
-          p.strLine = st.File(st.intCurrentFile).ReadLine();
+          st.File(st.intCurrentFile).ReadLine(p.strLine);
           blnHaveLine = true;
         }
       });
@@ -177,7 +177,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       }
       r.step([&] {
         if (!st.File(st.intCurrentFile).AtEnd()) {
-          p.strLine = st.File(st.intCurrentFile).ReadLine();
+          st.File(st.intCurrentFile).ReadLine(p.strLine);
           blnHaveLine = true;
         }
       });
@@ -185,7 +185,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     };
 
     while (nextLine()) {
-      p.strLine = Trim(p.strLine);
+      TrimInPlace(p.strLine);
 
       if (!p.strLine.empty() && p.strLine.front() == '*' && p.intLevel > 0 && p.blnIgnoreNew) {
         insert(p.strLine);

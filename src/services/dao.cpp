@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -116,6 +117,14 @@ struct RecordsetState {
   std::string rowid;  // the name that reaches the row id in this table
   std::vector<std::string> columns;
   std::unordered_map<std::string, int, NameHash, NameEqual> columnIndex;
+  // The names last asked for, spelled as asked, and their fields: callers
+  // ask for the same few fields over and over.
+  struct RecentName {
+    std::string name;
+    std::size_t column = 0;
+  };
+  mutable std::array<RecentName, 4> recentNames;
+  mutable std::size_t nextRecent = 0;
   std::vector<Row> rows;
   std::unordered_map<long long, std::size_t> rowIndex;
   std::size_t current = kEof;
@@ -519,9 +528,14 @@ void CloseWorkspace(WorkspaceState& ws) noexcept {
 // ---- Recordset rows ---------------------------------------------------------
 
 std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
+  for (const auto& recent : rs.recentNames)
+    if (!recent.name.empty() && recent.name == name) return recent.column;
   auto it = rs.columnIndex.find(std::string_view(name));
   if (it == rs.columnIndex.end()) RaiseItemNotFound();
-  return static_cast<std::size_t>(it->second);
+  auto& slot = rs.recentNames[rs.nextRecent++ % rs.recentNames.size()];
+  slot.name = name;
+  slot.column = static_cast<std::size_t>(it->second);
+  return slot.column;
 }
 
 void Load(RecordsetState& rs) {

@@ -58,6 +58,16 @@ char32_t upper(char32_t cp) {
 
 }  // namespace
 
+void TrimInPlace(std::string& s) {
+  const auto last = s.find_last_not_of(' ');
+  if (last == std::string::npos) {
+    s.clear();
+    return;
+  }
+  s.erase(last + 1);
+  s.erase(0, s.find_first_not_of(' '));
+}
+
 std::string RTrim(std::string_view s) {
   const auto last = s.find_last_not_of(' ');
   return last == std::string_view::npos ? std::string() : std::string(s.substr(0, last + 1));

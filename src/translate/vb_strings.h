@@ -11,6 +11,8 @@ namespace chkimport {
 // Removes blanks (not tabs) from both ends.
 std::string Trim(std::string_view s);
 std::string RTrim(std::string_view s);
+// Trim on a string kept by the caller.
+void TrimInPlace(std::string& s);
 // Upper case; a letter whose capital has another UTF-8 length stays as it is.
 std::string UCase(std::string_view s);
 // UCase into a string kept by the caller (its room is used again).
