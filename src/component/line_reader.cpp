@@ -139,10 +139,10 @@ LineReader::LineReader(const std::string& path, const std::string& encoding) {
     std::ifstream scanFile(path, std::ios::binary);
     if (!scanFile) Raise(75, "Path/File access error: " + path);
     EncodingScan scan;
-    std::string block(kBlock, '\0');
+    block_.reset(new char[kBlock]);
     while (scanFile) {
-      scanFile.read(block.data(), static_cast<std::streamsize>(block.size()));
-      std::string_view got(block.data(), static_cast<std::size_t>(scanFile.gcount()));
+      scanFile.read(block_.get(), static_cast<std::streamsize>(kBlock));
+      std::string_view got(block_.get(), static_cast<std::size_t>(scanFile.gcount()));
       const auto eof = got.find(kEndOfFile);
       scan.add(got.substr(0, eof));
       if (eof != std::string_view::npos) break;
@@ -171,12 +171,12 @@ std::unique_ptr<LineReader> LineReader::Open(const std::string& path, const std:
 
 bool LineReader::fill() {
   if (fileDone_) return false;
-  std::string block(kBlock, '\0');
-  file_.read(block.data(), static_cast<std::streamsize>(block.size()));
+  if (!block_) block_.reset(new char[kBlock]);
+  file_.read(block_.get(), static_cast<std::streamsize>(kBlock));
   if (file_.bad()) Raise(75, "Path/File access error");
-  block.resize(static_cast<std::size_t>(file_.gcount()));
-  if (const auto eof = block.find(kEndOfFile); eof != std::string::npos) {
-    block.resize(eof);
+  std::string_view block(block_.get(), static_cast<std::size_t>(file_.gcount()));
+  if (const auto eof = block.find(kEndOfFile); eof != std::string_view::npos) {
+    block = block.substr(0, eof);
     fileDone_ = true;
   }
   if (block.empty() || file_.eof()) fileDone_ = true;

@@ -45,6 +45,7 @@ class LineReader {
   bool fill();
 
   std::ifstream file_;
+  std::unique_ptr<char[]> block_;  // one block of the file as read
   bool fileDone_ = true;
   iconv_t converter_ = reinterpret_cast<iconv_t>(-1);  // none: the bytes are UTF-8
   std::string pending_;                                // bytes of a character cut by the block's end

@@ -1142,7 +1142,7 @@ void Recordset::MoveNext() {
   rs.current = rs.current + 1 < rs.rows.size() ? rs.current + 1 : kEof;
 }
 
-Value Recordset::Field(const std::string& name) const {
+const Value& Recordset::Field(const std::string& name) const {
   const RecordsetState& rs = Live(state_);
   const std::size_t column = IndexOf(rs, name);
   if (rs.mode == EditMode::Adding || (rs.mode == EditMode::Editing && rs.assigned[column]))
@@ -1151,11 +1151,11 @@ Value Recordset::Field(const std::string& name) const {
   return rs.rows[rs.current].values[column];
 }
 
-void Recordset::SetField(const std::string& name, const Value& value) {
+void Recordset::SetField(const std::string& name, Value value) {
   RecordsetState& rs = Live(state_);
   const std::size_t column = IndexOf(rs, name);
   if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
-  rs.buffer[column] = value;
+  rs.buffer[column] = std::move(value);
   rs.assigned[column] = true;
 }
 

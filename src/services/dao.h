@@ -171,8 +171,9 @@ class Recordset {
   void MoveNext();
   // The value of a field of the current row, or of the edit buffer while
   // editing or adding. Names are found without regard to case.
-  Value Field(const std::string& name) const;
-  void SetField(const std::string& name, const Value& value);
+  // The value stays valid until the recordset moves or changes.
+  const Value& Field(const std::string& name) const;
+  void SetField(const std::string& name, Value value);
   void Edit();
   void AddNew();
   // Writes the edit buffer. An added row joins the end of this recordset;

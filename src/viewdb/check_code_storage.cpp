@@ -20,13 +20,26 @@ void GetBookmark(ImportState& st, dao::Recordset& rsView, const std::string& str
 }
 
 std::string StoredCheckcode(const ImportState& st) {
+  // A field named again brings its whole code back as one entry: the text
+  // is put together in one piece, each entry copied once.
+  std::size_t size = 11;
+  auto measure = [&](int column, int count) {
+    for (int i = 0; i < count; ++i) size += st.strNewContent(column, i).size() + 2;
+  };
+  measure(0, st.intBeforeCount);
+  measure(1, st.intAfterCount);
+  measure(2, st.intStagedCount);
   std::string strText;
+  strText.reserve(size);
+  auto add = [&](int column, int count) {
+    for (int i = 0; i < count; ++i) strText.append(st.strNewContent(column, i)).append("\r\n");
+  };
   if (st.intBeforeCount >= 1) {
-    for (int i = 0; i < st.intBeforeCount; ++i) strText += st.strNewContent(0, i) + "\r\n";
+    add(0, st.intBeforeCount);
     strText += "ENDBEFORE\r\n";
   }
-  for (int i = 0; i < st.intAfterCount; ++i) strText += st.strNewContent(1, i) + "\r\n";
-  for (int i = 0; i < st.intStagedCount; ++i) strText += st.strNewContent(2, i) + "\r\n";
+  add(1, st.intAfterCount);
+  add(2, st.intStagedCount);
   return strText;
 }
 
