@@ -38,11 +38,16 @@ namespace fs = std::filesystem;
 namespace chkimport {
 namespace {
 
-// The catalogs installed with the module, wherever the installation was put.
+// The catalogs installed with the module, wherever the installation was put;
+// in the build tree, those beside the module's python/ folder.
 fs::path installedLanguages() {
   static const char anchor = 0;
-  return CatalogTranslator::DefaultLanguagesDir(CatalogTranslator::FolderOf(&anchor),
-                                                CHKIMPORT_LANGUAGES_FROM_PYTHONDIR);
+  const fs::path here = CatalogTranslator::FolderOf(&anchor);
+  fs::path dir = CatalogTranslator::DefaultLanguagesDir(here, CHKIMPORT_LANGUAGES_FROM_PYTHONDIR);
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec) && fs::is_directory(here.parent_path() / "languages", ec))
+    dir = here.parent_path() / "languages";
+  return dir;
 }
 
 // A component with a module state and a translator of its own. Each call

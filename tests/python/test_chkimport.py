@@ -119,10 +119,12 @@ class TestMessages:
         assert result == message
         assert row(form[1], "AGE") == (None, None)
 
-    def test_messages_in_the_language_set(self, form, languages):
+    # Without a folder, the module finds the catalogs of its own tree.
+    @pytest.mark.parametrize("given", [True, False], ids=["folder given", "module's own"])
+    def test_messages_in_the_language_set(self, form, languages, given):
         chk, db = form
         spanish, english = chkimport.CHKImport(), chkimport.CHKImport()
-        spanish.set_language("Spanish", languages)
+        spanish.set_language("Spanish", languages if given else None)
         assert spanish.get_chk_code(chk, db, "") == "No se indicó el nombre de la tabla"
         # Each object has a language of its own.
         assert english.get_chk_code(chk, db, "") == "No Table Name Supplied"
