@@ -254,5 +254,34 @@ TEST(CatalogTranslator, DefaultLanguagesDirIsTheFolderBesideTheProgramElseTheIns
   EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(exeDir.path), exeDir.path / "languages");
 }
 
+// An installed program, library or module finds the catalogs installed with
+// it by the path from its own folder, whatever prefix the tree was put under.
+TEST(CatalogTranslator, InstalledCatalogsAreFoundFromTheBinarysFolder) {
+  TempDir prefix;
+  fs::create_directories(prefix.path / "bin");
+  fs::create_directories(prefix.path / "lib/python3/dist-packages");
+  const fs::path toInstalled = "../share/chkimport/languages";
+  const fs::path absent = CatalogTranslator::DefaultLanguagesDir(prefix.path / "bin", toInstalled);
+  EXPECT_NE(absent, prefix.path / "share/chkimport/languages");
+
+  fs::create_directories(prefix.path / "share/chkimport/languages");
+  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path / "bin", toInstalled),
+            prefix.path / "share/chkimport/languages");
+  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path / "lib/python3/dist-packages",
+                                                   "../../../share/chkimport/languages"),
+            prefix.path / "share/chkimport/languages");
+  // A folder beside the binary still comes first.
+  fs::create_directory(prefix.path / "bin/languages");
+  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path / "bin", toInstalled),
+            prefix.path / "bin/languages");
+}
+
+TEST(CatalogTranslator, FolderOfIsTheFolderOfTheBinaryHoldingTheCode) {
+  static const int anchor = 0;
+  const fs::path program = fs::read_symlink("/proc/self/exe");
+  EXPECT_EQ(CatalogTranslator::FolderOf(&anchor), program.parent_path());
+  EXPECT_EQ(CatalogTranslator::FolderOf(nullptr), fs::path());
+}
+
 }  // namespace
 }  // namespace chkimport

@@ -24,7 +24,7 @@ typedef struct chkimport_object chkimport_object;
 chkimport_object* chkimport_create(const char* prog_id);
 
 /* Hands the component a translator that reads PO catalogs from languages_dir
- * (NULL: the installed catalogs). language (NULL: the user's setting) names
+ * (NULL: the catalogs installed with the library). language (NULL: the user's setting) names
  * the catalog, for example "Spanish". Returns 0, or -1 with the reason in
  * chkimport_last_error. */
 int chkimport_set_language(chkimport_object* object, const char* language, const char* languages_dir);

@@ -25,6 +25,17 @@ char* copyString(const std::string& text) {
   return copy;
 }
 
+#ifndef CHKIMPORT_LANGUAGES_FROM_LIBDIR
+#define CHKIMPORT_LANGUAGES_FROM_LIBDIR "../share/chkimport/languages"
+#endif
+
+// The catalogs installed with this library, wherever the installation was put.
+std::filesystem::path installedLanguages() {
+  static const char anchor = 0;
+  return chkimport::CatalogTranslator::DefaultLanguagesDir(chkimport::CatalogTranslator::FolderOf(&anchor),
+                                                           CHKIMPORT_LANGUAGES_FROM_LIBDIR);
+}
+
 std::string describe(const std::exception& e) {
   if (auto* vb = dynamic_cast<const chkimport::VbError*>(&e))
     return "error " + std::to_string(vb->Number) + ": " + vb->Description;
@@ -48,8 +59,7 @@ chkimport_object* chkimport_create(const char* prog_id) {
 int chkimport_set_language(chkimport_object* object, const char* language, const char* languages_dir) {
   if (!object) return -1;
   try {
-    auto dir = languages_dir ? std::filesystem::path(languages_dir)
-                             : std::filesystem::path(CHKIMPORT_INSTALLED_LANGUAGES);
+    auto dir = languages_dir ? std::filesystem::path(languages_dir) : installedLanguages();
     auto& settings = object->module->host.settings;
     if (language) settings.SetOverride("Variables", "Language", language);
     auto translator = std::make_unique<chkimport::CatalogTranslator>(dir);

@@ -11,6 +11,7 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
+#include "cli/man_page.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "dialogs/frm_import.h"
@@ -233,6 +234,7 @@ int main(int argc, char** argv) {
   CLI::App app{"chkimport " CHKIMPORT_VERSION
                ": imports the check code of Vantrel 6 CHK files into a Vantrel 2000 view database"};
   app.set_version_flag("--version", "chkimport " CHKIMPORT_VERSION);
+  AddManPageFlag(app);
   app.require_subcommand(1);
 
   ImportOptions o;

@@ -1,5 +1,6 @@
 #include "services/catalog_translator.h"
 
+#include <dlfcn.h>
 #include <gettext-po.h>
 #include <iconv.h>
 
@@ -17,6 +18,9 @@
 
 #ifndef CHKIMPORT_INSTALLED_LANGUAGES
 #define CHKIMPORT_INSTALLED_LANGUAGES "/usr/local/share/chkimport/languages"
+#endif
+#ifndef CHKIMPORT_LANGUAGES_FROM_BINDIR
+#define CHKIMPORT_LANGUAGES_FROM_BINDIR "../share/chkimport/languages"
 #endif
 
 namespace chkimport {
@@ -208,11 +212,26 @@ std::unordered_map<std::string, std::string> readCatalog(const fs::path& file) {
 CatalogTranslator::CatalogTranslator(std::filesystem::path languagesDir)
     : languagesDir_(std::move(languagesDir)) {}
 
-std::filesystem::path CatalogTranslator::DefaultLanguagesDir(const std::filesystem::path& executableDir) {
+std::filesystem::path CatalogTranslator::DefaultLanguagesDir(const std::filesystem::path& binaryDir,
+                                                             const std::filesystem::path& toInstalled) {
   std::error_code ec;
-  fs::path beside = executableDir / "languages";
+  fs::path beside = binaryDir / "languages";
   if (fs::is_directory(beside, ec)) return beside;
+  fs::path installed = (binaryDir / toInstalled).lexically_normal();
+  if (!toInstalled.empty() && fs::is_directory(installed, ec)) return installed;
   return CHKIMPORT_INSTALLED_LANGUAGES;
+}
+
+std::filesystem::path CatalogTranslator::DefaultLanguagesDir(const std::filesystem::path& executableDir) {
+  return DefaultLanguagesDir(executableDir, CHKIMPORT_LANGUAGES_FROM_BINDIR);
+}
+
+std::filesystem::path CatalogTranslator::FolderOf(const void* object) {
+  Dl_info info{};
+  if (dladdr(object, &info) == 0 || !info.dli_fname || !*info.dli_fname) return {};
+  std::error_code ec;
+  fs::path file = fs::canonical(info.dli_fname, ec);
+  return ec ? fs::path(info.dli_fname).parent_path() : file.parent_path();
 }
 
 std::string CatalogTranslator::T(const std::string& text) {

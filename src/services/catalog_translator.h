@@ -17,9 +17,18 @@ class CatalogTranslator : public Translator {
  public:
   explicit CatalogTranslator(std::filesystem::path languagesDir);
 
-  // <executableDir>/languages when that folder exists (a build tree or an
-  // unpacked copy), else the installed catalogs.
+  // <binaryDir>/languages when that folder exists (a build tree or an
+  // unpacked copy); else <binaryDir>/<toInstalled> when that exists: the
+  // installed catalogs seen from an installed program, library or Python
+  // module, wherever the installation was put; else the folder the build
+  // installs the catalogs to.
+  static std::filesystem::path DefaultLanguagesDir(const std::filesystem::path& binaryDir,
+                                                   const std::filesystem::path& toInstalled);
+  // The same for the program in executableDir.
   static std::filesystem::path DefaultLanguagesDir(const std::filesystem::path& executableDir);
+  // The folder of the program or shared object that holds `object` (a
+  // variable or function of it); empty when it cannot be told.
+  static std::filesystem::path FolderOf(const void* object);
 
   std::string T(const std::string& text) override;
   void Translate(Form& dialog) override;

@@ -1,0 +1,236 @@
+// chkimport for Python: the component class, the form conversions and the
+// component's runtime errors, over libchkimport.so.
+//
+//   import chkimport
+//   imp = chkimport.CHKImport()
+//   result = imp.get_chk_code("form.chk", "form.db", "viewForm", ignore_new=True)
+//
+// The module links the shared library rather than the static archives: one
+// copy of the component on disk, the same code as every other host of the
+// library (the dialogs' windowing included), and a module that runs the
+// library installed with it (its RPATH leads there from the site folder).
+#include <pybind11/eval.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
+#include "chkimport/vb_error.h"
+#include "component/import_state.h"
+#include "services/catalog_translator.h"
+
+#ifndef CHKIMPORT_LANGUAGES_FROM_PYTHONDIR
+#define CHKIMPORT_LANGUAGES_FROM_PYTHONDIR "../../../share/chkimport/languages"
+#endif
+
+namespace py = pybind11;
+namespace fs = std::filesystem;
+
+namespace chkimport {
+namespace {
+
+// The catalogs installed with the module, wherever the installation was put;
+// in the build tree, those beside the module's python/ folder.
+fs::path installedLanguages() {
+  static const char anchor = 0;
+  const fs::path here = CatalogTranslator::FolderOf(&anchor);
+  fs::path dir = CatalogTranslator::DefaultLanguagesDir(here, CHKIMPORT_LANGUAGES_FROM_PYTHONDIR);
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec) && fs::is_directory(here.parent_path() / "languages", ec))
+    dir = here.parent_path() / "languages";
+  return dir;
+}
+
+// A component with a module state and a translator of its own. Each call
+// runs without the interpreter lock, so other Python threads go on; calls
+// on one object take turns.
+class Import {
+ public:
+  Import() { setLanguage(std::nullopt, std::nullopt); }
+
+  // Runs `call` on the component, the lock released and the object held.
+  template <class Call>
+  auto run(Call&& call) {
+    py::gil_scoped_release unlocked;
+    std::lock_guard<std::mutex> held(busy_);
+    return call(component_);
+  }
+
+  // Without a language, the user's setting; without a folder, the catalogs
+  // installed with the module. A catalog that cannot be read raises VbError
+  // and leaves the language in use.
+  void setLanguage(const std::optional<std::string>& language, const std::optional<fs::path>& languagesDir) {
+    run([&](clsCHKImport& component) {
+      auto& settings = module_->host.settings;
+      auto translator =
+          std::make_unique<CatalogTranslator>(languagesDir ? *languagesDir : installedLanguages());
+      translator->setLANGUAGE(language ? *language : settings.IniRead("Variables", "Language", "English"));
+      if (language) settings.SetOverride("Variables", "Language", *language);
+      component.SetObjLanguage(*translator);
+      translator_ = std::move(translator);
+    });
+  }
+
+  FormResult form(bool convert, const fs::path& rec, const fs::path& db, FormOptions options) {
+    return run([&](clsCHKImport&) {
+      options.translator = translator_.get();
+      options.language = module_->host.settings.IniRead("Variables", "Language", "");
+      return convert ? ConvertForm(rec.string(), db.string(), options)
+                     : NewView(rec.string(), db.string(), options);
+    });
+  }
+
+ private:
+  std::shared_ptr<ImportState> module_ = std::make_shared<ImportState>();
+  clsCHKImport component_{module_};
+  std::unique_ptr<CatalogTranslator> translator_;
+  std::mutex busy_;
+};
+
+// chkimport.VbError, made once by the module and kept for its life.
+py::object* vbErrorType = nullptr;
+
+void defineVbError(py::module_& m) {
+  py::dict scope;
+  scope["__builtins__"] = py::module_::import("builtins");
+  scope["__name__"] = "chkimport";
+  py::exec(R"(
+class VbError(Exception):
+    """An error the component met that its result cannot tell: the runtime's
+    error number and description, as the error-stack control receives them."""
+
+    def __init__(self, number, description):
+        super().__init__(number, description)
+        self.number = number
+        self.description = description
+
+    def __str__(self):
+        return f"error {self.number}: {self.description}"
+)",
+           scope);
+  vbErrorType = new py::object(scope["VbError"]);
+  m.attr("VbError") = *vbErrorType;
+  py::register_local_exception_translator([](std::exception_ptr raised) {
+    try {
+      if (raised) std::rethrow_exception(raised);
+    } catch (const VbError& e) {
+      py::object error = (*vbErrorType)(e.Number, e.Description);
+      PyErr_SetObject(vbErrorType->ptr(), error.ptr());
+    }
+  });
+}
+
+void bindFormResult(py::module_& m) {
+  py::class_<FormResult>(m, "FormResult", "What new_view or convert_form made, or why nothing was made.")
+      .def_readonly("result", &FormResult::result,
+                    "\"\" on success; otherwise why, and the database is as it was")
+      .def_readonly("view_exists", &FormResult::viewExists,
+                    "the result says that a table of that name exists")
+      .def_readonly("table", &FormResult::table, "the view table made (or that would have been)")
+      .def_readonly("fields", &FormResult::fields, "its rows")
+      .def_readonly("file_label", &FormResult::fileLabel, "the .REC file's label, \"\" when it has none")
+      .def_readonly("warnings", &FormResult::warnings,
+                    "fields of a type code without a counterpart (made TEXT)")
+      .def_readonly("chk", &FormResult::chk, "convert_form: the .CHK file imported")
+      .def_readonly("errors", &FormResult::errors, "convert_form: errors that interrupted the import")
+      .def("__repr__", [](const FormResult& r) {
+        return "<FormResult result=" + py::repr(py::str(r.result)).cast<std::string>() +
+               " table=" + py::repr(py::str(r.table)).cast<std::string>() +
+               " fields=" + std::to_string(r.fields) + ">";
+      });
+}
+
+py::class_<Import> bindImport(py::module_& m) {
+  py::class_<Import> cls(m, "CHKImport",
+                         "The import component, with a module state of its own and a translator for the "
+                         "user's language (set_language changes it).");
+  cls.def(py::init<>())
+      .def(
+          "get_chk_code",
+          [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool overwrite,
+             bool ignoreNew, bool generateTables, bool showGui) {
+            return self.run([&](clsCHKImport& c) {
+              return c.GetCHKCode(chk.string(), db.string(), table, showGui, overwrite, ignoreNew,
+                                  generateTables);
+            });
+          },
+          py::arg("chk"), py::arg("db"), py::arg("table"), py::arg("overwrite") = false,
+          py::arg("ignore_new") = false, py::arg("generate_tables") = false, py::arg("show_gui") = false,
+          "Runs one import pass and returns \"\" or a message. Without ignore_new the pass only lists the "
+          "CHK "
+          "fields that have no row in the view (see unmatched_fields); with it the check code is translated "
+          "and written into the view. show_gui opens the import dialog instead.")
+      .def(
+          "GetCHKCode",
+          [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool showGui,
+             bool overwrite, bool ignoreNew, bool generateTables) {
+            return self.run([&](clsCHKImport& c) {
+              return c.GetCHKCode(chk.string(), db.string(), table, showGui, overwrite, ignoreNew,
+                                  generateTables);
+            });
+          },
+          py::arg("strCHKName"), py::arg("strDBName"), py::arg("strTableName"), py::arg("blnShowGUI"),
+          py::arg("blnOverwrite") = false, py::arg("blnIgnoreNew") = false,
+          py::arg("blnGenerateTables") = false, "The component's own call, arguments in its order.")
+      .def(
+          "unmatched_fields",
+          [](Import& self) { return self.run([](clsCHKImport& c) { return c.UnmatchedFields(); }); },
+          "The CHK lines that the last listing pass found without a row in the view table, in file order.")
+      .def("set_language", &Import::setLanguage, py::arg("language") = std::nullopt,
+           py::arg("languages_dir") = std::nullopt,
+           "Translates messages and comment lines into `language` (a catalog name such as \"Spanish\"; None: "
+           "the user's setting) with the catalogs in `languages_dir` (None: the installed ones).")
+      .def(
+          "new_view",
+          [](Import& self, const fs::path& rec, const fs::path& db, const std::optional<std::string>& view,
+             const std::optional<std::string>& encoding) {
+            FormOptions options;
+            options.view = view.value_or("");
+            options.encoding = encoding.value_or("");
+            return self.form(false, rec, db, options);
+          },
+          py::arg("rec"), py::arg("db"), py::arg("view") = std::nullopt, py::arg("encoding") = std::nullopt,
+          "Creates the view table of a Vantrel 6 data file's header (default name: view + the file's base "
+          "name) in db, created when missing.")
+      .def(
+          "convert_form",
+          [](Import& self, const fs::path& rec, const fs::path& db, const std::optional<fs::path>& chk,
+             const std::optional<std::string>& view, bool overwrite, bool tables,
+             const std::optional<std::string>& encoding) {
+            FormOptions options;
+            options.chk = chk ? chk->string() : "";
+            options.view = view.value_or("");
+            options.overwrite = overwrite;
+            options.tables = tables;
+            options.encoding = encoding.value_or("");
+            return self.form(true, rec, db, options);
+          },
+          py::arg("rec"), py::arg("db"), py::arg("chk") = std::nullopt, py::arg("view") = std::nullopt,
+          py::arg("overwrite") = false, py::arg("tables") = false, py::arg("encoding") = std::nullopt,
+          "new_view, then the writing pass of the import of the form's CHK file (default: the .CHK file of "
+          "the same base name beside rec); all of it, or nothing.");
+  return cls;
+}
+
+}  // namespace
+}  // namespace chkimport
+
+PYBIND11_MODULE(chkimport, m) {
+  m.doc() =
+      "Imports the check code of Vantrel 6 CHK files into the view tables of a Vantrel 2000 view database.";
+  m.attr("__version__") = CHKIMPORT_VERSION;
+  chkimport::defineVbError(m);
+  chkimport::bindFormResult(m);
+  [[maybe_unused]] auto importClass = chkimport::bindImport(m);
+  // Further calls of the component are defined on importClass here, each
+  // through Import::run.
+}

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix and uses what was installed as a
+# user would: a C program built with pkg-config against the library, the
+# program and its manual page, and the Python module.
+#
+#   install_test.sh BUILD LIBDIR MANDIR [PYTHONDIR PYTHON]
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+build=$1 libdir=$2 mandir=$3 pythondir=${4:-} python=${5:-python3}
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/chkimport-install-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+prefix="$work/prefix"
+# No settings of the user's.
+export XDG_CONFIG_HOME="$work/config"
+
+passed=0 failed=0
+check() {  # check WHAT COMMAND...: counts the command's success
+  local what=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "FAILED: $what" >&2
+    failed=$((failed + 1))
+  fi
+}
+same() { [ "$1" == "$2" ] || { printf 'expected: %s\n     got: %s\n' "$2" "$1" >&2; return 1; }; }
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+
+# A C host, compiled and linked with what pkg-config says.
+export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
+check "pkg-config knows the installed version" \
+  same "$(pkg-config --modversion chkimport)" "$(sed -n 's/^Version: //p' "$build/chkimport.pc")"
+cc -o "$work/use_library" "$here/use_library.c" $(pkg-config --cflags --libs chkimport)
+printf '1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n' >"$work/form.rec"
+printf 'AGE\r\n  RANGE 0 99\r\nEND\r\n' >"$work/form.chk"
+output="$(LD_LIBRARY_PATH="$prefix/$libdir" "$work/use_library" "$work/form.rec" "$work/form.chk" "$work/form.db")"
+check "the C host runs against the installed library" same "$output" "new view: 
+import: 
+no table: No se indicó el nombre de la tabla"
+check "the import wrote the range" \
+  same "$(sqlite3 "$work/form.db" "SELECT Lists FROM viewform WHERE Name = 'age'")" "G[0,99]"
+
+# The program, its catalogs and its manual page.
+cli="$prefix/bin/chkimport"
+check "--version" same "$("$cli" --version)" "$("$build/chkimport" --version)"
+status=0
+message="$("$cli" import --chk "$work/form.chk" --db "$work/form.db" --view '' --language Spanish 2>&1)" || status=$?
+check "the installed program finds the installed catalogs" \
+  same "$status $message" "1 chkimport: No se indicó el nombre de la tabla"
+page="$prefix/$mandir/man1/chkimport.1"
+check "the manual page is installed" test -s "$page"
+commands="$("$cli" --help | sed -n '/^Subcommands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
+check "--help lists commands" test -n "$commands"
+for command in $commands; do
+  check "the manual page has a section for $command" grep -qx ".SS $command" "$page"
+done
+
+# The Python module, from the prefix alone: it must load the library and
+# the catalogs installed with it, not those of the build tree.
+if [ -n "$pythondir" ]; then
+  output="$(cd "$work" && PYTHONPATH="$prefix/$pythondir" "$python" -c '
+import chkimport
+imp = chkimport.CHKImport()
+imp.set_language("Spanish")
+print(chkimport.__file__)
+print(imp.get_chk_code("form.chk", "form.db", ""))
+print(*sorted({line.split()[-1] for line in open("/proc/self/maps") if "libchkimport.so" in line}))
+')"
+  check "the installed Python module imports and loads the installed library" same "$output" \
+    "$(cd "$prefix/$pythondir" && ls "$PWD"/chkimport.*.so)
+No se indicó el nombre de la tabla
+$(readlink -f "$prefix/$libdir"/libchkimport.so)"
+fi
+
+echo "install: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

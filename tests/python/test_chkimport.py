@@ -1,0 +1,163 @@
+"""The Python module on real view databases made with sqlite3.
+
+Run by CTest with PYTHONPATH at the module in the build tree and
+CHKIMPORT_TEST_LANGUAGES at the build tree's catalogs.
+"""
+
+import os
+import pathlib
+import sqlite3
+
+import pytest
+
+import chkimport
+
+RANGE_SET = "*RANGE is a property set by checkbox on field dialog. \r\n*Property has been set."
+
+
+def make_view(db, names, table="viewForm"):
+    con = sqlite3.connect(db)
+    with con:
+        con.execute(
+            f'CREATE TABLE "{table}" (Name TEXT, PageNumber INTEGER, Checkcode TEXT, '
+            "Type TEXT, Formatstring TEXT, Lists TEXT)"
+        )
+        con.executemany(
+            f"INSERT INTO \"{table}\" (Name, PageNumber, Type) VALUES (?, 1, 'NUMBER')",
+            [(n,) for n in names],
+        )
+    con.close()
+
+
+def row(db, name, table="viewForm"):
+    con = sqlite3.connect(db)
+    try:
+        return con.execute(f'SELECT Checkcode, Lists FROM "{table}" WHERE Name = ?', (name,)).fetchone()
+    finally:
+        con.close()
+
+
+def write(path, *lines):
+    path.write_bytes("".join(line + "\r\n" for line in lines).encode())
+    return path
+
+
+class FsPath:
+    """A path object that is not a str nor a pathlib path."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def __fspath__(self):
+        return str(self.path)
+
+
+@pytest.fixture
+def form(tmp_path):
+    db = tmp_path / "form.db"
+    make_view(db, ["AGE", "WEIGHT"])
+    chk = write(tmp_path / "form.chk", "AGE", "  RANGE 0 99", "END", "HEIGHT", "  MUSTENTER", "END")
+    return chk, db
+
+
+@pytest.fixture
+def languages():
+    return pathlib.Path(os.environ["CHKIMPORT_TEST_LANGUAGES"])
+
+
+class TestImport:
+    def test_writing_pass_stores_check_code_and_lists(self, form):
+        chk, db = form
+        imp = chkimport.CHKImport()
+        assert imp.get_chk_code(chk, db, "viewForm", ignore_new=True) == ""
+        checkcode, lists = row(db, "AGE")
+        assert lists == "G[0,99]"
+        assert RANGE_SET in checkcode
+        assert row(db, "WEIGHT") == (None, None)
+
+    def test_listing_pass_names_unmatched_fields_and_writes_nothing(self, form):
+        chk, db = form
+        imp = chkimport.CHKImport()
+        assert imp.get_chk_code(str(chk), str(db), "viewForm") == ""
+        assert imp.unmatched_fields() == ["HEIGHT"]
+        assert row(db, "AGE") == (None, None)
+
+    def test_overwrite_replaces_instead_of_adding(self, form):
+        chk, db = form
+        imp = chkimport.CHKImport()
+        for _ in range(2):
+            imp.get_chk_code(chk, db, "viewForm", ignore_new=True)
+        assert row(db, "AGE")[0].count(RANGE_SET) == 2
+        imp.get_chk_code(chk, db, "viewForm", overwrite=True, ignore_new=True)
+        assert row(db, "AGE")[0].count(RANGE_SET) == 1
+
+    def test_original_call_takes_its_arguments_in_order(self, form):
+        chk, db = form
+        imp = chkimport.CHKImport()
+        # strCHKName, strDBName, strTableName, blnShowGUI, blnOverwrite, blnIgnoreNew
+        assert imp.GetCHKCode(FsPath(chk), FsPath(db), "viewForm", False, False, True) == ""
+        assert row(db, "AGE")[1] == "G[0,99]"
+
+    def test_paths_must_be_paths(self, form):
+        chk, db = form
+        with pytest.raises(TypeError):
+            chkimport.CHKImport().get_chk_code(42, db, "viewForm")
+
+
+class TestMessages:
+    @pytest.mark.parametrize(
+        "chk, db, table, message",
+        [
+            ("form.chk", "form.db", "", "No Table Name Supplied"),
+            ("form.chk", "missing.db", "viewForm", "MDB file not found."),
+            ("missing.chk", "form.db", "viewForm", "CHECK file not found."),
+            ("form.chk", "form.db", "viewOther", "Table Not In MDB"),
+        ],
+    )
+    def test_a_call_that_cannot_run_returns_why(self, form, tmp_path, chk, db, table, message):
+        result = chkimport.CHKImport().get_chk_code(tmp_path / chk, tmp_path / db, table, ignore_new=True)
+        assert result == message
+        assert row(form[1], "AGE") == (None, None)
+
+    # Without a folder, the module finds the catalogs of its own tree.
+    @pytest.mark.parametrize("given", [True, False], ids=["folder given", "module's own"])
+    def test_messages_in_the_language_set(self, form, languages, given):
+        chk, db = form
+        spanish, english = chkimport.CHKImport(), chkimport.CHKImport()
+        spanish.set_language("Spanish", languages if given else None)
+        assert spanish.get_chk_code(chk, db, "") == "No se indicó el nombre de la tabla"
+        # Each object has a language of its own.
+        assert english.get_chk_code(chk, db, "") == "No Table Name Supplied"
+
+    def test_an_unreadable_catalog_raises_vb_error_and_keeps_the_language(self, form, tmp_path):
+        chk, db = form
+        (tmp_path / "Broken.po").write_bytes(b'msgid "unterminated\n')
+        imp = chkimport.CHKImport()
+        with pytest.raises(chkimport.VbError) as raised:
+            imp.set_language("Broken", tmp_path)
+        assert raised.value.number == 5
+        assert "Broken.po" in raised.value.description
+        assert str(raised.value).startswith("error 5: ")
+        assert imp.get_chk_code(chk, db, "") == "No Table Name Supplied"
+
+
+class TestForms:
+    REC = "1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n"
+
+    def test_convert_makes_the_view_and_imports_the_chk_beside(self, tmp_path):
+        (tmp_path / "form.rec").write_bytes(self.REC.encode())
+        write(tmp_path / "FORM.CHK", "AGE", "  RANGE 0 99", "END")
+        db = tmp_path / "forms.db"
+        r = chkimport.CHKImport().convert_form(tmp_path / "form.rec", db)
+        assert (r.result, r.table, r.fields) == ("", "viewform", 1)
+        assert pathlib.Path(r.chk).name == "FORM.CHK"
+        assert row(db, "age", "viewform")[1] == "G[0,99]"
+
+    def test_new_view_refuses_a_table_that_exists(self, tmp_path):
+        (tmp_path / "form.rec").write_bytes(self.REC.encode())
+        db = tmp_path / "forms.db"
+        imp = chkimport.CHKImport()
+        assert imp.new_view(tmp_path / "form.rec", db, view="viewAges").result == ""
+        again = imp.new_view(tmp_path / "form.rec", db, view="viewAges")
+        assert again.view_exists
+        assert "viewAges" in again.result
