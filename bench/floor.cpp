@@ -4,11 +4,14 @@
 // import (PageNumber >= 0), in one transaction. The benchmarks compare the
 // real passes with this.
 //
-//   floor CHK DB VIEW [--bytes-per-row N]
+//   floor CHK DB VIEW [--bytes-per-row N] [--tables T --table-rows R]
 //
 // Every row gets a value of N bytes, the average size the real writing pass
 // stores per row (the run script measures it). Without N, the bytes read are
-// shared out evenly among the rows.
+// shared out evenly among the rows. With --tables, the same transaction also
+// creates T tables shaped as code tables are (two text fields of 255
+// characters under the same rules) holding R rows in all: the least work of
+// a pass that makes code tables.
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -89,7 +92,42 @@ void check(int rc, sqlite3* db, const char* what) {
 
 // Writes a value of `bytesPerRow` bytes (or the read bytes shared out) into
 // the Checkcode of every row with PageNumber >= 0, in one transaction.
-long writeRows(const std::string& dbFile, const std::string& view, long bytesPerRow, const Totals& totals) {
+struct CodeTables {
+  long tables = 0;
+  long rows = 0;
+};
+
+void exec(sqlite3* db, const std::string& sql) {
+  check(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), db, sql.c_str());
+}
+
+void createTables(sqlite3* db, const CodeTables& code) {
+  for (long t = 0; t < code.tables; ++t) {
+    const std::string name = "floorCode" + std::to_string(t);
+    const std::string a = "F" + std::to_string(t), b = a + "1";
+    exec(db, "CREATE TABLE \"" + name + "\" (\"" + a + "\" VARCHAR(255) CONSTRAINT \"FieldSize:" + a +
+                 "\" CHECK (length(\"" + a + "\") <= 255) CONSTRAINT \"ZeroLength:" + a + "\" CHECK (\"" + a +
+                 "\" <> ''), \"" + b + "\" VARCHAR(255) CONSTRAINT \"FieldSize:" + b + "\" CHECK (length(\"" +
+                 b + "\") <= 255))");
+    const long rows = code.rows / code.tables + (t < code.rows % code.tables ? 1 : 0);
+    sqlite3_stmt* insert = nullptr;
+    check(
+        sqlite3_prepare_v2(db, ("INSERT INTO \"" + name + "\" VALUES (?, ?)").c_str(), -1, &insert, nullptr),
+        db, "insert");
+    for (long r = 0; r < rows; ++r) {
+      const std::string code1 = std::to_string(r + 1), label = "Label " + code1;
+      sqlite3_bind_text(insert, 1, code1.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, 2, label.c_str(), -1, SQLITE_TRANSIENT);
+      const int rc = sqlite3_step(insert);
+      sqlite3_reset(insert);
+      check(rc, db, "insert");
+    }
+    sqlite3_finalize(insert);
+  }
+}
+
+long writeRows(const std::string& dbFile, const std::string& view, long bytesPerRow, const Totals& totals,
+               const CodeTables& code) {
   if (!std::filesystem::exists(dbFile)) throw std::runtime_error("no database " + dbFile);
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(dbFile.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
@@ -132,12 +170,13 @@ long writeRows(const std::string& dbFile, const std::string& view, long bytesPer
     check(rc, db, "update");
   }
   sqlite3_finalize(update);
+  createTables(db, code);
   check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
   return static_cast<long>(rowids.size());
 }
 
 int usage() {
-  std::cerr << "usage: floor CHK DB VIEW [--bytes-per-row N]\n";
+  std::cerr << "usage: floor CHK DB VIEW [--bytes-per-row N] [--tables T --table-rows R]\n";
   return 2;
 }
 
@@ -146,12 +185,20 @@ int usage() {
 int main(int argc, char** argv) {
   std::vector<std::string> positional;
   long bytesPerRow = -1;
+  CodeTables code;
+  auto number = [&](int& i, long& into) {
+    char* end = nullptr;
+    into = std::strtol(argv[++i], &end, 10);
+    return end && *end == '\0' && into >= 0;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--bytes-per-row" && i + 1 < argc) {
-      char* end = nullptr;
-      bytesPerRow = std::strtol(argv[++i], &end, 10);
-      if (!end || *end != '\0' || bytesPerRow < 0) return usage();
+      if (!number(i, bytesPerRow)) return usage();
+    } else if (arg == "--tables" && i + 1 < argc) {
+      if (!number(i, code.tables)) return usage();
+    } else if (arg == "--table-rows" && i + 1 < argc) {
+      if (!number(i, code.rows)) return usage();
     } else if (arg.rfind("--", 0) == 0) {
       return usage();
     } else {
@@ -162,9 +209,9 @@ int main(int argc, char** argv) {
   try {
     Totals totals;
     readChk(positional[0], totals);
-    const long rows = writeRows(positional[1], positional[2], bytesPerRow, totals);
+    const long rows = writeRows(positional[1], positional[2], bytesPerRow, totals, code);
     std::cout << "floor: " << totals.lines << " lines in " << totals.files << " files, " << rows
-              << " rows written\n";
+              << " rows written, " << code.tables << " tables made\n";
     return 0;
   } catch (const std::exception& e) {
     std::cerr << "floor: " << e.what() << "\n";

@@ -435,6 +435,35 @@ TEST_F(DatabaseLayerTest, HeldBackEditThatCannotBeWrittenFailsTheCommitAndKeepsN
   EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::NoTransaction);
 }
 
+// The tables known to the layer follow its own creations, rollbacks (which
+// bring back an earlier schema version number) and other programs.
+TEST_F(DatabaseLayerTest, TableListFollowsCreationsRollbacksAndOtherPrograms) {
+  auto names = [&] {
+    std::vector<std::string> all;
+    for (int i = 0; i < db_->TableDefsCount(); ++i) all.push_back(db_->TableDefName(i));
+    return all;
+  };
+  auto create = [&](const std::string& name) {
+    TableDef def = db_->CreateTableDef(name);
+    def.AppendField(def.CreateField("F", dbText, 10));
+    db_->AppendTableDef(def);
+  };
+  workspace_->BeginTrans();
+  create("During");
+  EXPECT_EQ(names(), (std::vector<std::string>{"Survey", "Empty", "During"}));
+  EXPECT_EQ(ErrorOf([&] { create("during"); }), dbe::TableExists);
+  workspace_->Rollback();
+  EXPECT_EQ(names(), (std::vector<std::string>{"Survey", "Empty"}));
+  workspace_->BeginTrans();
+  create("Later");
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from During"); }), dbe::TableNotFound);
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from LATER"); }), 0);
+  workspace_->CommitTrans();
+  ASSERT_EQ(Sql(path_, "CREATE TABLE Outside (x TEXT)"), SQLITE_OK);
+  EXPECT_EQ(names(), (std::vector<std::string>{"Survey", "Empty", "Later", "Outside"}));
+  EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Outside"); }), 0);
+}
+
 TEST_F(DatabaseLayerTest, SameFileTwiceSharesOneTransaction) {
   auto second = workspace_->OpenDatabase(path_);
   workspace_->BeginTrans();

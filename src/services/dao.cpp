@@ -27,6 +27,59 @@ struct ValueReader {
   static const auto& Data(const Value& v) { return v.data_; }
 };
 
+// Field names match without regard to case, as SQLite's own identifiers do
+// (ASCII letters only).
+char Fold(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i])) return false;
+  return true;
+}
+
+struct NameHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const {
+    std::size_t h = 14695981039346656037ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
+    return h;
+  }
+};
+
+struct NameEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
+};
+
+// The file's schema as sqlite_master lists it, read again only when the
+// schema version moves: a pass that creates a code table per value list
+// would otherwise scan the whole list at each look-up.
+struct Schema {
+  struct Entry {
+    std::string type, name, tableName, sql;
+  };
+  long long version = -1;
+  std::vector<Entry> entries;  // in sqlite_master's order
+  std::unordered_map<std::string, std::size_t, NameHash, NameEqual> anyByName;
+  std::unordered_map<std::string, std::size_t, NameHash, NameEqual> tablesByName;  // tables and views
+  std::unordered_map<std::string, int, NameHash, NameEqual> triggersOn;
+  std::vector<std::string> tableNames;  // the tables, without SQLite's own
+
+  void add(Entry entry) {
+    const std::size_t at = entries.size();
+    anyByName.try_emplace(entry.name, at);
+    if (entry.type == "table" || entry.type == "view") tablesByName.try_emplace(entry.name, at);
+    if (entry.type == "trigger") ++triggersOn[entry.tableName];
+    if (entry.type == "table" &&
+        !(entry.name.size() >= 7 && SameName(std::string_view(entry.name).substr(0, 7), "sqlite_")))
+      tableNames.push_back(entry.name);
+    entries.push_back(std::move(entry));
+  }
+};
+
 // One SQLite connection, shared by the databases of a workspace that name the
 // same file.
 struct Connection {
@@ -42,9 +95,9 @@ struct Connection {
     bool inUse = false;
   };
   std::unordered_map<std::string, Prepared> prepared;
-  // The names of the tables as of schema version tablesSchema.
-  std::optional<std::vector<std::string>> tables;
-  long long tablesSchema = -1;
+  // The schema as of its version schema->version; dropped at a rollback,
+  // which may bring back an earlier version number with other contents.
+  std::optional<Schema> schema;
   // Some recordset holds edits not yet written (see FlushPending).
   bool pendingWrites = false;
   // Edits held back could not be written: the transaction cannot commit.
@@ -80,33 +133,6 @@ struct Row {
 enum class EditMode { None, Editing, Adding };
 
 inline constexpr std::size_t kEof = static_cast<std::size_t>(-1);
-
-// Field names match without regard to case, as SQLite's own identifiers do
-// (ASCII letters only).
-char Fold(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
-}
-
-struct NameHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const {
-    std::size_t h = 14695981039346656037ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
-    return h;
-  }
-};
-
-struct NameEqual {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
-};
 
 struct RecordsetState {
   std::shared_ptr<DatabaseState> database;
@@ -804,6 +830,7 @@ void ReloadAll(Connection& connection) {
   const VbError error = *connection.broken;
   if (!sqlite3_get_autocommit(connection.db))
     sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  connection.schema.reset();
   connection.depth = 0;
   connection.broken.reset();
   ws.level = 0;
@@ -851,8 +878,10 @@ void Workspace::Rollback() {
           "You tried to commit or roll back a transaction without first beginning a transaction.");
   for (const auto& connection : Connections(ws)) {
     if (connection->depth == 0) continue;
-    // Edits held back are rolled back with the rest.
+    // Edits held back are rolled back with the rest, and so are the tables
+    // made since.
     DropPending(*connection);
+    connection->schema.reset();
     // SQLite may already have rolled back the whole transaction after an error.
     if (sqlite3_get_autocommit(connection->db)) {
       connection->depth = 0;
@@ -900,31 +929,28 @@ const std::string& Database::Name() const {
 
 namespace {
 
-constexpr char kTables[] =
-    "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-    "ORDER BY rowid";
-
-}  // namespace
-
-namespace {
-
-// The table names, read again only when the file's schema has changed (by
-// this connection or another): a pass that creates code tables asks for
-// them at every table it creates.
 long long SchemaVersion(Connection& connection, const std::string& name) {
   Statement version(connection, "PRAGMA schema_version", {name, {}});
   return version.Step() ? version.Integer(0) : -1;
 }
 
+const detail::Schema& CurrentSchema(Connection& connection, const std::string& name) {
+  const long long version = SchemaVersion(connection, name);
+  if (connection.schema && connection.schema->version == version) return *connection.schema;
+  detail::Schema schema;
+  schema.version = version;
+  Statement select(connection,
+                   "SELECT type, name, tbl_name, coalesce(sql, '') FROM sqlite_master ORDER BY rowid",
+                   {name, {}});
+  while (select.Step())
+    schema.add({select.Column(0).ToString(), select.Column(1).ToString(), select.Column(2).ToString(),
+                select.Column(3).ToString()});
+  connection.schema = std::move(schema);
+  return *connection.schema;
+}
+
 const std::vector<std::string>& TableNames(Connection& connection, const std::string& name) {
-  const long long schema = SchemaVersion(connection, name);
-  if (connection.tables && connection.tablesSchema == schema) return *connection.tables;
-  Statement select(connection, kTables, {name, {}});
-  std::vector<std::string> names;
-  while (select.Step()) names.push_back(select.Column(0).ToString());
-  connection.tables = std::move(names);
-  connection.tablesSchema = schema;
-  return *connection.tables;
+  return CurrentSchema(connection, name).tableNames;
 }
 
 }  // namespace
@@ -955,18 +981,13 @@ bool HasWord(const std::string& upperText, std::string_view word) {
 // Which fields take text that no rule of the table can refuse. Any doubt
 // (a rule anywhere in the table's definition, a trigger, foreign keys
 // enforced, an index over an expression) keeps every write immediate.
-std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, const Context& context) {
+std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
+                             const Context& context) {
   std::vector<bool> result = rs.keepsText;
   auto none = [&] { return std::vector<bool>(rs.columns.size(), false); };
   if (rs.hasTriggers) return none();
-  {
-    Statement definition(connection.db,
-                         "SELECT upper(sql) FROM sqlite_master WHERE type = 'table' AND name = ?1", context);
-    definition.Bind(1, rs.table);
-    if (!definition.Step()) return none();
-    const std::string sql = definition.Column(0).ToString();
-    if (HasWord(sql, "CHECK") || HasWord(sql, "REFERENCES")) return none();
-  }
+  for (auto& c : definition) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (HasWord(definition, "CHECK") || HasWord(definition, "REFERENCES")) return none();
   {
     // Generated fields cannot be written at all: their writes fail at once.
     Statement fields(connection.db, "SELECT name FROM pragma_table_xinfo(?1) WHERE hidden >= 2", context);
@@ -1005,19 +1026,16 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   auto rs = std::make_shared<RecordsetState>();
   rs->database = state_;
   Context context{state_->name, query.table};
-  {
-    Statement find(connection.db,
-                   "SELECT type, name FROM sqlite_master WHERE name = ?1 COLLATE NOCASE "
-                   "AND type IN ('table', 'view')",
-                   context);
-    find.Bind(1, query.table);
-    if (!find.Step())
-      Raise(dbe::TableNotFound, "The database engine cannot find the input table or query '" + query.table +
-                                    "'. Make sure it exists and that its name is spelled correctly.");
-    if (find.Column(0).ToString() == "view")
-      RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
-    rs->table = find.Column(1).ToString();
-  }
+  const detail::Schema& schema = CurrentSchema(connection, state_->name);
+  const auto found = schema.tablesByName.find(std::string_view(query.table));
+  if (found == schema.tablesByName.end())
+    Raise(dbe::TableNotFound, "The database engine cannot find the input table or query '" + query.table +
+                                  "'. Make sure it exists and that its name is spelled correctly.");
+  const detail::Schema::Entry& entry = schema.entries[found->second];
+  if (entry.type == "view")
+    RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
+  rs->table = entry.name;
+  const std::string definition = entry.sql;
   context.table = rs->table;
   {
     Statement probe(connection.db, "SELECT * FROM " + Quote(rs->table), context);
@@ -1028,14 +1046,10 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     }
   }
   {
-    Statement triggers(
-        connection.db,
-        "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 COLLATE NOCASE",
-        context);
-    triggers.Bind(1, rs->table);
-    rs->hasTriggers = triggers.Step() && triggers.Integer(0) > 0;
+    const detail::Schema& current = CurrentSchema(connection, state_->name);
+    rs->hasTriggers = current.triggersOn.contains(std::string_view(rs->table));
   }
-  rs->deferrable = Deferrable(connection, *rs, context);
+  rs->deferrable = Deferrable(connection, *rs, definition, context);
   // A field may itself be called rowid; SQLite then still knows the row id
   // by its other names.
   for (const char* alias : {"rowid", "_rowid_", "oid"}) {
@@ -1083,11 +1097,8 @@ void Database::AppendTableDef(const TableDef& def) {
     if (field.Name.empty() || field.Type != dbText || field.Size < 1 || field.Size > 255)
       RaiseInvalidArgument();
   const Context context{state_->name, def.Name};
-  {
-    Statement find(connection.db, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE", context);
-    find.Bind(1, def.Name);
-    if (find.Step()) Raise(dbe::TableExists, "Table '" + def.Name + "' already exists.");
-  }
+  if (CurrentSchema(connection, state_->name).anyByName.contains(std::string_view(def.Name)))
+    Raise(dbe::TableExists, "Table '" + def.Name + "' already exists.");
   // length() counts characters of text. The rules are named so that a failed
   // CHECK leads back to its field (see RaiseSqlite).
   std::string sql = "CREATE TABLE " + Quote(def.Name) + " (";
@@ -1103,13 +1114,12 @@ void Database::AppendTableDef(const TableDef& def) {
           " CONSTRAINT " + Quote(std::string(kZeroLengthRule) + field.Name) + " CHECK (" + column + " <> '')";
   }
   sql += ")";
-  // The names known before, if they were current, stay so with this one added.
-  const bool namesCurrent =
-      connection.tables && connection.tablesSchema == SchemaVersion(connection, state_->name);
+  // The schema known before (current: it was just consulted) stays so with
+  // this table added.
   Execute(connection.db, sql, context);
-  if (namesCurrent) {
-    connection.tables->push_back(def.Name);
-    connection.tablesSchema = SchemaVersion(connection, state_->name);
+  if (connection.schema) {
+    connection.schema->add({"table", def.Name, def.Name, sql});
+    connection.schema->version = SchemaVersion(connection, state_->name);
   }
 }
 
