@@ -72,6 +72,10 @@ struct ImportState {
   FixedArray<std::string, 0, 100> strWords;
   // Words past this index are empty: ExtractWords clears only up to it.
   int wordsInUse = 100;
+  // ExtractWords' working copies of the line, kept for their room.
+  struct {
+    std::string upperLine, work, upper;
+  } wordBuffers;
 
   // Translated code of the current field: columns 0 BEFORE, 1 AFTER, 2 staged.
   FixedGrid<std::string, 4, 501> strNewContent;

@@ -210,11 +210,13 @@ namespace {
 
 // Where the line that starts at `from` ends: its first CR or LF.
 std::size_t lineEnd(const std::string& text, std::size_t from) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  for (const char* p = begin + from; p < end; ++p)
-    if (*p == '\n' || *p == '\r') return static_cast<std::size_t>(p - begin);
-  return std::string::npos;
+  const char* const begin = text.data() + from;
+  const std::size_t size = text.size() - from;
+  const void* lf = std::memchr(begin, '\n', size);
+  const std::size_t upTo = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - begin) : size;
+  const void* cr = std::memchr(begin, '\r', upTo);
+  if (cr) return from + static_cast<std::size_t>(static_cast<const char*>(cr) - begin);
+  return lf ? from + upTo : std::string::npos;
 }
 
 }  // namespace
@@ -229,10 +231,14 @@ void LineReader::ReadLine(std::string& line) {
   if (AtEnd()) Raise(62, "Input past end of file");
   std::size_t end;
   // A CR at the end of what is decoded may be the first half of a CRLF.
-  while ((end = lineEnd(text_, pos_)) == std::string::npos || end + 1 == text_.size()) {
-    if (!fill()) break;
+  for (;;) {
+    end = lineEnd(text_, pos_);
+    if (end != std::string::npos && end + 1 != text_.size()) break;
+    if (!fill()) {
+      end = lineEnd(text_, pos_);  // the text may have moved
+      break;
+    }
   }
-  end = lineEnd(text_, pos_);
   if (end == std::string::npos) {
     line.assign(text_, pos_);
     pos_ = text_.size();

@@ -46,7 +46,9 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
     // are cut at the same offsets and a word is taken from the twin without
     // converting it again. The line itself, upper-cased, is where the working
     // text is looked for. The buffers keep their room from line to line.
-    thread_local std::string upperLine, workBuf, upperBuf;
+    std::string& upperLine = st.wordBuffers.upperLine;
+    std::string& workBuf = st.wordBuffers.work;
+    std::string& upperBuf = st.wordBuffers.upper;
     UCaseInto(upperLine, strLine);
     workBuf.assign(trimmed(upperLine));
     upperBuf.clear();

@@ -85,8 +85,8 @@ void InitCodeContent(ImportState& st) {
   Routine r(st, "InitCodeContent, ImportCHKCode");
   r.run([&] {
     for (int row = st.blnCodeHeader ? 1 : 0; row <= 243; ++row) {
-      st.strCodes(0, row) = "";
-      st.strCodes(1, row) = "";
+      st.strCodes(0, row).clear();
+      st.strCodes(1, row).clear();
     }
   });
 }
