@@ -290,7 +290,7 @@ void FrmImport::cmdPreview_Click() {
     r.step([&] {
       std::string strCHKName = Text("txtFileName"), strDBName = Text("txtDBName");
       std::string strTableName = Text("txtTableName");
-      bool blnShowGUI = Trim(strTableName).empty();
+      bool blnShowGUI = strTableName.empty();
       st.strResult = GetViewTables(st, strCHKName, strDBName, strTableName, blnShowGUI);
     });
 
