@@ -8,13 +8,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -585,6 +588,31 @@ TEST_F(QtLayer, AskActionShowsTheErrorAndTheRoutinesInnermostFirst) {
 
   whenModal("AskAction", [&](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
   EXPECT_EQ(layer->AskAction(5, "Invalid procedure call or argument", {}), "D");
+}
+
+TEST_F(QtLayer, ShowTextShowsTheTextReadOnlyInAFixedWidthFaceUntilClosed) {
+  std::string text;
+  for (int i = 1; i <= 200; ++i) text += "+line " + std::to_string(i) + "\n";
+  QString title, shown, afterTyping;
+  bool readOnly = false, fixedPitch = false, scrolls = false;
+  whenModal("ShowText", [&](QWidget* w) {
+    auto* view = w->findChild<QPlainTextEdit*>("text");
+    title = w->windowTitle();
+    shown = view->toPlainText();
+    readOnly = view->isReadOnly();
+    fixedPitch = QFontInfo(view->font()).fixedPitch();
+    scrolls = view->verticalScrollBar()->maximum() > 0;
+    QTest::keyClicks(view, "typed");
+    afterTyping = view->toPlainText();
+    QTest::mouseClick(w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close), Qt::LeftButton);
+  });
+  layer->ShowText("Preview", text);
+  EXPECT_EQ(title, "Preview");
+  EXPECT_EQ(shown.toStdString(), text);
+  EXPECT_EQ(afterTyping, shown);
+  EXPECT_TRUE(readOnly);
+  EXPECT_TRUE(fixedPitch);
+  EXPECT_TRUE(scrolls);
 }
 
 TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {

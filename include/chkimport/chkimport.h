@@ -37,6 +37,17 @@ char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, con
                              const char* table_name, int show_gui, int overwrite, int ignore_new,
                              int generate_tables);
 
+/* What chkimport_get_chk_code with these arguments would change, as JSON:
+ * {"result": "", "unmatched": [...], "changes": [{"view": ..., "row": ...,
+ * "column": "Checkcode" or "Lists", "old": ... (null for a row the import
+ * would add), "new": ...}, ...], "new_tables": [...]}. The import runs in
+ * transactions that are rolled back: the database is left as it was. With
+ * ignore_new 0 the listing pass runs first and fills "unmatched". Returns
+ * the JSON text, to be freed with chkimport_free_string, or NULL when the
+ * call failed. */
+char* chkimport_preview_chk_code(chkimport_object* object, const char* chk_name, const char* db_name,
+                                 const char* table_name, int overwrite, int ignore_new, int generate_tables);
+
 /* Creates the view table of a Vantrel 6 data file's header (rec_name) in
  * db_name, created when missing. table_name NULL: "view" + the file's base
  * name; encoding NULL: detected. Returns "" or a message (nothing was

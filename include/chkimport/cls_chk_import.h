@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/preview.h"
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
 
@@ -46,6 +47,16 @@ class clsCHKImport {
   // Beyond the host interface: the CHK lines that the last silent listing
   // pass found without a row in the view table, in file order.
   std::vector<std::string> UnmatchedFields() const;
+
+  // Beyond the host interface: what the silent import with these arguments
+  // would change, found by running it in transactions that are rolled back;
+  // the database is left exactly as it was. With blnIgnoreNew false the
+  // listing pass runs first and its unmatched lines are kept; the changes
+  // are always those of the writing pass. `result` is what GetCHKCode would
+  // return.
+  ImportPreview PreviewCHKCode(const std::string& strCHKName, const std::string& strDBName,
+                               const std::string& strTableName, bool blnOverwrite = false,
+                               bool blnIgnoreNew = false, bool blnGenerateTables = false);
 
  private:
   std::shared_ptr<ImportState> module_;

@@ -8,6 +8,7 @@
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "component/import_state.h"
+#include "component/preview.h"
 #include "services/catalog_translator.h"
 
 struct chkimport_object {
@@ -84,6 +85,23 @@ char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, con
                                                       overwrite != 0, ignore_new != 0, generate_tables != 0);
     object->lastError.clear();
     char* copy = copyString(result);
+    if (!copy) object->lastError = "out of memory";
+    return copy;
+  } catch (const std::exception& e) {
+    object->lastError = describe(e);
+    return nullptr;
+  }
+}
+
+char* chkimport_preview_chk_code(chkimport_object* object, const char* chk_name, const char* db_name,
+                                 const char* table_name, int overwrite, int ignore_new, int generate_tables) {
+  if (!object) return nullptr;
+  try {
+    const auto preview = object->component.PreviewCHKCode(chk_name ? chk_name : "", db_name ? db_name : "",
+                                                          table_name ? table_name : "", overwrite != 0,
+                                                          ignore_new != 0, generate_tables != 0);
+    object->lastError.clear();
+    char* copy = copyString(chkimport::PreviewJson(preview));
     if (!copy) object->lastError = "out of memory";
     return copy;
   } catch (const std::exception& e) {

@@ -12,6 +12,7 @@
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "cli/man_page.h"
+#include "cli/preview_output.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "dialogs/frm_import.h"
@@ -35,7 +36,7 @@ std::filesystem::path executableDir() {
 
 struct ImportOptions {
   std::string chk, db, view;
-  bool overwrite = false, ignoreNew = false, tables = false, json = false;
+  bool overwrite = false, ignoreNew = false, tables = false, json = false, dryRun = false;
   std::string language, languagesDir, encoding;
 };
 
@@ -58,12 +59,18 @@ int runImport(const ImportOptions& o) {
                                    : std::filesystem::path(o.languagesDir));
   std::string result;
   std::vector<std::string> unmatched;
+  ImportPreview preview;
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
-    result = component.GetCHKCode(o.chk, o.db, o.view, false, o.overwrite, o.ignoreNew, o.tables);
-    if (!o.ignoreNew) unmatched = component.UnmatchedFields();
+    if (o.dryRun) {
+      preview = component.PreviewCHKCode(o.chk, o.db, o.view, o.overwrite, o.ignoreNew, o.tables);
+      result = preview.result;
+    } else {
+      result = component.GetCHKCode(o.chk, o.db, o.view, false, o.overwrite, o.ignoreNew, o.tables);
+      if (!o.ignoreNew) unmatched = component.UnmatchedFields();
+    }
   } catch (const VbError& e) {
     result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
@@ -71,7 +78,14 @@ int runImport(const ImportOptions& o) {
   // left; the user must learn that the view may hold only part of the code.
   if (errors > 0 && result.empty())
     result = std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-             " interrupted the import (see above); what was written before is kept.";
+             (o.dryRun ? " interrupted the preview (see above); the import would keep what it wrote before."
+                       : " interrupted the import (see above); what was written before is kept.");
+
+  if (o.dryRun) {
+    preview.result = result;
+    PrintPreview(preview, o.json, translator);
+    return result.empty() ? kSuccess : kMessage;
+  }
 
   if (o.json) {
     nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
@@ -261,6 +275,12 @@ int main(int argc, char** argv) {
       "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
       "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
   import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
+  import->add_flag(
+      "--dry-run", o.dryRun,
+      "Change nothing: run the writing pass (after the listing pass, without --ignore-new) in a "
+      "transaction that is rolled back, and print a unified diff of each Checkcode and Lists it "
+      "would change and the code tables it would create; with --json the same as "
+      R"({"result", "unmatched", "changes": [{"view", "row", "column", "old", "new"}], "new_tables"})");
 
   std::string viewsDb;
   auto* views = app.add_subcommand("views", "List the view tables of a view database, one per line.");

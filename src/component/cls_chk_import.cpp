@@ -5,6 +5,7 @@
 
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
+#include "component/preview.h"
 #include "component/translate_code.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
@@ -101,6 +102,22 @@ std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::s
 
 std::vector<std::string> clsCHKImport::UnmatchedFields() const {
   return unmatched_;
+}
+
+ImportPreview clsCHKImport::PreviewCHKCode(const std::string& strCHKName, const std::string& strDBName,
+                                           const std::string& strTableName, bool blnOverwrite,
+                                           bool blnIgnoreNew, bool blnGenerateTables) {
+  ImportState& st = *module_;
+  std::string chk = strCHKName, db = strDBName, table = strTableName;
+  ImportPreview preview;
+  if (table.empty()) {
+    preview.result = st.T("No Table Name Supplied");
+    return preview;
+  }
+  bool blnShowGUI = false;
+  preview.result = GetViewTables(st, chk, db, table, blnShowGUI);
+  if (!preview.result.empty()) return preview;
+  return PreviewTranslation(st, chk, db, table, blnOverwrite, blnIgnoreNew, blnGenerateTables);
 }
 
 std::unique_ptr<clsCHKImport> CreateObject(const std::string& progID) {

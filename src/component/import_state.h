@@ -23,6 +23,8 @@
 
 namespace chkimport {
 
+class PreviewRecorder;
+
 // What the host environment provides to the module: where settings come
 // from, how a failing routine's question is answered, where errors are
 // reported, and the windows of the dialogs.
@@ -63,6 +65,8 @@ struct ImportState {
   // Set-up and results.
   std::string strResult;
   std::string strCHKFolder;
+  // Set while a preview runs: every pass rolls back what it wrote.
+  PreviewRecorder* previewRecorder = nullptr;
 
   // The current field.
   std::string strBookmark;

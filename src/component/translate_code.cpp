@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "component/import_state.h"
+#include "component/preview.h"
 #include "component/routine.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
@@ -19,8 +20,8 @@ namespace chkimport {
 namespace {
 
 // The database objects of one pass and its transaction. Whatever way the
-// pass ends, what it wrote is committed once and everything is closed in
-// the order recordset, database, workspace.
+// pass ends, what it wrote is committed once (rolled back in a preview) and
+// everything is closed in the order recordset, database, workspace.
 class PassDatabase {
  public:
   explicit PassDatabase(ImportState& st) : st_(st) {}
@@ -33,6 +34,7 @@ class PassDatabase {
   void begin() {
     ws->BeginTrans();
     inTransaction_ = true;
+    if (st_.previewRecorder) st_.previewRecorder->PassBegins(*dbView);
   }
 
   // Commits and closes; a failure is reported and what was written is lost.
@@ -41,7 +43,10 @@ class PassDatabase {
       if (rsView) rsView->Close();
       if (inTransaction_) {
         inTransaction_ = false;
-        ws->CommitTrans();
+        if (st_.previewRecorder)
+          st_.previewRecorder->PassEnds(*ws, *dbView);
+        else
+          ws->CommitTrans();
       }
     } catch (const VbError& e) {
       st_.errorLog() << "chkimport: error " << e.Number << ": " << e.Description << "\n";

@@ -12,7 +12,8 @@ struct ImportState;
 // field lines without a view row. "" when at least one field line matched a
 // row, else "No matching fields were found.". The pass runs in one
 // transaction of the view database, committed when the pass ends, also
-// when it ends through the error handler.
+// when it ends through the error handler; rolled back instead while the
+// module's previewRecorder is set.
 std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string& strDBName,
                           std::string& strTableName, bool& blnOverwrite, bool& blnIgnoreNew,
                           bool& blnGenerateTables);

@@ -3,6 +3,7 @@
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "component/init_language.h"
+#include "component/preview.h"
 #include "component/routine.h"
 #include "component/translate_code.h"
 #include "dialogs/forms.h"
@@ -114,8 +115,17 @@ FrmImport::FrmImport(ImportState& state) : Form(state, "frmImport") {
        .TabIndex = 11,
        .Left = 1200,
        .Top = 2790,
-       .Width = 2535,
+       .Width = 1425,
        .Height = 315});
+  add({.Name = "cmdPreview",
+       .Kind = ControlKind::CommandButton,
+       .Caption = N_("&Preview"),
+       .ToolTipText = N_("Show what OK would change, without changing anything"),
+       .TabIndex = 13,
+       .Left = 2715,
+       .Top = 2760,
+       .Width = 1155,
+       .Height = 375});
   add({.Name = "cmdOK",
        .Kind = ControlKind::CommandButton,
        .Caption = N_("&OK"),
@@ -142,6 +152,7 @@ void FrmImport::Form_Load() {
   if (!st.objLanguage) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
   st.objLanguage->Translate(*this);
   (*this)["cmdOK"].Enabled = false;
+  (*this)["cmdPreview"].Enabled = false;
 }
 
 void FrmImport::Fire(const std::string& control, FormEvent event, int arg) {
@@ -154,6 +165,7 @@ void FrmImport::Fire(const std::string& control, FormEvent event, int arg) {
   if (control == "cmdBrowseCHK") return cmdBrowseCHK_Click();
   if (control == "cmdBrowseMDB") return cmdBrowseMDB_Click();
   if (control == "cmdOK") return cmdOK_Click();
+  if (control == "cmdPreview") return cmdPreview_Click();
   if (control == "cmdCancel") return Cmdcancel_Click();
 }
 
@@ -162,6 +174,7 @@ void FrmImport::fileNameChanged(const char* label) {
   r.run([&] {
     r.step([&] {
       (*this)["cmdOK"].Enabled = !Trim(Text("txtFileName")).empty() && !Trim(Text("txtDBName")).empty();
+      (*this)["cmdPreview"].Enabled = (*this)["cmdOK"].Enabled;
     });
     r.step([&] { SetText("txtTableName", ""); });
   });
@@ -264,6 +277,43 @@ void FrmImport::cmdOK_Click() {
     });
     if (answer == MsgBoxResult::Yes)
       r.step([&] { PrintCheckCode(Text("txtFileName"), Text("txtDBName"), Text("txtTableName")); });
+  });
+}
+
+// Shows what OK would change with the dialog's choices as they stand, and
+// writes nothing. The view chooser asks for a table only when none is
+// named; a named table is checked as the silent import checks it.
+void FrmImport::cmdPreview_Click() {
+  Routine r(st, "cmdPreview_Click, frmImport");
+  r.run([&] {
+    st.strResult = "";
+    r.step([&] {
+      std::string strCHKName = Text("txtFileName"), strDBName = Text("txtDBName");
+      std::string strTableName = Text("txtTableName");
+      bool blnShowGUI = strTableName.empty();
+      st.strResult = GetViewTables(st, strCHKName, strDBName, strTableName, blnShowGUI);
+    });
+
+    ImportPreview preview;
+    if (st.strResult.empty()) {
+      r.step([&] {
+        // The texts are read again: the view chooser may have set the table.
+        preview =
+            PreviewTranslation(st, Text("txtFileName"), Text("txtDBName"), Text("txtTableName"),
+                               Ticked("chkOverwrite"), Ticked("chkIgnoreNew"), Ticked("chkGenerateTables"));
+        st.strResult = preview.result;
+      });
+    }
+
+    if (st.strResult == "CANCEL") return;
+    if (!st.strResult.empty()) {
+      r.step([&] { st.windowing().MsgBox(st.T(st.strResult), MsgBoxButtons::OKOnly, ""); });
+      return;
+    }
+    r.step([&] {
+      const std::string title = st.T("Preview of the CHECK Code import");
+      st.windowing().ShowText(title, PreviewText(preview, false, *st.objLanguage));
+    });
   });
 }
 

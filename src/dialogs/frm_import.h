@@ -1,5 +1,6 @@
 // The import dialog: the CHK file, the view database and the view table,
-// the three options, and OK to run the import.
+// the three options, OK to run the import, and Preview to see first what
+// it would change.
 #pragma once
 
 #include <string>
@@ -20,6 +21,7 @@ class FrmImport : public Form {
   void cmdBrowseCHK_Click();
   void cmdBrowseMDB_Click();
   void cmdOK_Click();
+  void cmdPreview_Click();
   void Cmdcancel_Click();
   void Form_KeyDown(int KeyCode);
   void Form_KeyPress(int KeyAscii);

@@ -4,20 +4,24 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <clocale>
 #include <cmath>
@@ -693,6 +697,26 @@ void QtWindowing::StartProgram(const std::vector<std::string>& argv) {
   for (std::size_t i = 1; i < argv.size(); ++i) arguments << QFile::decodeName(argv[i].c_str());
   if (!QProcess::startDetached(QFile::decodeName(argv[0].c_str()), arguments))
     Raise(vberr::FileNotFound, "File not found");
+}
+
+void QtWindowing::ShowText(const std::string& title, const std::string& text) {
+  syncAll();
+  QDialog dialog(parentWindow());
+  dialog.setObjectName("ShowText");
+  dialog.setWindowTitle(qs(title.empty() ? kProgramName : title));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* view = new QPlainTextEdit(&dialog);
+  view->setObjectName("text");
+  view->setReadOnly(true);
+  view->setLineWrapMode(QPlainTextEdit::NoWrap);
+  view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view->setPlainText(qs(text));
+  layout->addWidget(view);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.resize(760, 520);
+  dialog.exec();
 }
 
 }  // namespace chkimport

@@ -41,6 +41,9 @@ class QtWindowing : public Windowing {
                         const std::vector<std::string>& labels) override;
   // Raises error 53 when the program cannot be started.
   void StartProgram(const std::vector<std::string>& argv) override;
+  // A dialog of its own named "ShowText": a read-only QPlainTextEdit named
+  // "text" over a Close button.
+  void ShowText(const std::string& title, const std::string& text) override;
 
   // The window that shows the form now, or null. Its object name is the
   // form's name and its widgets carry their controls' names.

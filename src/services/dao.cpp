@@ -885,6 +885,11 @@ void Workspace::Rollback() {
     // SQLite may already have rolled back the whole transaction after an error.
     if (sqlite3_get_autocommit(connection->db)) {
       connection->depth = 0;
+    } else if (connection->depth == 1) {
+      // The outermost transaction is undone as a whole: released after a
+      // rollback to its start, it would still count as a change of the file.
+      Execute(connection->db, "ROLLBACK", {});
+      connection->depth = 0;
     } else {
       Execute(connection->db, "ROLLBACK TO trans", {});
       Execute(connection->db, "RELEASE trans", {});

@@ -87,4 +87,9 @@ void ScriptedWindowing::StartProgram(const std::vector<std::string>& argv) {
   shown_.push_back(line);
 }
 
+void ScriptedWindowing::ShowText(const std::string& title, const std::string& text) {
+  shown_.push_back("text " + title);
+  texts_.push_back(text);
+}
+
 }  // namespace chkimport

@@ -28,13 +28,16 @@ class ScriptedWindowing : public Windowing {
   void Choose(std::optional<std::string> file) { fileAnswers_.push_back(std::move(file)); }
   void AnswerAction(const std::string& letter) { actionAnswers_.push_back(letter); }
 
-  // What was shown, one line each: "show frmImport", "msgbox [YesNo] title: prompt",
-  // "open [filter] file", "action 9: description", "start argv0 argv1 ...".
+  // What was shown, one entry each: "show frmImport", "msgbox [YesNo] title: prompt",
+  // "open [filter] file", "action 9: description", "start argv0 argv1 ...",
+  // "text title" (the text itself is in Texts()).
   const std::vector<std::string>& Shown() const { return shown_; }
   // Where the component went off the script: a dialog or question nothing
   // was queued for, or a dialog the actions left open. The component may
   // take the failure as one of its own errors, so tests check this list.
   const std::vector<std::string>& ScriptErrors() const { return errors_; }
+  // The texts ShowText showed, in order.
+  const std::vector<std::string>& Texts() const { return texts_; }
 
   void ShowModal(Form& form) override;
   void Hide(Form& form) override;
@@ -45,6 +48,7 @@ class ScriptedWindowing : public Windowing {
   std::string AskAction(int32_t number, const std::string& description,
                         const std::vector<std::string>& labels) override;
   void StartProgram(const std::vector<std::string>& argv) override;
+  void ShowText(const std::string& title, const std::string& text) override;
 
  private:
   [[noreturn]] void scriptError(const std::string& what);
@@ -55,6 +59,7 @@ class ScriptedWindowing : public Windowing {
   std::deque<std::optional<std::string>> fileAnswers_;
   std::deque<std::string> actionAnswers_;
   std::vector<std::string> shown_;
+  std::vector<std::string> texts_;
   std::set<const Form*> showing_;
 };
 

@@ -1,5 +1,6 @@
 // What the dialogs need of a windowing system: modal forms, message boxes,
-// the file dialog, the error question, and starting a viewer. One layer
+// the file dialog, the error question, starting a viewer, and showing a
+// text. One layer
 // draws real windows; a scripted one plays back a test's answers.
 #pragma once
 
@@ -44,6 +45,10 @@ class Windowing {
 
   // Starts a program without waiting for it; never through a shell.
   virtual void StartProgram(const std::vector<std::string>& argv) = 0;
+
+  // A long text in a modal window that only shows it: read-only, scrolled,
+  // in a fixed-width face, closed by its Close button.
+  virtual void ShowText(const std::string& title, const std::string& text) = 0;
 };
 
 }  // namespace chkimport

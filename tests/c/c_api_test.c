@@ -14,6 +14,15 @@ static void expect(int condition, const char* what) {
   }
 }
 
+/* The file's bytes, at most size of them; 0 when it cannot be read. */
+static size_t readFile(const char* path, char* buffer, size_t size) {
+  FILE* in = fopen(path, "rb");
+  if (!in) return 0;
+  size_t n = fread(buffer, 1, size, in);
+  fclose(in);
+  return n;
+}
+
 int main(void) {
   expect(chkimport_create("Other.Class") == NULL, "an unknown ProgID gives no object");
 
@@ -58,6 +67,31 @@ int main(void) {
   result = chkimport_convert(imp, rec, NULL, db, "viewOther", 0, 0);
   expect(result != NULL && strncmp(result, "CHECK file not found.", 21) == 0, "convert needs a CHK file");
   chkimport_free_string(result);
+
+  /* A preview tells what the import would write and leaves the file as it was. */
+  char chk[96];
+  snprintf(chk, sizeof chk, "%s/form.chk", folder);
+  out = fopen(chk, "wb");
+  if (out) {
+    fputs("AGE\r\n  MUSTENTER\r\nEND\r\nWEIGHT\r\nEND\r\n", out);
+    fclose(out);
+  }
+  static char before[65536], after[65536];
+  size_t beforeSize = readFile(db, before, sizeof before);
+  result = chkimport_preview_chk_code(imp, chk, db, "viewform", 0, 0, 0);
+  expect(result != NULL, "a preview");
+  expect(result && strstr(result, "\"result\":\"\"") != NULL, "the preview ran");
+  expect(result && strstr(result, "\"unmatched\":[\"WEIGHT\"]") != NULL, "the listing pass ran first");
+  expect(result && strstr(result, "\"column\":\"Lists\",\"new\":\"M\",\"old\":\"\",\"row\":\"age\"") != NULL,
+         "the preview names the new letter");
+  chkimport_free_string(result);
+  expect(beforeSize > 0 && readFile(db, after, sizeof after) == beforeSize && memcmp(before, after, beforeSize) == 0,
+         "the preview leaves the database file as it was");
+  result = chkimport_preview_chk_code(imp, chk, db, "viewNone", 0, 1, 0);
+  expect(result && strstr(result, "\"result\":\"Table Not In MDB\"") != NULL, "a preview's message");
+  chkimport_free_string(result);
+
+  remove(chk);
   remove(db);
   remove(rec);
   rmdir(folder);

@@ -1,0 +1,416 @@
+// Previews: the line diff, a preview leaving the database file as it was and
+// listing what the import then writes, the command line's --dry-run, and
+// the import dialog's Preview button.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "component/preview.h"
+#include "dialogs/forms.h"
+#include "dialogs/frm_import.h"
+#include "dialogs/frm_no_match.h"
+#include "import_harness.h"
+#include "services/identity_translator.h"
+#include "services/scripted_windowing.h"
+#include "services/unified_diff.h"
+
+namespace chkimport {
+namespace {
+
+using testing_support::ImportRun;
+using testing_support::ViewRow;
+using V = std::vector<std::string>;
+
+std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// ---- The line diff ---------------------------------------------------------
+
+struct DiffCase {
+  const char* name;
+  std::string oldText, newText, expected;
+};
+
+TEST(UnifiedTextDiff, HunksContextAndLineEnds) {
+  const std::string ten = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n";
+  const DiffCase cases[] = {
+      {"no change", "A\r\nB\r\n", "A\r\nB\r\n", ""},
+      {"CRLF and LF are both line ends", "A\r\nB\r\n", "A\nB\n", ""},
+      {"pure add to nothing", "", "A\r\nB\r\n", "--- old\n+++ new\n@@ -0,0 +1,2 @@\n+A\n+B\n"},
+      {"pure delete", "A\nB\n", "", "--- old\n+++ new\n@@ -1,2 +0,0 @@\n-A\n-B\n"},
+      {"added at the end, after the context", "A\r\nB\r\nC\r\nD\r\n", "A\r\nB\r\nC\r\nD\r\nE\r\n",
+       "--- old\n+++ new\n@@ -2,3 +2,4 @@\n B\n C\n D\n+E\n"},
+      {"change in the middle, three lines of context", ten, "1\n2\n3\n4\nfive\n6\n7\n8\n9\n10\n",
+       "--- old\n+++ new\n@@ -2,7 +2,7 @@\n 2\n 3\n 4\n-5\n+five\n 6\n 7\n 8\n"},
+      {"changes seven lines apart make two hunks", ten, "one\n2\n3\n4\n5\n6\n7\n8\n9\nten\n",
+       "--- old\n+++ new\n@@ -1,4 +1,4 @@\n-1\n+one\n 2\n 3\n 4\n@@ -7,4 +7,4 @@\n 7\n 8\n 9\n-10\n+ten\n"},
+      {"changes six lines apart share a hunk", ten, "1\n2\n3\nfour\n5\n6\n7\n8\n9\nten\n",
+       "--- old\n+++ new\n@@ -1,10 +1,10 @@\n 1\n 2\n 3\n-4\n+four\n 5\n 6\n 7\n 8\n 9\n-10\n+ten\n"},
+      {"a last line without a line end", "M", "MN",
+       "--- old\n+++ new\n@@ -1 +1 @@\n-M\n\\ No newline at end of file\n+MN\n\\ No newline at end of "
+       "file\n"},
+      {"a line end added to the last line", "A\r\nB", "A\r\nB\r\n",
+       "--- old\n+++ new\n@@ -1,2 +1,2 @@\n A\n-B\n\\ No newline at end of file\n+B\n"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(UnifiedTextDiff(c.oldText, c.newText, "old", "new", false), c.expected) << c.name;
+}
+
+// The diff's lines applied to the old text's lines, hunk by hunk.
+V applyDiff(const V& old, const std::string& diff) {
+  V lines, result;
+  for (std::size_t start = 0, nl; (nl = diff.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(diff.substr(start, nl - start));
+  std::size_t at = 0;  // old lines taken so far
+  for (std::size_t i = 2; i < lines.size(); ++i) {
+    const std::string& l = lines[i];
+    if (l.rfind("@@ -", 0) == 0) {
+      std::size_t first = std::stoul(l.substr(4));
+      const std::size_t comma = l.find(','), space = l.find(' ', 4);
+      const bool empty = comma < space && l.substr(comma + 1, space - comma - 1) == "0";
+      const std::size_t to = empty ? first : first - 1;
+      while (at < to) result.push_back(old.at(at++));
+    } else if (l[0] == ' ' || l[0] == '-') {
+      EXPECT_EQ(l.substr(1), old.at(at)) << "context or removed line at " << at;
+      if (l[0] == ' ') result.push_back(old.at(at));
+      ++at;
+    } else if (l[0] == '+') {
+      result.push_back(l.substr(1));
+    }
+  }
+  while (at < old.size()) result.push_back(old[at++]);
+  return result;
+}
+
+TEST(UnifiedTextDiff, AppliedToTheOldLinesItGivesTheNewOnesWithTheFewestChanges) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    auto draw = [&] {
+      V lines(random() % 25);
+      for (auto& line : lines) line = std::string(1, static_cast<char>('a' + random() % 4));
+      return lines;
+    };
+    const V a = draw(), b = draw();
+    std::string oldText, newText;
+    for (const auto& l : a) oldText += l + "\r\n";
+    for (const auto& l : b) newText += l + "\r\n";
+    const std::string diff = UnifiedTextDiff(oldText, newText, "a", "b", false);
+    EXPECT_EQ(applyDiff(a, diff), b) << diff;
+
+    // The fewest removed and added lines: both lengths less twice the
+    // longest common subsequence.
+    std::vector<std::vector<int>> lcs(a.size() + 1, std::vector<int>(b.size() + 1));
+    for (std::size_t i = a.size(); i-- > 0;)
+      for (std::size_t j = b.size(); j-- > 0;)
+        lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+    std::size_t changed = 0;
+    for (std::size_t p = 0; (p = diff.find("\n", p)) != std::string::npos; ++p)
+      if (p + 1 < diff.size() && (diff[p + 1] == '-' || diff[p + 1] == '+') && diff.compare(p + 1, 3, "+++"))
+        ++changed;
+    EXPECT_EQ(changed, a.size() + b.size() - 2 * static_cast<std::size_t>(lcs[0][0])) << diff;
+  }
+}
+
+TEST(UnifiedTextDiff, ALongRewriteIsStillARightDiff) {
+  V a(1500), b(1500);
+  std::string oldText, newText;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    a[i] = "old " + std::to_string(i);
+    b[i] = i % 2 ? a[i] : "new " + std::to_string(i);
+    oldText += a[i] + "\n";
+    newText += b[i] + "\n";
+  }
+  EXPECT_EQ(applyDiff(a, UnifiedTextDiff(oldText, newText, "a", "b", false)), b);
+}
+
+TEST(UnifiedTextDiff, ColourMarksHeadersRangesAndChangedLinesOnly) {
+  EXPECT_EQ(UnifiedTextDiff("A\nB\n", "A\nC\n", "old", "new", true),
+            "\x1b[1m--- old\x1b[m\n\x1b[1m+++ new\x1b[m\n\x1b[36m@@ -1,2 +1,2 @@\x1b[m\n A\n"
+            "\x1b[31m-B\x1b[m\n\x1b[32m+C\x1b[m\n");
+}
+
+TEST(UnifiedDiff, HeadersNameViewRowAndColumnAndAnAddedRowComesFromNothing) {
+  EXPECT_EQ(
+      UnifiedDiff({"viewForm", "Age", "Lists", "", "M", false}, false),
+      "--- viewForm/Age/Lists\n+++ viewForm/Age/Lists\n@@ -0,0 +1 @@\n+M\n\\ No newline at end of file\n");
+  EXPECT_EQ(UnifiedDiff({"viewForm", "RECORD", "Checkcode", "", "", true}, false),
+            "--- /dev/null\n+++ viewForm/RECORD/Checkcode\n");
+}
+
+// ---- Previews against real view databases ----------------------------------
+
+// Name, Checkcode and Lists of every row in row order (Null as ""), and the tables.
+struct DatabaseState {
+  std::vector<V> rows;
+  V tables;
+  bool operator==(const DatabaseState&) const = default;
+};
+
+DatabaseState readState(const ImportRun& run) {
+  DatabaseState s;
+  auto column = [&](const char* name) {
+    return testing_support::querySql(
+        run.db, std::string("SELECT coalesce(") + name + ", '') FROM viewForm ORDER BY rowid");
+  };
+  const V names = column("Name"), code = column("Checkcode"), lists = column("Lists");
+  for (std::size_t i = 0; i < names.size(); ++i) s.rows.push_back({names[i], code[i], lists[i]});
+  s.tables =
+      testing_support::querySql(run.db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
+  return s;
+}
+
+// The state before with the preview's changes made to it.
+DatabaseState applyPreview(DatabaseState s, const ImportPreview& preview) {
+  for (const auto& change : preview.changes) {
+    const std::size_t c = change.column == "Checkcode" ? 1 : 2;
+    if (change.addedRow && c == 1) s.rows.push_back({change.row, "", ""});
+    auto row = std::find_if(s.rows.rbegin(), s.rows.rend(), [&](const V& r) { return r[0] == change.row; });
+    if (row == s.rows.rend()) {
+      ADD_FAILURE() << "no row " << change.row;
+      continue;
+    }
+    EXPECT_EQ((*row)[c], change.oldValue) << change.row << " " << change.column;
+    (*row)[c] = change.newValue;
+  }
+  s.tables.insert(s.tables.end(), preview.newTables.begin(), preview.newTables.end());
+  return s;
+}
+
+struct PreviewCase {
+  const char* name;
+  std::vector<ViewRow> rows;
+  V chk;
+  bool overwrite = false, tables = false;
+};
+
+TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
+  const PreviewCase cases[] = {
+      {"code added to stored code",
+       {{.Name = "Age", .Checkcode = "GOTO NAME\r\n"},
+        {.Name = "Name"},
+        {.Name = "Weight", .Checkcode = "X\r\n"}},
+       {"AGE", "MUSTENTER", "AFTER ENTRY", "X = 1", "END", "END"}},
+      {"overwritten code and a range",
+       {{.Name = "Age", .Checkcode = "OLD\r\nCODE\r\n", .Lists = "N"}},
+       {"AGE", "RANGE 0 99", "END"},
+       true},
+      {"a DEFINE adds the DEFINEDVARIABLES row",
+       {{.Name = "Age"}},
+       {"AGE", "DEFINE VISITS ###", "VISITS = 1", "END"}},
+      {"value lists make code tables",
+       {{.Name = "Sex", .Type = "TEXT"}, {.Name = "Smoker", .Type = "TEXT"}},
+       {"SEX", "LEGAL", "M", "F", "END", "END", "SMOKER", "CODES", "Y Yes", "N No", "END", "END"},
+       false,
+       true},
+      {"BEFORE FILE adds the VIEW row", {{.Name = "Age"}}, {"BEFORE FILE", "X = 1", "END", "AGE", "END"}},
+  };
+  for (const auto& c : cases) {
+    ImportRun run(c.rows);
+    std::string text;
+    for (const auto& line : c.chk) text += line + "\r\n";
+    run.chk = run.dir.write("form.chk", text);
+    const DatabaseState before = readState(run);
+    const std::string bytes = fileBytes(run.db);
+
+    const ImportPreview preview =
+        run.component.PreviewCHKCode(run.chk, run.db, "viewForm", c.overwrite, true, c.tables);
+    EXPECT_EQ(preview.result, "") << c.name;
+    EXPECT_FALSE(preview.changes.empty()) << c.name;
+    EXPECT_TRUE(fileBytes(run.db) == bytes) << c.name << ": the preview changed the file";
+
+    EXPECT_EQ(run.component.GetCHKCode(run.chk, run.db, "viewForm", false, c.overwrite, true, c.tables), "");
+    EXPECT_EQ(applyPreview(before, preview), readState(run)) << c.name;
+    EXPECT_EQ(run.log.str(), "") << c.name;
+  }
+}
+
+TEST(Preview, WithoutIgnoreNewTheListingPassAddsItsUnmatchedLines) {
+  ImportRun run({{.Name = "Age"}});
+  run.chk = run.dir.write("form.chk", "WEIGHT\r\nEND\r\nAGE\r\nMUSTENTER\r\nEND\r\nHEIGHT\r\nEND\r\n");
+  const ImportPreview listed = run.component.PreviewCHKCode(run.chk, run.db, "viewForm", false, false, false);
+  const ImportPreview silent = run.component.PreviewCHKCode(run.chk, run.db, "viewForm", false, true, false);
+  EXPECT_EQ(listed.unmatched, (V{"WEIGHT", "HEIGHT"}));
+  EXPECT_EQ(silent.unmatched, V{});
+  ASSERT_EQ(listed.changes.size(), 2u);
+  EXPECT_EQ(listed.changes[1].newValue, silent.changes[1].newValue);
+  EXPECT_EQ(Loaded<FrmNoMatch>(*run.module), nullptr);  // the listing's dialog did not stay
+  EXPECT_EQ(run.checkcode("Age"), "<null>");
+}
+
+TEST(Preview, SetUpFailuresAreTheImportsMessages) {
+  ImportRun run({{.Name = "Age"}});
+  run.chk = run.dir.write("form.chk", "AGE\r\nEND\r\n");
+  const struct {
+    std::string table, db, expected;
+  } cases[] = {
+      {"", run.db, "No Table Name Supplied"},
+      {"viewForm", run.dir.file("none.db"), "MDB file not found."},
+      {"viewNone", run.db, "Table Not In MDB"},
+  };
+  for (const auto& c : cases) {
+    const ImportPreview preview = run.component.PreviewCHKCode(run.chk, c.db, c.table, false, true, false);
+    EXPECT_EQ(preview.result, c.expected);
+    EXPECT_EQ(preview.result, run.component.GetCHKCode(run.chk, c.db, c.table, false, false, true));
+    EXPECT_TRUE(preview.changes.empty());
+  }
+  const std::string none = run.dir.write("none.chk", "WEIGHT\r\nEND\r\n");
+  EXPECT_EQ(run.component.PreviewCHKCode(none, run.db, "viewForm", false, true, false).result,
+            "No matching fields were found.");
+}
+
+TEST(Preview, TextAndJson) {
+  IdentityTranslator english;
+  ImportPreview preview{.result = "",
+                        .unmatched = {"WEIGHT"},
+                        .changes = {{"viewForm", "Age", "Lists", "N", "NM", false},
+                                    {"viewForm", "DEFINEDVARIABLES", "Checkcode", "", "DEFINE X", true}},
+                        .newTables = {"codeSex"}};
+  EXPECT_EQ(PreviewText(preview, false, english),
+            "CHK fields without a row in the view:\n  WEIGHT\n\n"
+            "--- viewForm/Age/Lists\n+++ viewForm/Age/Lists\n@@ -1 +1 @@\n-N\n\\ No newline at end of file\n"
+            "+NM\n\\ No newline at end of file\n"
+            "--- /dev/null\n+++ viewForm/DEFINEDVARIABLES/Checkcode\n@@ -0,0 +1 @@\n+DEFINE X\n"
+            "\\ No newline at end of file\n\n"
+            "Code tables the import would create:\n  codeSex\n");
+  const auto json = nlohmann::json::parse(PreviewJson(preview));
+  EXPECT_EQ(json["result"], "");
+  EXPECT_EQ(json["unmatched"], nlohmann::json({"WEIGHT"}));
+  EXPECT_EQ(json["changes"][0],
+            nlohmann::json(
+                {{"view", "viewForm"}, {"row", "Age"}, {"column", "Lists"}, {"old", "N"}, {"new", "NM"}}));
+  EXPECT_TRUE(json["changes"][1]["old"].is_null());
+  EXPECT_EQ(json["new_tables"], nlohmann::json({"codeSex"}));
+
+  EXPECT_EQ(PreviewText({}, false, english), "The import would change nothing in the view.\n");
+}
+
+// ---- The command line --------------------------------------------------------
+
+struct DryRun : ::testing::Test {
+  DryRun() {
+    run.chk =
+        run.dir.write("form.chk", "AGE\r\n  MUSTENTER\r\n  DEFINE VISITS ##\r\nEND\r\nWEIGHT\r\nEND\r\n");
+    bytes = fileBytes(run.db);
+  }
+  testing_support::CommandResult cli(const std::string& args, const std::string& prefix = "") {
+    return testing_support::runCommand(prefix + "XDG_CONFIG_HOME='" + run.dir.path().string() +
+                                           "' '" CHKIMPORT_CLI "' import --chk '" + run.chk + "' --db '" +
+                                           run.db + "' " + args,
+                                       run.dir);
+  }
+  ImportRun run{std::vector<ViewRow>{{.Name = "Age", .Checkcode = "GOTO NAME\r\n"}}};
+  std::string bytes;
+};
+
+TEST_F(DryRun, PrintsTheDiffsWithoutColourAndChangesNothing) {
+  const auto r = cli("--view viewForm --dry-run");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  for (const char* part :
+       {"CHK fields without a row in the view:\n  WEIGHT\n", "--- viewForm/Age/Checkcode\n", " GOTO NAME\n",
+        "+++ viewForm/Age/Lists\n@@ -0,0 +1 @@\n+M\n",
+        "--- /dev/null\n+++ viewForm/DEFINEDVARIABLES/Checkcode\n"})
+    EXPECT_NE(r.out.find(part), std::string::npos) << part << "\nin\n" << r.out;
+  EXPECT_TRUE(fileBytes(run.db) == bytes);
+
+  const auto bad = cli("--view viewNone --dry-run");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err, "chkimport: Table Not In MDB\n");
+}
+
+TEST_F(DryRun, JsonGivesTheChangesAsData) {
+  const auto r = cli("--view viewForm --dry-run --ignore-new --json");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json["result"], "");
+  EXPECT_EQ(json["unmatched"], nlohmann::json::array());
+  V changed;
+  for (const auto& change : json["changes"])
+    changed.push_back(change["row"].get<std::string>() + "." + change["column"].get<std::string>());
+  EXPECT_EQ(changed, (V{"Age.Checkcode", "Age.Lists", "DEFINEDVARIABLES.Checkcode"}));
+  EXPECT_EQ(json["changes"][0]["old"], "GOTO NAME\r\n");
+  EXPECT_TRUE(json["changes"][2]["old"].is_null());
+  EXPECT_TRUE(fileBytes(run.db) == bytes);
+
+  const auto none = cli("--view viewNone --dry-run --json");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(none.out)["result"], "Table Not In MDB");
+}
+
+TEST_F(DryRun, ColourOnATerminalUnlessNoColorIsSet) {
+  if (std::system("script -qec true /dev/null >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "no script(1) for a terminal";
+  // script(1) gives the command a terminal and copies what it printed.
+  const std::string command = "'" CHKIMPORT_CLI "' import --chk '" + run.chk + "' --db '" + run.db +
+                              "' --view viewForm --dry-run --ignore-new";
+  auto onTerminal = [&](const std::string& env) {
+    return testing_support::runCommand(env + " TERM=xterm script -qec \"" + command + "\" /dev/null", run.dir)
+        .out;
+  };
+  EXPECT_NE(onTerminal("").find("\x1b[32m+M\x1b[m"), std::string::npos);
+  EXPECT_EQ(onTerminal("NO_COLOR=1").find('\x1b'), std::string::npos);
+}
+
+// ---- The import dialog -------------------------------------------------------
+
+struct PreviewButton : ::testing::Test {
+  PreviewButton() {
+    run.module->host.windowing = ui;
+    run.chk = run.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
+  }
+  ~PreviewButton() override { EXPECT_EQ(ui->ScriptErrors(), V{}); }
+
+  ImportRun run{std::vector<ViewRow>{{.Name = "Age", .Checkcode = "OLD\r\n"}, {.Name = "Name"}}};
+  std::shared_ptr<ScriptedWindowing> ui = std::make_shared<ScriptedWindowing>();
+};
+
+TEST_F(PreviewButton, ShowsTheDiffOfTheDialogsChoicesAndWritesNothing) {
+  const std::string bytes = fileBytes(run.db);
+  ui->OnShow("frmImport", [&](Form& f) {
+    EXPECT_TRUE(f["cmdPreview"].Enabled);
+    f.Fire("cmdPreview", FormEvent::Click);  // the boxes start ticked: overwrite, no summary
+    f.SetValue("chkOverwrite", 0);
+    f.SetValue("chkIgnoreNew", 0);
+    f.Fire("cmdPreview", FormEvent::Click);
+    EXPECT_TRUE(fileBytes(run.db) == bytes);
+    f.SetText("txtDBName", "");
+    EXPECT_FALSE(f["cmdPreview"].Enabled);
+    f.Fire("cmdCancel", FormEvent::Click);
+  });
+  run.component.GetCHKCode(run.chk, run.db, "viewForm", true);
+  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "text Preview of the CHECK Code import",
+                            "text Preview of the CHECK Code import"}));
+  ASSERT_EQ(ui->Texts().size(), 2u);
+  EXPECT_EQ(ui->Texts()[0],
+            "--- viewForm/Age/Checkcode\n+++ viewForm/Age/Checkcode\n@@ -1 +1 @@\n-OLD\n+GOTO NAME\n");
+  EXPECT_EQ(ui->Texts()[1],
+            "CHK fields without a row in the view:\n  WEIGHT\n\n"
+            "--- viewForm/Age/Checkcode\n+++ viewForm/Age/Checkcode\n@@ -1 +1,3 @@\n OLD\n+\n+GOTO NAME\n");
+  EXPECT_TRUE(fileBytes(run.db) == bytes);
+}
+
+TEST_F(PreviewButton, WithoutATableTheChooserAsksAndAMessageTellsWhatFailed) {
+  ui->OnShow("frmVList", [&](Form& f) { f.Fire("Cmdok", FormEvent::Click); });
+  ui->Answer(MsgBoxResult::OK);
+  ui->OnShow("frmImport", [&](Form& f) {
+    f.Fire("cmdPreview", FormEvent::Click);
+    EXPECT_EQ(f["txtTableName"].Text, "viewForm");
+    dynamic_cast<FrmImport&>(f).SetText("txtFileName", run.dir.write("none.chk", "WEIGHT\r\nEND\r\n"));
+    f.SetText("txtTableName", "viewForm");
+    f.Fire("cmdPreview", FormEvent::Click);
+    f.Fire("cmdCancel", FormEvent::Click);
+  });
+  run.component.GetCHKCode(run.chk, run.db, "", true);
+  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "show frmVList", "text Preview of the CHECK Code import",
+                            "msgbox [OK] : No matching fields were found."}));
+}
+
+}  // namespace
+}  // namespace chkimport
