@@ -24,6 +24,7 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
+#include "chkimport/preview.h"
 #include "chkimport/vb_error.h"
 #include "component/import_state.h"
 #include "services/catalog_translator.h"
@@ -221,6 +222,39 @@ py::class_<Import> bindImport(py::module_& m) {
   return cls;
 }
 
+// What an import would change, as plain Python data.
+void bindPreview(py::module_& m, py::class_<Import>& importClass) {
+  py::class_<RowChange>(m, "RowChange", "One column of one view row that an import would change.")
+      .def_readonly("view", &RowChange::view)
+      .def_readonly("row", &RowChange::row)
+      .def_readonly("column", &RowChange::column)
+      .def_readonly("old_value", &RowChange::oldValue)
+      .def_readonly("new_value", &RowChange::newValue)
+      .def_readonly("added_row", &RowChange::addedRow)
+      .def("__repr__",
+           [](const RowChange& c) { return "<RowChange " + c.view + "/" + c.row + "/" + c.column + ">"; });
+  py::class_<ImportPreview>(m, "ImportPreview",
+                            "What an import would do, found by running it and rolling it back.")
+      .def_readonly("result", &ImportPreview::result)
+      .def_readonly("unmatched", &ImportPreview::unmatched)
+      .def_readonly("changes", &ImportPreview::changes)
+      .def_readonly("new_tables", &ImportPreview::newTables);
+  importClass.def(
+      "preview_chk_code",
+      [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool overwrite,
+         bool ignoreNew, bool generateTables) {
+        return self.run([&](clsCHKImport& c) {
+          return c.PreviewCHKCode(chk.string(), db.string(), table, overwrite, ignoreNew, generateTables);
+        });
+      },
+      py::arg("chk"), py::arg("db"), py::arg("table"), py::arg("overwrite") = false,
+      py::arg("ignore_new") = true, py::arg("generate_tables") = false,
+      "Runs the import as get_chk_code would and rolls it back: the database stays as it was. Returns an "
+      "ImportPreview with the changed Checkcode and Lists values and the code tables that would be made.");
+  m.def("unified_diff", &UnifiedDiff, py::arg("change"), py::arg("colour") = false,
+        "A RowChange as a unified diff of its lines, with three lines of context.");
+}
+
 }  // namespace
 }  // namespace chkimport
 
@@ -230,7 +264,8 @@ PYBIND11_MODULE(chkimport, m) {
   m.attr("__version__") = CHKIMPORT_VERSION;
   chkimport::defineVbError(m);
   chkimport::bindFormResult(m);
-  [[maybe_unused]] auto importClass = chkimport::bindImport(m);
-  // Further calls of the component are defined on importClass here, each
-  // through Import::run.
+  auto importClass = chkimport::bindImport(m);
+  // Further calls of the component are defined on importClass, each through
+  // Import::run.
+  chkimport::bindPreview(m, importClass);
 }

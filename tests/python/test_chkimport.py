@@ -65,6 +65,30 @@ def languages():
     return pathlib.Path(os.environ["CHKIMPORT_TEST_LANGUAGES"])
 
 
+class TestPreview:
+    def test_preview_lists_what_the_import_then_writes_and_changes_nothing(self, form):
+        chk, db = form
+        before = db.read_bytes()
+        imp = chkimport.CHKImport()
+        preview = imp.preview_chk_code(chk, db, "viewForm", generate_tables=True)
+        assert preview.result == ""
+        assert db.read_bytes() == before
+        changed = {(c.row, c.column): c.new_value for c in preview.changes}
+        assert set(changed) == {("AGE", "Checkcode"), ("AGE", "Lists")}
+        assert imp.get_chk_code(chk, db, "viewForm", ignore_new=True, generate_tables=True) == ""
+        checkcode, lists = row(db, "AGE")
+        assert changed[("AGE", "Lists")] == lists
+        assert changed[("AGE", "Checkcode")] == checkcode
+        diff = chkimport.unified_diff(preview.changes[0])
+        assert diff.startswith("--- viewForm/AGE/")
+        assert "\x1b[" not in diff and "\x1b[" in chkimport.unified_diff(preview.changes[0], colour=True)
+
+    def test_preview_of_a_missing_table_returns_why(self, form):
+        chk, db = form
+        preview = chkimport.CHKImport().preview_chk_code(chk, db, "viewNone")
+        assert preview.result != "" and preview.changes == []
+
+
 class TestImport:
     def test_writing_pass_stores_check_code_and_lists(self, form):
         chk, db = form
