@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -118,6 +119,8 @@ struct ImportState {
     const void* database = nullptr;
     int count = -1;
     std::unordered_set<std::string> names;
+    // Per base name (upper-cased): the numbers below this one are taken.
+    std::unordered_map<std::string, long> nextNumber;
   } takenTableNames;
 
   // The loaded dialogs, in load order; one instance of each kind.

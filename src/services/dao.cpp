@@ -498,15 +498,24 @@ void DropPending(Connection& connection) noexcept {
   }
 }
 
-// Writes every edit held back on the connection. When a write fails, the
-// rest are dropped and the connection is broken: its transaction can only
-// be rolled back, so that no part of it is ever committed.
-void FlushPending(Connection& connection) {
+// Writes every edit held back on the connection, or only those of one
+// table: with no trigger or foreign key behind a held edit, the other
+// tables read the same either way. When a write fails, the rest are dropped
+// and the connection is broken: its transaction can only be rolled back,
+// so that no part of it is ever committed.
+void FlushPending(Connection& connection, std::optional<std::string_view> table = std::nullopt) {
   if (!connection.pendingWrites) return;
   connection.pendingWrites = false;
   try {
-    for (const auto& weak : connection.recordsets)
-      if (auto rs = weak.lock(); rs && !rs->pendingOrder.empty()) WritePending(connection, *rs);
+    for (const auto& weak : connection.recordsets) {
+      auto rs = weak.lock();
+      if (!rs || rs->pendingOrder.empty()) continue;
+      if (table && !SameName(*table, rs->table)) {
+        connection.pendingWrites = true;
+        continue;
+      }
+      WritePending(connection, *rs);
+    }
   } catch (const VbError& e) {
     DropPending(connection);
     connection.broken = e;
@@ -797,6 +806,10 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     // A double-quoted name that matches no column must be an error, not text.
     sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // A pass changes every page of a view in one transaction; pages that do
+    // not fit in the cache would be written out and read back before the
+    // commit. Up to 64 MB, taken only as pages are used.
+    Execute(connection->db, "PRAGMA cache_size = -65536", context);
     // SQLite reads the file only when first asked: ask now.
     Execute(connection->db, "SELECT count(*) FROM sqlite_master", context);
     for (int i = 0; i < ws.level; ++i) Execute(connection->db, "SAVEPOINT trans", context);
@@ -1026,7 +1039,6 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   Connection& connection = Live(*state_);
   if (type != dbOpenDynaset) RaiseInvalidArgument();
   const Query query = ParseQuery(sql);
-  FlushPending(connection);
 
   auto rs = std::make_shared<RecordsetState>();
   rs->database = state_;
@@ -1041,6 +1053,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
   rs->table = entry.name;
   const std::string definition = entry.sql;
+  FlushPending(connection, rs->table);
   context.table = rs->table;
   {
     Statement probe(connection.db, "SELECT * FROM " + Quote(rs->table), context);
@@ -1242,7 +1255,7 @@ void Recordset::Update() {
           held->second.push_back(i);
       connection.pendingWrites = true;
     } else {
-      FlushPending(connection);
+      FlushPending(connection, rs.table);
       Statement update(connection, UpdateSql(rs, changed), context);
       for (std::size_t k = 0; k < changed.size(); ++k)
         update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
@@ -1258,7 +1271,7 @@ void Recordset::Update() {
     return;
   }
 
-  FlushPending(connection);
+  FlushPending(connection, rs.table);
   std::optional<Row> row;
   if (rs.mode == EditMode::Editing && changed.empty()) {
     row = ReadRow(rs, rs.rows[rs.current].rowid);

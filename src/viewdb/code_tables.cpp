@@ -27,12 +27,20 @@ std::string CreateNewCodetable(ImportState& st, dao::Database& dbView, const std
       const int intCount = dbView.TableDefsCount();
       if (taken.database == &dbView && taken.count == intCount) return;
       taken.names.clear();
+      taken.nextNumber.clear();
       for (int i = 0; i < intCount; ++i) taken.names.insert(UCase(Trim(dbView.TableDefName(i))));
       taken.database = &dbView;
       taken.count = intCount;
     });
     auto isTaken = [&](const std::string& name) { return taken.names.count(UCase(Trim(name))) > 0; };
-    for (long n = 1; isTaken(strCandidate); ++n) strCandidate = strBase + std::to_string(n);
+    // Names are only ever added to the taken ones, so the search for a free
+    // number goes on from where the last one for this base stopped.
+    if (isTaken(strCandidate)) {
+      long& n = taken.nextNumber[UCase(Trim(strBase))];
+      if (n < 1) n = 1;
+      while (isTaken(strBase + std::to_string(n))) ++n;
+      strCandidate = strBase + std::to_string(n);
+    }
 
     dao::TableDef tdf;
     r.step([&] { tdf = dbView.CreateTableDef(strCandidate); });
