@@ -1052,6 +1052,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   if (entry.type == "view")
     RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
   rs->table = entry.name;
+  rs->hasTriggers = schema.triggersOn.contains(std::string_view(rs->table));
   const std::string definition = entry.sql;
   FlushPending(connection, rs->table);
   context.table = rs->table;
@@ -1062,10 +1063,6 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
       rs->columnIndex.emplace(rs->columns.back(), i);
       rs->keepsText.push_back(KeepsText(probe.DeclType(i)));
     }
-  }
-  {
-    const detail::Schema& current = CurrentSchema(connection, state_->name);
-    rs->hasTriggers = current.triggersOn.contains(std::string_view(rs->table));
   }
   rs->deferrable = Deferrable(connection, *rs, definition, context);
   // A field may itself be called rowid; SQLite then still knows the row id
