@@ -125,7 +125,17 @@ struct WorkspaceState {
   std::vector<std::weak_ptr<DatabaseState>> databases;
 };
 
+// A row held by a recordset; its values are in the recordset's cells.
 struct Row {
+  long long rowid = 0;
+  // Where the row's edits held back are listed (RecordsetState::pending),
+  // or kNotPending.
+  std::uint32_t pendingAt = kNotPending;
+  static constexpr std::uint32_t kNotPending = static_cast<std::uint32_t>(-1);
+};
+
+// A row as read from the file.
+struct RowValues {
   long long rowid = 0;
   std::vector<Value> values;
 };
@@ -133,6 +143,85 @@ struct Row {
 enum class EditMode { None, Editing, Adding };
 
 inline constexpr std::size_t kEof = static_cast<std::size_t>(-1);
+
+// A look-up index over one field of a recordset's rows [0, size()): the
+// first row of every key. The keys are held once, in row order; an
+// open-addressing table of row numbers finds them. Rows are mostly looked
+// up in their own order, so FindFirst tries the row after each of the last
+// two found (lastFound) before the table.
+class KeyIndex {
+ public:
+  std::size_t column = 0;
+  std::string (*key)(std::string_view) = nullptr;
+  std::array<std::size_t, 2> lastFound{kEof, kEof};
+
+  std::size_t size() const { return keys_.size(); }
+  void reserve(std::size_t rows) {
+    keys_.reserve(rows);
+    firstOfKey_.reserve(rows);
+  }
+  // The next row's key; a Null (no key) is never found.
+  void Add(std::optional<std::string> k) {
+    const std::size_t row = keys_.size();
+    if (!k) {
+      keys_.emplace_back();
+      firstOfKey_.push_back(false);
+      return;
+    }
+    if ((row + 1) * 2 > slots_.size()) Grow(row + 1);
+    const std::uint64_t hash = Hash(*k);
+    std::size_t i = hash & (slots_.size() - 1);
+    bool first = true;
+    for (; slots_[i] != 0; i = (i + 1) & (slots_.size() - 1)) {
+      if (Matches(slots_[i], hash, *k)) {
+        first = false;
+        break;
+      }
+    }
+    if (first) slots_[i] = Slot(hash, row);
+    keys_.push_back(std::move(*k));
+    firstOfKey_.push_back(first);
+  }
+  // The first row with the key, or kEof.
+  std::size_t Find(std::string_view wanted) const {
+    if (slots_.empty()) return kEof;
+    const std::uint64_t hash = Hash(wanted);
+    for (std::size_t i = hash & (slots_.size() - 1); slots_[i] != 0; i = (i + 1) & (slots_.size() - 1))
+      if (Matches(slots_[i], hash, wanted)) return (slots_[i] & 0xffffffffu) - 1;
+    return kEof;
+  }
+  // True when the row is the first with the key `wanted`.
+  bool IsFirstWith(std::size_t row, std::string_view wanted) const {
+    return row < keys_.size() && firstOfKey_[row] && keys_[row] == wanted;
+  }
+
+ private:
+  // A slot holds the key's hash in its upper half and the row number + 1 in
+  // its lower half; 0 is an empty slot.
+  static std::uint64_t Hash(std::string_view k) { return std::hash<std::string_view>{}(k); }
+  static std::uint64_t Slot(std::uint64_t hash, std::size_t row) {
+    return (hash & 0xffffffff00000000u) | (static_cast<std::uint64_t>(row) + 1);
+  }
+  bool Matches(std::uint64_t slot, std::uint64_t hash, std::string_view k) const {
+    return (slot & 0xffffffff00000000u) == (hash & 0xffffffff00000000u) &&
+           keys_[(slot & 0xffffffffu) - 1] == k;
+  }
+  void Grow(std::size_t rows) {
+    std::size_t capacity = 1024;
+    while (capacity < rows * 4) capacity *= 2;
+    slots_.assign(capacity, 0);
+    for (std::size_t row = 0; row < keys_.size(); ++row) {
+      if (!firstOfKey_[row]) continue;
+      std::size_t i = Hash(keys_[row]) & (capacity - 1);
+      while (slots_[i] != 0) i = (i + 1) & (capacity - 1);
+      slots_[i] = Slot(Hash(keys_[row]), row);
+    }
+  }
+
+  std::vector<std::string> keys_;
+  std::vector<bool> firstOfKey_;
+  std::vector<std::uint64_t> slots_;
+};
 
 struct RecordsetState {
   std::shared_ptr<DatabaseState> database;
@@ -152,12 +241,18 @@ struct RecordsetState {
   mutable std::array<RecentName, 4> recentNames;
   mutable std::size_t nextRecent = 0;
   std::vector<Row> rows;
+  // The values of every row, row after row, as many as there are columns.
+  std::vector<Value> cells;
+  // Row ids and their rows' places, made when first needed (bookmarks carry
+  // the place, so it seldom is).
   std::unordered_map<long long, std::size_t> rowIndex;
+  bool rowIndexMade = false;
   std::size_t current = kEof;
   EditMode mode = EditMode::None;
   std::vector<Value> buffer;  // while editing: the values assigned, where assigned is set
   std::vector<bool> assigned;
   std::optional<long long> lastModified;
+  std::size_t lastModifiedAt = 0;  // its row's place in rows
   // Per field: text stored in it stays the same text (its declared type
   // gives it text affinity or none).
   std::vector<bool> keepsText;
@@ -167,18 +262,16 @@ struct RecordsetState {
   // inside a transaction the write may wait and join the row's other writes.
   std::vector<bool> deferrable;
   // Rows edited but not yet written, in the order first edited, with the
-  // fields to write; their values are the ones the rows hold.
-  std::vector<long long> pendingOrder;
-  std::unordered_map<long long, std::vector<std::size_t>> pending;
+  // fields to write; their values are the ones the rows hold. Rows keep
+  // their place in rows while edits wait (nothing that moves or renumbers a
+  // row is done before they are written).
+  struct PendingRow {
+    std::size_t at = 0;
+    std::vector<std::size_t> fields;
+  };
+  std::vector<PendingRow> pending;
   // The UPDATE of each set of fields written, made once.
   std::map<std::vector<std::size_t>, std::string> updateSql;
-  // Look-up indexes: the first row of every key, over rows [0, indexed).
-  struct KeyIndex {
-    std::size_t column = 0;
-    std::string (*key)(std::string_view) = nullptr;
-    std::unordered_map<std::string, std::size_t> first;
-    std::size_t indexed = 0;
-  };
   std::vector<KeyIndex> indexes;
 };
 
@@ -192,6 +285,7 @@ using detail::EditMode;
 using detail::kEof;
 using detail::RecordsetState;
 using detail::Row;
+using detail::RowValues;
 using detail::SameName;
 using detail::WorkspaceState;
 
@@ -376,6 +470,16 @@ class Statement {
     if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
   }
   void Bind(int index, const std::string& text) { Bind(index, Value(text)); }
+  // As Bind, for a value that stays as it is until the statement is reset:
+  // its text is not copied.
+  void BindUnchanging(int index, const Value& value) {
+    if (const auto* s = std::get_if<std::string>(&detail::ValueReader::Data(value))) {
+      const int rc = sqlite3_bind_text64(stmt_, index, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
+      if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+      return;
+    }
+    Bind(index, value);
+  }
 
   int ColumnCount() const { return sqlite3_column_count(stmt_); }
   std::string DeclType(int index) const {
@@ -469,20 +573,61 @@ const std::string& UpdateSql(RecordsetState& rs, const std::vector<std::size_t>&
   return sql;
 }
 
+Value* CellsOf(RecordsetState& rs, std::size_t at) {
+  return rs.cells.data() + at * rs.columns.size();
+}
+const Value* CellsOf(const RecordsetState& rs, std::size_t at) {
+  return rs.cells.data() + at * rs.columns.size();
+}
+
+// The place of the row with this row id, or kEof.
+std::size_t PlaceOf(RecordsetState& rs, long long rowid) {
+  if (!rs.rowIndexMade) {
+    rs.rowIndex.clear();
+    rs.rowIndex.reserve(rs.rows.size());
+    for (std::size_t at = 0; at < rs.rows.size(); ++at) rs.rowIndex.emplace(rs.rows[at].rowid, at);
+    rs.rowIndexMade = true;
+  }
+  auto it = rs.rowIndex.find(rowid);
+  return it == rs.rowIndex.end() ? kEof : it->second;
+}
+
+// Puts a row read from the file at its place (rows.size() adds it).
+void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row) {
+  if (at == rs.rows.size()) {
+    rs.rows.push_back({row.rowid});
+    for (auto& value : row.values) rs.cells.push_back(std::move(value));
+    if (rs.rowIndexMade) rs.rowIndex[row.rowid] = at;
+    return;
+  }
+  if (rs.rowIndexMade) {
+    rs.rowIndex.erase(rs.rows[at].rowid);
+    rs.rowIndex[row.rowid] = at;
+  }
+  rs.rows[at].rowid = row.rowid;
+  std::move(row.values.begin(), row.values.end(), CellsOf(rs, at));
+}
+
+void ForgetPending(RecordsetState& rs) noexcept {
+  for (const auto& held : rs.pending)
+    if (held.at < rs.rows.size()) rs.rows[held.at].pendingAt = Row::kNotPending;
+  rs.pending.clear();
+}
+
 void WritePending(Connection& connection, RecordsetState& rs) {
   const Context context = ContextOf(rs);
-  const std::vector<long long> order = std::move(rs.pendingOrder);
-  auto pending = std::move(rs.pending);
-  rs.pendingOrder.clear();
+  std::vector<RecordsetState::PendingRow> pending = std::move(rs.pending);
   rs.pending.clear();
-  for (const long long rowid : order) {
-    std::vector<std::size_t>& fields = pending[rowid];
+  for (const auto& held : pending) rs.rows[held.at].pendingAt = Row::kNotPending;
+  for (auto& held : pending) {
+    std::vector<std::size_t>& fields = held.fields;
     std::sort(fields.begin(), fields.end());
-    const Row& row = rs.rows[rs.rowIndex.at(rowid)];
+    const Value* values = CellsOf(rs, held.at);
     Statement update(connection, UpdateSql(rs, fields), context);
+    // The row's values stay as they are until the statement is reset.
     for (std::size_t k = 0; k < fields.size(); ++k)
-      update.Bind(static_cast<int>(k) + 1, row.values[fields[k]]);
-    update.Bind(static_cast<int>(fields.size()) + 1, Value(rowid));
+      update.BindUnchanging(static_cast<int>(k) + 1, values[fields[k]]);
+    update.Bind(static_cast<int>(fields.size()) + 1, Value(rs.rows[held.at].rowid));
     update.Step();
     if (sqlite3_changes(connection.db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
   }
@@ -490,12 +635,8 @@ void WritePending(Connection& connection, RecordsetState& rs) {
 
 void DropPending(Connection& connection) noexcept {
   connection.pendingWrites = false;
-  for (const auto& weak : connection.recordsets) {
-    if (auto rs = weak.lock()) {
-      rs->pendingOrder.clear();
-      rs->pending.clear();
-    }
-  }
+  for (const auto& weak : connection.recordsets)
+    if (auto rs = weak.lock()) ForgetPending(*rs);
 }
 
 // Writes every edit held back on the connection, or only those of one
@@ -509,7 +650,7 @@ void FlushPending(Connection& connection, std::optional<std::string_view> table 
   try {
     for (const auto& weak : connection.recordsets) {
       auto rs = weak.lock();
-      if (!rs || rs->pendingOrder.empty()) continue;
+      if (!rs || rs->pending.empty()) continue;
       if (table && !SameName(*table, rs->table)) {
         connection.pendingWrites = true;
         continue;
@@ -576,29 +717,28 @@ std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
 void Load(RecordsetState& rs) {
   Connection& connection = *rs.database->connection;
   Statement select(connection.db, rs.query, ContextOf(rs));
+  ForgetPending(rs);
   rs.rows.clear();
+  rs.cells.clear();
   rs.rowIndex.clear();
+  rs.rowIndexMade = false;
   rs.indexes.clear();
   while (select.Step()) {
-    Row row;
-    row.rowid = select.Integer(0);
-    row.values.reserve(rs.columns.size());
+    rs.rows.push_back({select.Integer(0)});
     for (std::size_t i = 0; i < rs.columns.size(); ++i)
-      row.values.push_back(select.Column(static_cast<int>(i) + 1));
-    rs.rowIndex.emplace(row.rowid, rs.rows.size());
-    rs.rows.push_back(std::move(row));
+      rs.cells.push_back(select.Column(static_cast<int>(i) + 1));
   }
 }
 
 // Reads one row back from the file, as SQLite stored it.
-std::optional<Row> ReadRow(const RecordsetState& rs, long long rowid) {
+std::optional<RowValues> ReadRow(const RecordsetState& rs, long long rowid) {
   std::string sql = "SELECT " + rs.rowid;
   for (const auto& column : rs.columns) sql += ", " + Quote(column);
   sql += " FROM " + Quote(rs.table) + " WHERE " + rs.rowid + " = ?1";
   Statement select(*rs.database->connection, sql, ContextOf(rs));
   select.Bind(1, Value(rowid));
   if (!select.Step()) return std::nullopt;
-  Row row;
+  RowValues row;
   row.rowid = select.Integer(0);
   for (std::size_t i = 0; i < rs.columns.size(); ++i)
     row.values.push_back(select.Column(static_cast<int>(i) + 1));
@@ -612,18 +752,19 @@ void Reload(RecordsetState& rs) {
   if (rs.current != kEof) current = rs.rows[rs.current].rowid;
   rs.mode = EditMode::None;
   Load(rs);
-  rs.current = kEof;
-  if (current) {
-    auto it = rs.rowIndex.find(*current);
-    if (it != rs.rowIndex.end()) rs.current = it->second;
-  }
+  rs.current = current ? PlaceOf(rs, *current) : kEof;
 }
 
-// Bookmarks: the recordset's number and the row id, eight bytes each.
-std::string MakeBookmark(std::uint64_t recordset, long long rowid) {
-  std::string bookmark(16, '\0');
+// Bookmarks: the recordset's number, the row id and the row's place in the
+// recordset's rows, eight bytes each. The place saves a search; the row id
+// decides.
+constexpr std::size_t kBookmarkSize = 24;
+std::string MakeBookmark(std::uint64_t recordset, long long rowid, std::size_t at) {
+  std::string bookmark(kBookmarkSize, '\0');
+  const std::uint64_t place = at;
   std::memcpy(bookmark.data(), &recordset, 8);
   std::memcpy(bookmark.data() + 8, &rowid, 8);
+  std::memcpy(bookmark.data() + 16, &place, 8);
   return bookmark;
 }
 
@@ -1173,7 +1314,7 @@ const Value& Recordset::Field(const std::string& name) const {
   if (rs.mode == EditMode::Adding || (rs.mode == EditMode::Editing && rs.assigned[column]))
     return rs.buffer[column];
   if (rs.current == kEof) RaiseNoCurrentRecord();
-  return rs.rows[rs.current].values[column];
+  return CellsOf(rs, rs.current)[column];
 }
 
 void Recordset::SetField(const std::string& name, Value value) {
@@ -1217,7 +1358,7 @@ void Recordset::Update() {
     return clause;
   };
   auto readReturned = [&](Statement& write) {
-    Row row;
+    RowValues row;
     row.rowid = write.Integer(0);
     row.values.reserve(rs.columns.size());
     for (std::size_t i = 0; i < rs.columns.size(); ++i)
@@ -1245,11 +1386,13 @@ void Recordset::Update() {
           return rs.deferrable[i] && !rs.buffer[i].IsNull();
         });
     if (deferred) {
-      auto [held, first] = rs.pending.try_emplace(current.rowid);
-      if (first) rs.pendingOrder.push_back(current.rowid);
+      if (current.pendingAt == Row::kNotPending) {
+        current.pendingAt = static_cast<std::uint32_t>(rs.pending.size());
+        rs.pending.push_back({rs.current, {}});
+      }
+      std::vector<std::size_t>& held = rs.pending[current.pendingAt].fields;
       for (const std::size_t i : changed)
-        if (std::find(held->second.begin(), held->second.end(), i) == held->second.end())
-          held->second.push_back(i);
+        if (std::find(held.begin(), held.end(), i) == held.end()) held.push_back(i);
       connection.pendingWrites = true;
     } else {
       FlushPending(connection, rs.table);
@@ -1262,14 +1405,16 @@ void Recordset::Update() {
     }
     // An index over a changed field is built afresh on its next use.
     std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
-    for (const std::size_t i : changed) current.values[i] = std::move(rs.buffer[i]);
+    Value* values = CellsOf(rs, rs.current);
+    for (const std::size_t i : changed) values[i] = std::move(rs.buffer[i]);
     rs.lastModified = current.rowid;
+    rs.lastModifiedAt = rs.current;
     rs.mode = EditMode::None;
     return;
   }
 
   FlushPending(connection, rs.table);
-  std::optional<Row> row;
+  std::optional<RowValues> row;
   if (rs.mode == EditMode::Editing && changed.empty()) {
     row = ReadRow(rs, rs.rows[rs.current].rowid);
   } else if (rs.mode == EditMode::Editing) {
@@ -1304,12 +1449,11 @@ void Recordset::Update() {
   if (rs.mode == EditMode::Editing) {
     // An index over a changed field is built afresh on its next use.
     std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
-    rs.rowIndex.erase(rs.rows[rs.current].rowid);
-    rs.rowIndex[rowid] = rs.current;
-    rs.rows[rs.current] = std::move(*row);
+    PlaceRow(rs, rs.current, std::move(*row));
+    rs.lastModifiedAt = rs.current;
   } else {
-    rs.rowIndex[rowid] = rs.rows.size();
-    rs.rows.push_back(std::move(*row));
+    rs.lastModifiedAt = rs.rows.size();
+    PlaceRow(rs, rs.rows.size(), std::move(*row));
   }
   rs.lastModified = rowid;
   rs.mode = EditMode::None;
@@ -1324,21 +1468,26 @@ void Recordset::CancelUpdate() {
 std::string Recordset::Bookmark() const {
   const RecordsetState& rs = Live(state_);
   if (rs.current == kEof) RaiseNoCurrentRecord();
-  return MakeBookmark(rs.id, rs.rows[rs.current].rowid);
+  return MakeBookmark(rs.id, rs.rows[rs.current].rowid, rs.current);
 }
 
 void Recordset::SetBookmark(const std::string& bookmark) {
   RecordsetState& rs = Live(state_);
   std::uint64_t id = 0;
   long long rowid = 0;
-  if (bookmark.size() == 16) {
+  std::uint64_t place = 0;
+  if (bookmark.size() == kBookmarkSize) {
     std::memcpy(&id, bookmark.data(), 8);
     std::memcpy(&rowid, bookmark.data() + 8, 8);
+    std::memcpy(&place, bookmark.data() + 16, 8);
   }
-  auto it = rs.rowIndex.find(rowid);
-  if (id != rs.id || it == rs.rowIndex.end()) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  if (id != rs.id) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  if (place >= rs.rows.size() || rs.rows[place].rowid != rowid) {
+    place = PlaceOf(rs, rowid);
+    if (place == kEof) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  }
   rs.mode = EditMode::None;
-  rs.current = it->second;
+  rs.current = static_cast<std::size_t>(place);
 }
 
 bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::string& wanted) {
@@ -1347,25 +1496,48 @@ bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::s
   auto index = std::find_if(rs.indexes.begin(), rs.indexes.end(),
                             [&](const auto& i) { return i.column == column && i.key == key; });
   if (index == rs.indexes.end()) {
-    rs.indexes.push_back({column, key, {}, 0});
+    rs.indexes.emplace_back();
+    rs.indexes.back().column = column;
+    rs.indexes.back().key = key;
     index = std::prev(rs.indexes.end());
   }
   // Rows added since the last look-up join the index; earlier rows keep
   // their claim on a key.
-  for (; index->indexed < rs.rows.size(); ++index->indexed) {
-    const Value& value = rs.rows[index->indexed].values[column];
-    if (!value.IsNull()) index->first.emplace(key(value.ToString()), index->indexed);
+  if (index->size() < rs.rows.size()) index->reserve(rs.rows.size());
+  while (index->size() < rs.rows.size()) {
+    const Value& value = CellsOf(rs, index->size())[column];
+    const auto& data = detail::ValueReader::Data(value);
+    if (std::holds_alternative<std::monostate>(data))
+      index->Add(std::nullopt);
+    else if (const auto* text = std::get_if<std::string>(&data))
+      index->Add(key(*text));
+    else
+      index->Add(key(value.ToString()));
   }
   rs.mode = EditMode::None;
-  auto hit = index->first.find(wanted);
-  rs.current = hit == index->first.end() ? kEof : hit->second;
-  return hit != index->first.end();
+  for (const std::size_t found : index->lastFound) {
+    const std::size_t next = found + 1;  // kEof + 1 is 0: the first row
+    if (index->IsFirstWith(next, wanted)) {
+      rs.current = next;
+      index->lastFound = {next, index->lastFound[0] == found ? index->lastFound[1] : index->lastFound[0]};
+      return true;
+    }
+  }
+  rs.current = index->Find(wanted);
+  if (rs.current == kEof) return false;
+  index->lastFound = {rs.current, index->lastFound[0]};
+  return true;
 }
 
 std::string Recordset::LastModified() const {
-  const RecordsetState& rs = Live(state_);
-  if (!rs.lastModified || !rs.rowIndex.contains(*rs.lastModified)) RaiseNoCurrentRecord();
-  return MakeBookmark(rs.id, *rs.lastModified);
+  RecordsetState& rs = Live(state_);
+  if (!rs.lastModified) RaiseNoCurrentRecord();
+  std::size_t at = rs.lastModifiedAt;
+  if (at >= rs.rows.size() || rs.rows[at].rowid != *rs.lastModified) {
+    at = PlaceOf(rs, *rs.lastModified);
+    if (at == kEof) RaiseNoCurrentRecord();
+  }
+  return MakeBookmark(rs.id, *rs.lastModified, at);
 }
 
 int Recordset::FieldsCount() const {
@@ -1382,7 +1554,9 @@ void Recordset::Close() {
   FlushPending(*rs.database->connection);
   rs.open = false;
   rs.rows.clear();
+  rs.cells.clear();
   rs.rowIndex.clear();
+  rs.rowIndexMade = false;
   rs.buffer.clear();
 }
 

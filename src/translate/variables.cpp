@@ -15,6 +15,10 @@ namespace chkimport {
 void onDefine(ImportState& st, PassState& p, Routine& r) {
   const std::string strFieldBookmark = st.strBookmark;
   std::string strDeclarations;
+  // True when the list DEFINE is building is extended where it lies, not
+  // copied: copying the whole, growing list at every DEFINE would cost the
+  // square of their number.
+  bool blnExtend = false;
   dao::Recordset& rsView = *p.rsView;
 
   r.step([&] { GetBookmark(st, rsView, "DEFINEDVARIABLES"); });
@@ -22,12 +26,11 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
     if (!p.blnOverwrite || p.blnVariablesRow) {
       r.step([&] {
         if (p.declarations.pending && p.declarations.bookmark == st.strBookmark) {
-          strDeclarations = p.declarations.text;
+          blnExtend = true;
         } else {
-          const dao::Value code = rsView.Field("Checkcode");
+          const dao::Value& code = rsView.Field("Checkcode");
           strDeclarations = code.IsNull() ? std::string() : code.ToString();
         }
-        if (!strDeclarations.empty()) strDeclarations += "\r\n";
       });
     }
   } else {
@@ -38,13 +41,16 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
     r.step([&] { rsView.SetBookmark(rsView.LastModified()); });
   }
 
-  strDeclarations += "DEFINE " + st.strWords(1);
-  if (st.strWords(3) == "GLOBAL") strDeclarations += " GLOBAL";
-
   // The row is written when the pass is done with it, or before anything
   // reads or writes its check code: rewriting the whole, growing list at
   // every DEFINE would cost the square of their number.
-  r.step([&] { p.declarations = {true, rsView.Bookmark(), strDeclarations}; });
+  r.step([&] {
+    if (!blnExtend) p.declarations = {true, rsView.Bookmark(), std::move(strDeclarations)};
+    std::string& strList = p.declarations.text;
+    if (!strList.empty()) strList += "\r\n";
+    strList.append("DEFINE ").append(st.strWords(1));
+    if (st.strWords(3) == "GLOBAL") strList += " GLOBAL";
+  });
   p.blnVariablesRow = true;
 
   st.strBookmark = strFieldBookmark;
