@@ -272,6 +272,88 @@ TEST_F(DatabaseLayerTest, BookmarksLeadBackAndRejectForeignOrGarbage) {
   EXPECT_EQ(rs->Field("Name"), Value("c"));
 }
 
+// FindFirst answers the first row with the key whatever order the look-ups
+// come in: the row after the last one found is tried first, and must not win
+// when an earlier row has the same key.
+TEST_F(DatabaseLayerTest, FindFirstGivesTheFirstRowOfAKeyInAnyOrder) {
+  Sql(path_,
+      "CREATE TABLE Keys (Name, Tag INTEGER);"  // no type: 7 stays a number
+      "INSERT INTO Keys VALUES ('x', 0), ('dup', 1), ('Dup', 2), (NULL, 3), ('', 4), ('y', 5), (7, 6);");
+  auto upper = [](std::string_view s) {
+    std::string u(s);
+    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return u;
+  };
+  Recordset::KeyFunction key = +upper;
+  auto rs = db_->OpenRecordset("Select * from Keys");
+  // Each look-up and the Tag of the row it must land on; -1: none.
+  const std::vector<std::pair<std::string, int>> lookups = {
+      {"X", 0}, {"DUP", 1}, {"DUP", 1}, {"", 4},  {"Y", 5}, {"7", 6}, {"DUP", 1},
+      {"X", 0}, {"x", -1},  {"Z", -1},  {"Y", 5}, {"", 4},  {"X", 0},
+  };
+  for (const auto& [wanted, tag] : lookups) {
+    SCOPED_TRACE("looking up '" + wanted + "'");
+    EXPECT_EQ(rs->FindFirst("Name", key, wanted), tag >= 0);
+    if (tag >= 0)
+      EXPECT_EQ(rs->Field("Tag"), Value(tag));
+    else
+      EXPECT_TRUE(rs->Eof());
+  }
+  // A row added joins the index; a row whose name changes takes its new key
+  // and gives up the old one.
+  rs->AddNew();
+  rs->SetField("Name", "z");
+  rs->SetField("Tag", 7);
+  rs->Update();
+  ASSERT_TRUE(rs->FindFirst("Name", key, "Z"));
+  EXPECT_EQ(rs->Field("Tag"), Value(7));
+  ASSERT_TRUE(rs->FindFirst("Name", key, "X"));
+  rs->Edit();
+  rs->SetField("Name", "w");
+  rs->Update();
+  EXPECT_FALSE(rs->FindFirst("Name", key, "X"));
+  ASSERT_TRUE(rs->FindFirst("Name", key, "W"));
+  EXPECT_EQ(rs->Field("Tag"), Value(0));
+}
+
+// Many rows in their own order, then backwards: the index grows past its
+// first table and every row is still found.
+TEST_F(DatabaseLayerTest, FindFirstOverManyRows) {
+  std::string sql = "CREATE TABLE Many (Name TEXT, Tag INTEGER); INSERT INTO Many VALUES ('n0', 0)";
+  for (int i = 1; i < 5000; ++i) sql += ", ('n" + std::to_string(i) + "', " + std::to_string(i) + ")";
+  Sql(path_, sql + ", ('n17', -17);");
+  Recordset::KeyFunction same = [](std::string_view s) { return std::string(s); };
+  auto rs = db_->OpenRecordset("Select * from Many");
+  for (int i : {0, 1, 2, 3, 4999, 17, 18, 4998, 2500})
+    ASSERT_TRUE(rs->FindFirst("Name", same, "n" + std::to_string(i))) << i;
+  for (int i = 4999; i >= 0; --i) {
+    ASSERT_TRUE(rs->FindFirst("Name", same, "n" + std::to_string(i))) << i;
+    ASSERT_EQ(rs->Field("Tag"), Value(i));
+  }
+  EXPECT_FALSE(rs->FindFirst("Name", same, "n5000"));
+}
+
+// A bookmark names its row by row id; the place it also carries only saves
+// a search, so a row that moved or a place gone wrong still lead home.
+TEST_F(DatabaseLayerTest, BookmarkPlaceIsOnlyAHint) {
+  auto rs = db_->OpenRecordset("Select * from Survey");
+  rs->MoveNext();
+  rs->MoveNext();
+  std::string mark = rs->Bookmark();  // "c"
+  ASSERT_EQ(mark.size(), 24u);
+  for (const char wrong : {'\0', '\x04', '\x7f'}) {
+    std::string moved = mark;
+    moved.replace(16, 8, 8, '\0');
+    moved[16] = wrong;
+    rs->MoveFirst();
+    rs->SetBookmark(moved);
+    EXPECT_EQ(rs->Field("Name"), Value("c"));
+  }
+  std::string otherRow = mark;
+  otherRow[8] = '\x09';  // row id 9: no such row, whatever the place says
+  EXPECT_EQ(ErrorOf([&] { rs->SetBookmark(otherRow); }), dbe::InvalidBookmark);
+}
+
 TEST_F(DatabaseLayerTest, NoCurrentRecord) {
   auto empty = db_->OpenRecordset("Select * from Empty");
   auto rs = db_->OpenRecordset("Select * from Survey");
