@@ -7,17 +7,14 @@
 
 namespace chkimport {
 
-Routine::Routine(ImportState& st, const char* label, Handler handler)
-    : st_(st), uncaught_(std::uncaught_exceptions()) {
+Routine::Routine(ImportState& st, const char* label, Handler handler) : st_(st) {
   if (handler == Handler::OnEntry) InstallHandler();
   if (!st_.objErrorStack) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
   st_.objErrorStack->PushStack(label);
 }
 
-Routine::~Routine() {
-  // An error passing through to the caller is not a normal way out either.
-  if (popOnExit_ && std::uncaught_exceptions() == uncaught_ && st_.objErrorStack)
-    st_.objErrorStack->PopStack();
+void Routine::popLabel() {
+  if (st_.objErrorStack) st_.objErrorStack->PopStack();
 }
 
 void Routine::InstallHandler() {

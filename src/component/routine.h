@@ -33,8 +33,9 @@ class Routine {
   // Installs the handler (when trapping is on and `handler` is OnEntry) and
   // pushes the label.
   Routine(ImportState& st, const char* label, Handler handler = Handler::OnEntry);
-  // Pops the label on a normal way out only.
-  ~Routine();
+  // The label is popped when the body run by `run` ends normally; a routine
+  // that leaves through its handler or passes an error on keeps it pushed.
+  ~Routine() = default;
   Routine(const Routine&) = delete;
   Routine& operator=(const Routine&) = delete;
 
@@ -87,15 +88,17 @@ class Routine {
     try {
       body();
     } catch (const LeaveRoutine&) {
-      popOnExit_ = false;
+      return;
     } catch (...) {
       // An error between statements: the handler can neither repeat nor
       // continue it, so after asking, the routine leaves.
       if (!handler_) throw;
       askAction(std::current_exception());
-      popOnExit_ = false;
+      return;
     }
+    if (popOnExit_) popLabel();
   }
+  void popLabel();
 
   // Asks the error-stack control; "C" closes every dialog before leaving.
   Answer askAction(std::exception_ptr error);
@@ -103,7 +106,6 @@ class Routine {
   ImportState& st_;
   bool handler_ = false;
   bool popOnExit_ = true;
-  int uncaught_;
 };
 
 // The error that an exception stands for: its own number for a runtime

@@ -143,6 +143,7 @@ struct RowValues {
 enum class EditMode { None, Editing, Adding };
 
 inline constexpr std::size_t kEof = static_cast<std::size_t>(-1);
+inline constexpr std::size_t kRowsPerBlock = 1024;
 
 // A look-up index over one field of a recordset's rows [0, size()): the
 // first row of every key. The keys are held once, in row order; an
@@ -241,8 +242,9 @@ struct RecordsetState {
   mutable std::array<RecentName, 4> recentNames;
   mutable std::size_t nextRecent = 0;
   std::vector<Row> rows;
-  // The values of every row, row after row, as many as there are columns.
-  std::vector<Value> cells;
+  // The values of every row, row after row, as many as there are columns,
+  // in blocks of kRowsPerBlock rows: rows added never move the others.
+  std::vector<std::unique_ptr<Value[]>> cells;
   // Row ids and their rows' places, made when first needed (bookmarks carry
   // the place, so it seldom is).
   std::unordered_map<long long, std::size_t> rowIndex;
@@ -283,6 +285,7 @@ using detail::Connection;
 using detail::DatabaseState;
 using detail::EditMode;
 using detail::kEof;
+using detail::kRowsPerBlock;
 using detail::RecordsetState;
 using detail::Row;
 using detail::RowValues;
@@ -574,10 +577,18 @@ const std::string& UpdateSql(RecordsetState& rs, const std::vector<std::size_t>&
 }
 
 Value* CellsOf(RecordsetState& rs, std::size_t at) {
-  return rs.cells.data() + at * rs.columns.size();
+  return rs.cells[at / kRowsPerBlock].get() + at % kRowsPerBlock * rs.columns.size();
 }
 const Value* CellsOf(const RecordsetState& rs, std::size_t at) {
-  return rs.cells.data() + at * rs.columns.size();
+  return rs.cells[at / kRowsPerBlock].get() + at % kRowsPerBlock * rs.columns.size();
+}
+
+// Room for one more row at the end of rows; its values are Null.
+Value* AddRow(RecordsetState& rs, long long rowid) {
+  if (rs.rows.size() % kRowsPerBlock == 0)
+    rs.cells.push_back(std::make_unique<Value[]>(kRowsPerBlock * rs.columns.size()));
+  rs.rows.push_back({rowid});
+  return CellsOf(rs, rs.rows.size() - 1);
 }
 
 // The place of the row with this row id, or kEof.
@@ -595,8 +606,7 @@ std::size_t PlaceOf(RecordsetState& rs, long long rowid) {
 // Puts a row read from the file at its place (rows.size() adds it).
 void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row) {
   if (at == rs.rows.size()) {
-    rs.rows.push_back({row.rowid});
-    for (auto& value : row.values) rs.cells.push_back(std::move(value));
+    std::move(row.values.begin(), row.values.end(), AddRow(rs, row.rowid));
     if (rs.rowIndexMade) rs.rowIndex[row.rowid] = at;
     return;
   }
@@ -724,9 +734,8 @@ void Load(RecordsetState& rs) {
   rs.rowIndexMade = false;
   rs.indexes.clear();
   while (select.Step()) {
-    rs.rows.push_back({select.Integer(0)});
-    for (std::size_t i = 0; i < rs.columns.size(); ++i)
-      rs.cells.push_back(select.Column(static_cast<int>(i) + 1));
+    Value* values = AddRow(rs, select.Integer(0));
+    for (std::size_t i = 0; i < rs.columns.size(); ++i) values[i] = select.Column(static_cast<int>(i) + 1);
   }
 }
 

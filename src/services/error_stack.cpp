@@ -12,14 +12,13 @@ std::string ErrorStack::AnswerSuggested(int32_t, const std::string&, const std::
 ErrorStack::ErrorStack(Settings settings, Policy policy, std::ostream* log)
     : settings_(std::move(settings)), policy_(std::move(policy)), log_(log) {}
 
-// Labels are pushed and popped for every routine called: the strings of
-// popped entries are kept to be written over, so that a push costs no
-// allocation.
-void ErrorStack::PushStack(std::string_view label) {
+// Labels are pushed and popped for every routine called: the stack holds
+// the labels themselves (they are literals), so a push copies nothing.
+void ErrorStack::PushStack(const char* label) {
   if (depth_ < store_.size())
-    store_[depth_].assign(label);
+    store_[depth_] = label;
   else
-    store_.emplace_back(label);
+    store_.push_back(label);
   ++depth_;
 }
 

@@ -28,7 +28,9 @@ class ErrorStack {
 
   ErrorStack(Settings settings, Policy policy, std::ostream* log);
 
-  void PushStack(std::string_view label);
+  // The label is kept, not copied: it must outlive its place on the stack
+  // (every routine's label is a literal).
+  void PushStack(const char* label);
   void PopStack();
   // Reports the error with the running routines to the log and returns the
   // policy's answer. A routine told to leave ("C" or "D") does not pop its
@@ -44,7 +46,7 @@ class ErrorStack {
   Settings settings_;
   Policy policy_;
   std::ostream* log_;
-  std::vector<std::string> store_;
+  std::vector<const char*> store_;
   std::size_t depth_ = 0;
 };
 
