@@ -517,6 +517,125 @@ TEST_F(DatabaseLayerTest, HeldBackEditThatCannotBeWrittenFailsTheCommitAndKeepsN
   EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::NoTransaction);
 }
 
+// A table of `rows` rows named r0, r1, ... with an empty Note.
+void MakeRows(const std::string& path, int rows) {
+  std::string sql = "CREATE TABLE Big (Name TEXT, Note TEXT); INSERT INTO Big VALUES ('r0', NULL)";
+  for (int i = 1; i < rows; ++i) sql += ", ('r" + std::to_string(i) + "', NULL)";
+  sqlite3* db = nullptr;
+  sqlite3_open(path.c_str(), &db);
+  sqlite3_exec(db, (sql + ";").c_str(), nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+// Enough edits held back that the layer writes them while the caller goes
+// on, in several batches: every edit reaches the file, later edits of a row
+// win over earlier ones wherever they were written, and a rollback keeps
+// none of them.
+TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
+  constexpr int kRows = 9000;
+  MakeRows(path_, kRows);
+  const std::string before = Bytes(path_);
+  auto rs = db_->OpenRecordset("Select * from Big");
+  auto editAll = [&](const std::string& prefix) {
+    rs->MoveFirst();
+    for (int i = 0; !rs->Eof(); rs->MoveNext(), ++i) {
+      rs->Edit();
+      rs->SetField("Note", prefix + std::to_string(i));
+      rs->Update();
+    }
+  };
+  workspace_->BeginTrans();
+  editAll("first ");
+  workspace_->Rollback();
+  EXPECT_TRUE(Bytes(path_) == before);
+  EXPECT_EQ(Scan(*rs, "Note")[kRows - 1], "<null>");
+
+  workspace_->BeginTrans();
+  editAll("n");
+  // Rows written long ago are edited again, then one in the middle.
+  rs->MoveFirst();
+  rs->Edit();
+  rs->SetField("Note", "again");
+  rs->Update();
+  ASSERT_TRUE(rs->FindFirst(
+      "Name", [](std::string_view s) { return std::string(s); }, "r4500"));
+  rs->Edit();
+  rs->SetField("Note", "middle");
+  rs->Update();
+  workspace_->CommitTrans();
+
+  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
+  auto otherDb = other->OpenDatabase(path_);
+  auto fresh = otherDb->OpenRecordset("Select * from Big");
+  const std::vector<std::string> notes = Scan(*fresh, "Note");
+  ASSERT_EQ(notes.size(), static_cast<std::size_t>(kRows));
+  for (int i = 0; i < kRows; ++i) {
+    const std::string expected = i == 0 ? "again" : i == 4500 ? "middle" : "n" + std::to_string(i);
+    ASSERT_EQ(notes[static_cast<std::size_t>(i)], expected) << "row " << i;
+  }
+}
+
+// A write that fails while the caller goes on fails the commit, and
+// nothing of the transaction is kept.
+TEST_F(DatabaseLayerTest, HeldBackEditsFailingInTheBackgroundFailTheCommit) {
+  constexpr int kRows = 5000;
+  MakeRows(path_, kRows);
+  auto rs = db_->OpenRecordset("Select * from Big");
+  sqlite3* other = nullptr;
+  sqlite3_open(path_.c_str(), &other);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const std::string before = Bytes(path_);
+  workspace_->BeginTrans();
+  int raisedAt = -1;
+  for (int i = 0; !rs->Eof(); rs->MoveNext(), ++i) {
+    rs->Edit();
+    rs->SetField("Note", "lost " + std::to_string(i));
+    // The failure surfaces at a later edit, or at the commit (after the 5 s
+    // busy wait of the first write).
+    if (ErrorOf([&] { rs->Update(); }) != 0) {
+      raisedAt = i;
+      break;
+    }
+  }
+  if (raisedAt < 0) {
+    EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::Locked);
+  }
+  sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(other);
+  if (raisedAt >= 0) {
+    // The transaction is broken: it can only be rolled back, whatever the
+    // file allows now.
+    EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::Locked);
+  }
+  EXPECT_TRUE(Bytes(path_) == before);
+  EXPECT_EQ(Scan(*rs, "Note")[0], "<null>");
+}
+
+// Edits held back by a recordset are written when it goes without Close,
+// and edits of one row through two recordsets keep the order they were
+// made in.
+TEST_F(DatabaseLayerTest, HeldBackEditsOutliveTheirRecordsetAndKeepTheirOrder) {
+  workspace_->BeginTrans();
+  {
+    auto first = db_->OpenRecordset("Select * from Survey");
+    auto second = db_->OpenRecordset("Select * from Survey");
+    for (auto* rs : {first.get(), second.get(), first.get()}) {
+      rs->Edit();
+      rs->SetField("Note", rs == first.get() ? "by first" : "by second");
+      rs->Update();
+    }
+    first->Edit();
+    first->SetField("Name", "last");
+    first->Update();
+  }
+  workspace_->CommitTrans();
+  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
+  auto otherDb = other->OpenDatabase(path_);
+  auto fresh = otherDb->OpenRecordset("Select * from Survey");
+  EXPECT_EQ(fresh->Field("Note"), Value("by first"));
+  EXPECT_EQ(fresh->Field("Name"), Value("last"));
+}
+
 // The tables known to the layer follow its own creations, rollbacks (which
 // bring back an earlier schema version number) and other programs.
 TEST_F(DatabaseLayerTest, TableListFollowsCreationsRollbacksAndOtherPrograms) {

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "chkimport/vb_error.h"
@@ -83,7 +84,8 @@ struct Schema {
 // One SQLite connection, shared by the databases of a workspace that name the
 // same file.
 struct Connection {
-  sqlite3* db = nullptr;
+  // Used through Db(), which first waits for a writing thread to finish.
+  sqlite3* handle = nullptr;
   dev_t device = 0;
   ino_t inode = 0;
   int depth = 0;  // savepoints the workspace's transactions hold here
@@ -98,17 +100,38 @@ struct Connection {
   // The schema as of its version schema->version; dropped at a rollback,
   // which may bring back an earlier version number with other contents.
   std::optional<Schema> schema;
-  // Some recordset holds edits not yet written (see FlushPending).
+  // Some recordset holds edits not yet written (see FlushPending), and
+  // which: edits are held back for one recordset at a time, so that they
+  // are written in the order they were made.
   bool pendingWrites = false;
+  const RecordsetState* pendingOwner = nullptr;
   // Edits held back could not be written: the transaction cannot commit.
   std::optional<VbError> broken;
+
+  // Held-back edits handed to a thread of their own, which writes them
+  // while the caller goes on (see StartWriting). Until it is joined, only
+  // that thread uses the connection.
+  struct Write {
+    Prepared* prepared = nullptr;
+    long long rowid = 0;
+    std::vector<Value> values;
+  };
+  struct Batch {
+    std::vector<Write> writes;
+    std::string path, table;  // for the description of a failure
+    std::optional<VbError> error;
+    std::atomic<bool> done{false};
+  };
+  std::unique_ptr<Batch> batch;
+  std::thread writer;
 
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
+    if (writer.joinable()) writer.join();
     for (auto& [sql, p] : prepared) sqlite3_finalize(p.stmt);
-    if (db) sqlite3_close_v2(db);
+    if (handle) sqlite3_close_v2(handle);
   }
 };
 
@@ -409,6 +432,55 @@ void forgetIdle(Connection& connection) {
   }
 }
 
+// Binds a value to a parameter; text that stays as it is until the
+// statement is reset need not be copied.
+void BindValue(sqlite3* db, sqlite3_stmt* stmt, int index, const Value& value, bool copyText,
+               const Context& context) {
+  const auto& data = detail::ValueReader::Data(value);
+  int rc = SQLITE_OK;
+  if (const auto* n = std::get_if<long long>(&data)) {
+    rc = sqlite3_bind_int64(stmt, index, *n);
+  } else if (const auto* r = std::get_if<double>(&data)) {
+    rc = sqlite3_bind_double(stmt, index, *r);
+  } else if (const auto* s = std::get_if<std::string>(&data)) {
+    rc = sqlite3_bind_text64(stmt, index, s->data(), s->size(), copyText ? SQLITE_TRANSIENT : SQLITE_STATIC,
+                             SQLITE_UTF8);
+  } else {
+    rc = sqlite3_bind_null(stmt, index);
+  }
+  if (rc != SQLITE_OK) RaiseSqlite(db, rc, context);
+}
+
+void DropPending(Connection& connection) noexcept;
+
+// Waits for the connection's writing thread, if any, and gives back the
+// error that stopped it.
+std::optional<VbError> JoinWriter(Connection& connection) noexcept {
+  if (!connection.writer.joinable()) return std::nullopt;
+  connection.writer.join();
+  for (const auto& write : connection.batch->writes) write.prepared->inUse = false;
+  std::optional<VbError> error = std::move(connection.batch->error);
+  connection.batch.reset();
+  return error;
+}
+
+// Waits for the writing thread. When one of its writes failed, the edits
+// still held back are dropped and the connection is broken: its
+// transaction can only be rolled back.
+void Settle(Connection& connection) {
+  if (auto error = JoinWriter(connection)) {
+    DropPending(connection);
+    connection.broken = *error;
+    throw *error;
+  }
+}
+
+// The connection's SQLite handle, free for the caller's use.
+sqlite3* Db(Connection& connection) {
+  Settle(connection);
+  return connection.handle;
+}
+
 class Statement {
  public:
   Statement(sqlite3* db, const std::string& sql, Context context) : db_(db), context_(context) {
@@ -418,7 +490,7 @@ class Statement {
   // A statement the connection keeps prepared for the next use of the same
   // SQL; one already running is not shared.
   Statement(Connection& connection, const std::string& sql, Context context)
-      : db_(connection.db), context_(context) {
+      : db_(Db(connection)), context_(context) {
     // Statements of one-off SQL (a code table's rows) must not pile up.
     if (connection.prepared.size() >= kPreparedAtMost) forgetIdle(connection);
     Connection::Prepared& kept = connection.prepared[sql];
@@ -458,31 +530,11 @@ class Statement {
     RaiseSqlite(db_, rc, context_);
   }
 
-  void Bind(int index, const Value& value) {
-    const auto& data = detail::ValueReader::Data(value);
-    int rc = SQLITE_OK;
-    if (const auto* n = std::get_if<long long>(&data)) {
-      rc = sqlite3_bind_int64(stmt_, index, *n);
-    } else if (const auto* r = std::get_if<double>(&data)) {
-      rc = sqlite3_bind_double(stmt_, index, *r);
-    } else if (const auto* s = std::get_if<std::string>(&data)) {
-      rc = sqlite3_bind_text64(stmt_, index, s->data(), s->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    } else {
-      rc = sqlite3_bind_null(stmt_, index);
-    }
-    if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
-  }
+  void Bind(int index, const Value& value) { BindValue(db_, stmt_, index, value, true, context_); }
   void Bind(int index, const std::string& text) { Bind(index, Value(text)); }
   // As Bind, for a value that stays as it is until the statement is reset:
   // its text is not copied.
-  void BindUnchanging(int index, const Value& value) {
-    if (const auto* s = std::get_if<std::string>(&detail::ValueReader::Data(value))) {
-      const int rc = sqlite3_bind_text64(stmt_, index, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
-      if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
-      return;
-    }
-    Bind(index, value);
-  }
+  void BindUnchanging(int index, const Value& value) { BindValue(db_, stmt_, index, value, false, context_); }
 
   int ColumnCount() const { return sqlite3_column_count(stmt_); }
   std::string DeclType(int index) const {
@@ -639,14 +691,110 @@ void WritePending(Connection& connection, RecordsetState& rs) {
       update.BindUnchanging(static_cast<int>(k) + 1, values[fields[k]]);
     update.Bind(static_cast<int>(fields.size()) + 1, Value(rs.rows[held.at].rowid));
     update.Step();
-    if (sqlite3_changes(connection.db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
+    if (sqlite3_changes(connection.handle) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
   }
 }
 
 void DropPending(Connection& connection) noexcept {
+  (void)JoinWriter(connection);
   connection.pendingWrites = false;
+  connection.pendingOwner = nullptr;
   for (const auto& weak : connection.recordsets)
     if (auto rs = weak.lock()) ForgetPending(*rs);
+}
+
+// The writing thread's work: each write of the batch in turn, until one
+// fails.
+void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
+  const Context context{batch.path, batch.table};
+  try {
+    for (const auto& write : batch.writes) {
+      sqlite3_stmt* stmt = write.prepared->stmt;
+      int index = 1;
+      for (const Value& value : write.values) BindValue(db, stmt, index++, value, false, context);
+      BindValue(db, stmt, index, Value(write.rowid), false, context);
+      const int rc = sqlite3_step(stmt);
+      if (rc != SQLITE_DONE) {
+        try {
+          RaiseSqlite(db, rc, context);
+        } catch (...) {
+          sqlite3_reset(stmt);
+          throw;
+        }
+      }
+      sqlite3_reset(stmt);
+      if (sqlite3_changes(db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
+    }
+  } catch (const VbError& e) {
+    batch.error = e;
+  } catch (...) {
+    batch.error = VbError(7, "Out of memory");
+  }
+  for (const auto& write : batch.writes) sqlite3_clear_bindings(write.prepared->stmt);
+  batch.done.store(true, std::memory_order_release);
+}
+
+// Rows whose edits are held back, this many or more, are handed to a
+// writing thread, all but the current row (which is likely to be edited
+// again): a pass translates its next fields while SQLite writes the rows of
+// the last ones. The thread is joined before anything else uses the
+// connection.
+constexpr std::size_t kRowsPerBatch = 2048;
+
+void StartWriting(Connection& connection, RecordsetState& rs) {
+  if (rs.pending.size() < kRowsPerBatch) return;
+  if (connection.writer.joinable()) {
+    // One batch at a time; the rows wait for the next.
+    if (!connection.batch->done.load(std::memory_order_acquire)) return;
+    Settle(connection);
+  }
+  auto batch = std::make_unique<Connection::Batch>();
+  const Context context = ContextOf(rs);
+  batch->path = context.path;
+  batch->table = context.table;
+  batch->writes.reserve(rs.pending.size());
+  std::vector<RecordsetState::PendingRow> kept;
+  try {
+    for (auto& held : rs.pending) {
+      Row& row = rs.rows[held.at];
+      if (held.at == rs.current) {
+        row.pendingAt = static_cast<std::uint32_t>(kept.size());
+        kept.push_back(std::move(held));
+        continue;
+      }
+      std::sort(held.fields.begin(), held.fields.end());
+      const std::string& sql = UpdateSql(rs, held.fields);
+      Connection::Prepared& prepared = connection.prepared[sql];
+      if (!prepared.stmt) {
+        const int rc = sqlite3_prepare_v2(connection.handle, sql.data(), static_cast<int>(sql.size()),
+                                          &prepared.stmt, nullptr);
+        if (rc != SQLITE_OK) {
+          connection.prepared.erase(sql);
+          RaiseSqlite(connection.handle, rc, context);
+        }
+      }
+      prepared.inUse = true;
+      Connection::Write write{&prepared, row.rowid, {}};
+      write.values.reserve(held.fields.size());
+      const Value* values = CellsOf(rs, held.at);
+      for (const std::size_t field : held.fields) write.values.push_back(values[field]);
+      batch->writes.push_back(std::move(write));
+      row.pendingAt = Row::kNotPending;
+    }
+  } catch (const VbError& e) {
+    // Some rows may have left the list: nothing of the transaction can be kept.
+    for (const auto& write : batch->writes) write.prepared->inUse = false;
+    for (const auto& held : rs.pending) rs.rows[held.at].pendingAt = Row::kNotPending;
+    rs.pending.clear();
+    DropPending(connection);
+    connection.broken = e;
+    throw;
+  }
+  rs.pending = std::move(kept);
+  connection.pendingWrites = !rs.pending.empty();
+  if (batch->writes.empty()) return;
+  connection.batch = std::move(batch);
+  connection.writer = std::thread(WriteBatch, connection.handle, std::ref(*connection.batch));
 }
 
 // Writes every edit held back on the connection, or only those of one
@@ -655,6 +803,7 @@ void DropPending(Connection& connection) noexcept {
 // and the connection is broken: its transaction can only be rolled back,
 // so that no part of it is ever committed.
 void FlushPending(Connection& connection, std::optional<std::string_view> table = std::nullopt) {
+  Settle(connection);
   if (!connection.pendingWrites) return;
   connection.pendingWrites = false;
   try {
@@ -726,7 +875,7 @@ std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
 
 void Load(RecordsetState& rs) {
   Connection& connection = *rs.database->connection;
-  Statement select(connection.db, rs.query, ContextOf(rs));
+  Statement select(Db(connection), rs.query, ContextOf(rs));
   ForgetPending(rs);
   rs.rows.clear();
   rs.cells.clear();
@@ -947,22 +1096,22 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     // A relative path gets "./" so that a name like "file:x" is never taken
     // for a URI.
     const std::string file = path.front() == '/' ? path : "./" + path;
-    const int rc =
-        sqlite3_open_v2(file.c_str(), &connection->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(file.c_str(), &connection->handle,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     const Context context{path, {}};
-    if (rc != SQLITE_OK) RaiseSqlite(connection->db, rc, context);
-    sqlite3_extended_result_codes(connection->db, 1);
-    sqlite3_busy_timeout(connection->db, 5000);
+    if (rc != SQLITE_OK) RaiseSqlite(connection->handle, rc, context);
+    sqlite3_extended_result_codes(connection->handle, 1);
+    sqlite3_busy_timeout(connection->handle, 5000);
     // A double-quoted name that matches no column must be an error, not text.
-    sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(connection->db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // A pass changes every page of a view in one transaction; pages that do
     // not fit in the cache would be written out and read back before the
     // commit. Up to 64 MB, taken only as pages are used.
-    Execute(connection->db, "PRAGMA cache_size = -65536", context);
+    Execute(connection->handle, "PRAGMA cache_size = -65536", context);
     // SQLite reads the file only when first asked: ask now.
-    Execute(connection->db, "SELECT count(*) FROM sqlite_master", context);
-    for (int i = 0; i < ws.level; ++i) Execute(connection->db, "SAVEPOINT trans", context);
+    Execute(connection->handle, "SELECT count(*) FROM sqlite_master", context);
+    for (int i = 0; i < ws.level; ++i) Execute(connection->handle, "SAVEPOINT trans", context);
     connection->depth = ws.level;
     state->connection = std::move(connection);
   }
@@ -991,8 +1140,9 @@ void ReloadAll(Connection& connection) {
 // kept: it is rolled back whole, and the failure is raised.
 [[noreturn]] void Abandon(WorkspaceState& ws, Connection& connection) {
   const VbError error = *connection.broken;
-  if (!sqlite3_get_autocommit(connection.db))
-    sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+  (void)JoinWriter(connection);
+  if (!sqlite3_get_autocommit(connection.handle))
+    sqlite3_exec(connection.handle, "ROLLBACK", nullptr, nullptr, nullptr);
   connection.schema.reset();
   connection.depth = 0;
   connection.broken.reset();
@@ -1009,7 +1159,7 @@ void Workspace::BeginTrans() {
     if (connection->broken) throw *connection->broken;
     // What was edited before belongs to the outer transaction.
     FlushPending(*connection);
-    Execute(connection->db, "SAVEPOINT trans", {});
+    Execute(Db(*connection), "SAVEPOINT trans", {});
     ++connection->depth;
   }
   ++ws.level;
@@ -1028,7 +1178,7 @@ void Workspace::CommitTrans() {
       // The connection is broken now.
     }
     if (connection->broken) Abandon(ws, *connection);
-    Execute(connection->db, "RELEASE trans", {});
+    Execute(Db(*connection), "RELEASE trans", {});
     --connection->depth;
   }
   --ws.level;
@@ -1046,16 +1196,16 @@ void Workspace::Rollback() {
     DropPending(*connection);
     connection->schema.reset();
     // SQLite may already have rolled back the whole transaction after an error.
-    if (sqlite3_get_autocommit(connection->db)) {
+    if (sqlite3_get_autocommit(connection->handle)) {
       connection->depth = 0;
     } else if (connection->depth == 1) {
       // The outermost transaction is undone as a whole: released after a
       // rollback to its start, it would still count as a change of the file.
-      Execute(connection->db, "ROLLBACK", {});
+      Execute(Db(*connection), "ROLLBACK", {});
       connection->depth = 0;
     } else {
-      Execute(connection->db, "ROLLBACK TO trans", {});
-      Execute(connection->db, "RELEASE trans", {});
+      Execute(Db(*connection), "ROLLBACK TO trans", {});
+      Execute(Db(*connection), "RELEASE trans", {});
       --connection->depth;
     }
     if (connection->depth == 0) connection->broken.reset();
@@ -1158,7 +1308,7 @@ std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, s
   if (HasWord(definition, "CHECK") || HasWord(definition, "REFERENCES")) return none();
   {
     // Generated fields cannot be written at all: their writes fail at once.
-    Statement fields(connection.db, "SELECT name FROM pragma_table_xinfo(?1) WHERE hidden >= 2", context);
+    Statement fields(Db(connection), "SELECT name FROM pragma_table_xinfo(?1) WHERE hidden >= 2", context);
     fields.Bind(1, rs.table);
     while (fields.Step()) {
       auto column = rs.columnIndex.find(fields.Column(0).ToString());
@@ -1166,10 +1316,10 @@ std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, s
     }
   }
   {
-    Statement foreignKeys(connection.db, "PRAGMA foreign_keys", context);
+    Statement foreignKeys(Db(connection), "PRAGMA foreign_keys", context);
     if (foreignKeys.Step() && foreignKeys.Integer(0) != 0) return none();
   }
-  Statement indexes(connection.db,
+  Statement indexes(Db(connection),
                     "SELECT i.\"unique\", c.cid, c.name FROM pragma_index_list(?1) AS i "
                     "JOIN pragma_index_info(i.name) AS c",
                     context);
@@ -1207,7 +1357,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   FlushPending(connection, rs->table);
   context.table = rs->table;
   {
-    Statement probe(connection.db, "SELECT * FROM " + Quote(rs->table), context);
+    Statement probe(Db(connection), "SELECT * FROM " + Quote(rs->table), context);
     for (int i = 0; i < probe.ColumnCount(); ++i) {
       rs->columns.push_back(probe.ColumnName(i));
       rs->columnIndex.emplace(rs->columns.back(), i);
@@ -1236,7 +1386,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     // A table made WITHOUT ROWID has none of the row id names.
     sqlite3_stmt* check = nullptr;
     const std::string sql0 = "SELECT " + rs->rowid + " FROM " + Quote(rs->table);
-    const int rc = sqlite3_prepare_v2(connection.db, sql0.c_str(), -1, &check, nullptr);
+    const int rc = sqlite3_prepare_v2(Db(connection), sql0.c_str(), -1, &check, nullptr);
     sqlite3_finalize(check);
     if (rc != SQLITE_OK) RaiseEngine(noRowid);
   }
@@ -1281,7 +1431,7 @@ void Database::AppendTableDef(const TableDef& def) {
   sql += ")";
   // The schema known before (current: it was just consulted) stays so with
   // this table added.
-  Execute(connection.db, sql, context);
+  Execute(Db(connection), sql, context);
   if (connection.schema) {
     connection.schema->add({"table", def.Name, def.Name, sql});
     connection.schema->version = SchemaVersion(connection, state_->name);
@@ -1297,7 +1447,15 @@ void Database::Close() {
 
 Recordset::Recordset(std::shared_ptr<RecordsetState> state) : state_(std::move(state)) {}
 
-Recordset::~Recordset() = default;
+Recordset::~Recordset() {
+  // Edits held back are written before the rows that hold them go.
+  if (!state_ || !state_->open || !state_->database->connection) return;
+  try {
+    FlushPending(*state_->database->connection);
+  } catch (const VbError&) {
+    // The connection is broken; its transaction cannot commit.
+  }
+}
 
 bool Recordset::Eof() const {
   return Live(state_).current == kEof;
@@ -1395,6 +1553,7 @@ void Recordset::Update() {
           return rs.deferrable[i] && !rs.buffer[i].IsNull();
         });
     if (deferred) {
+      if (connection.pendingWrites && connection.pendingOwner != &rs) FlushPending(connection);
       if (current.pendingAt == Row::kNotPending) {
         current.pendingAt = static_cast<std::uint32_t>(rs.pending.size());
         rs.pending.push_back({rs.current, {}});
@@ -1403,6 +1562,7 @@ void Recordset::Update() {
       for (const std::size_t i : changed)
         if (std::find(held.begin(), held.end(), i) == held.end()) held.push_back(i);
       connection.pendingWrites = true;
+      connection.pendingOwner = &rs;
     } else {
       FlushPending(connection, rs.table);
       Statement update(connection, UpdateSql(rs, changed), context);
@@ -1410,7 +1570,7 @@ void Recordset::Update() {
         update.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
       update.Bind(static_cast<int>(changed.size()) + 1, Value(current.rowid));
       update.Step();
-      if (sqlite3_changes(connection.db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
+      if (sqlite3_changes(connection.handle) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
     }
     // An index over a changed field is built afresh on its next use.
     std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
@@ -1419,6 +1579,7 @@ void Recordset::Update() {
     rs.lastModified = current.rowid;
     rs.lastModifiedAt = rs.current;
     rs.mode = EditMode::None;
+    if (deferred) StartWriting(connection, rs);
     return;
   }
 
