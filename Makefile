@@ -9,7 +9,7 @@ FUZZ_TARGETS = extract_words import_pass
 # Each run makes a fresh view database: in memory, file syncs cost nothing.
 FUZZ_TMPDIR ?= $(if $(wildcard /dev/shm),/dev/shm,/tmp)
 
-.PHONY: all deps configure build run test sanitize fuzz fuzz-build format format-check pot clean
+.PHONY: all deps configure build run test sanitize sanitize-thread fuzz fuzz-build format format-check pot clean
 
 all: build
 
@@ -33,6 +33,14 @@ sanitize: deps
 	@cmake -S . -B build-asan -DCHKIMPORT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# The test suite under ThreadSanitizer, without the Qt dialogs, and without
+# the Python module and the installed library (an instrumented library cannot
+# be loaded into a program that is not).
+sanitize-thread: deps
+	@cmake -S . -B build-tsan -DCHKIMPORT_SANITIZE_THREAD=ON -DCHKIMPORT_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^(python|install)$$'
 
 # Each libFuzzer target for $(SECONDS) seconds, in build-fuzz/ (clang, no Qt).
 # New inputs go to build-fuzz/corpus/TARGET; the seeds in fuzz/corpus stay as

@@ -3,11 +3,13 @@
 #include <gettext-po.h>
 #include <gtest/gtest.h>
 
+#if CHKIMPORT_GUI
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStyleOptionButton>
+#endif
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -23,7 +25,9 @@
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
 #include "dialogs/frm_vlist.h"
+#if CHKIMPORT_GUI
 #include "gui/qt_windowing.h"
+#endif
 #include "services/catalog_translator.h"
 #include "test_support.h"
 
@@ -268,6 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Languages, ImportInLanguage,
                                                         "[Variables]\nLanguage=Spanish\n", "French.po"}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+#if CHKIMPORT_GUI
 // The dialogs keep the English sizes: a translated caption must fit its
 // control as the English one does (labels and check boxes may wrap within
 // their height, buttons take one line).
@@ -329,5 +334,7 @@ TEST(ShippedCatalogs, CaptionsFitTheDialogs) {
   for (const char* language : {"Spanish", "French"})
     EXPECT_EQ(captionsThatDoNotFit(language), std::vector<std::string>{}) << language;
 }
+
+#endif  // CHKIMPORT_GUI
 
 }  // namespace

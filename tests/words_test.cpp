@@ -144,6 +144,12 @@ TEST(VbStrings, PositionsAndCase) {
   EXPECT_EQ(InStr(1, "", ""), 0);
   EXPECT_EQ(InStrNoCase(1, "if A then", "THEN"), 6);
   EXPECT_EQ(UCase("søren æble"), "SØREN ÆBLE");
+  // Only a to z change among plain ASCII, in plain lines and before a
+  // letter that is not ASCII alike.
+  const std::string ascii = "@AZ[`az{~ 09\t\x7f";
+  EXPECT_EQ(UCase(ascii), "@AZ[`AZ{~ 09\t\x7f");
+  EXPECT_EQ(UCase(ascii + "ø"), "@AZ[`AZ{~ 09\t\x7fØ");
+  EXPECT_EQ(UCase(""), "");
   EXPECT_EQ(Trim("  \tx  "), "\tx");
   EXPECT_EQ(Mid("THEN X", 6), "X");
   EXPECT_EQ(Mid("THEN", 6), "");

@@ -262,7 +262,7 @@ struct RecordsetState {
     std::string name;
     std::size_t column = 0;
   };
-  mutable std::array<RecentName, 4> recentNames;
+  mutable std::array<RecentName, 8> recentNames;
   mutable std::size_t nextRecent = 0;
   std::vector<Row> rows;
   // The values of every row, row after row, as many as there are columns,

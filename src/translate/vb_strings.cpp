@@ -81,15 +81,25 @@ std::string Trim(std::string_view s) {
 
 void UCaseInto(std::string& out, std::string_view s) {
   out.resize(s.size());
-  // Plain ASCII, the usual case, in place; the first other byte hands the
-  // rest to the full rule.
+  // Plain ASCII, the usual case, in place: whole lines are looked at and
+  // converted in two plain loops the compiler runs many bytes at a time.
+  unsigned char high = 0;
+  for (const char c : s) high |= static_cast<unsigned char>(c);
+  if (high < 0x80) {
+    char* to = out.data();
+    for (std::size_t k = 0; k < s.size(); ++k) {
+      const auto b = static_cast<unsigned char>(s[k]);
+      to[k] = static_cast<char>(b - (static_cast<unsigned>(b - 'a') < 26u ? 0x20 : 0));
+    }
+    return;
+  }
+  // The first other byte hands the rest to the full rule.
   std::size_t i = 0;
   for (; i < s.size(); ++i) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b >= 0x80) break;
     out[i] = static_cast<char>((b >= 'a' && b <= 'z') ? b - 0x20 : b);
   }
-  if (i == s.size()) return;
   out.resize(i);
   while (i < s.size()) {
     const auto b = static_cast<unsigned char>(s[i]);
