@@ -111,14 +111,20 @@ struct Connection {
   // Held-back edits handed to a thread of their own, which writes them
   // while the caller goes on (see StartWriting). Until it is joined, only
   // that thread uses the connection.
+  // The thread reads the rows' values where the recordset holds them:
+  // rows in a batch are not changed until it is joined (Row::inBatch).
   struct Write {
     Prepared* prepared = nullptr;
     long long rowid = 0;
-    std::vector<Value> values;
+    const Value* values = nullptr;
+    std::vector<std::size_t> fields;
   };
   struct Batch {
-    std::vector<Write> writes;
-    std::string path, table;  // for the description of a failure
+    std::shared_ptr<RecordsetState> owner;  // keeps the values alive
+    std::vector<Write> writes;              // let go by the thread when done
+    std::vector<std::size_t> rows;          // their places in owner's rows
+    std::vector<Prepared*> statements;      // each once
+    std::string path, table;                // for the description of a failure
     std::optional<VbError> error;
     std::atomic<bool> done{false};
   };
@@ -154,6 +160,8 @@ struct Row {
   // Where the row's edits held back are listed (RecordsetState::pending),
   // or kNotPending.
   std::uint32_t pendingAt = kNotPending;
+  // Its values are being written by a writing thread (Connection::Batch).
+  bool inBatch = false;
   static constexpr std::uint32_t kNotPending = static_cast<std::uint32_t>(-1);
 };
 
@@ -458,8 +466,11 @@ void DropPending(Connection& connection) noexcept;
 std::optional<VbError> JoinWriter(Connection& connection) noexcept {
   if (!connection.writer.joinable()) return std::nullopt;
   connection.writer.join();
-  for (const auto& write : connection.batch->writes) write.prepared->inUse = false;
-  std::optional<VbError> error = std::move(connection.batch->error);
+  Connection::Batch& batch = *connection.batch;
+  for (Connection::Prepared* prepared : batch.statements) prepared->inUse = false;
+  for (const std::size_t at : batch.rows)
+    if (at < batch.owner->rows.size()) batch.owner->rows[at].inBatch = false;
+  std::optional<VbError> error = std::move(batch.error);
   connection.batch.reset();
   return error;
 }
@@ -711,7 +722,8 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
     for (const auto& write : batch.writes) {
       sqlite3_stmt* stmt = write.prepared->stmt;
       int index = 1;
-      for (const Value& value : write.values) BindValue(db, stmt, index++, value, false, context);
+      for (const std::size_t field : write.fields)
+        BindValue(db, stmt, index++, write.values[field], false, context);
       BindValue(db, stmt, index, Value(write.rowid), false, context);
       const int rc = sqlite3_step(stmt);
       if (rc != SQLITE_DONE) {
@@ -730,7 +742,9 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
   } catch (...) {
     batch.error = VbError(7, "Out of memory");
   }
-  for (const auto& write : batch.writes) sqlite3_clear_bindings(write.prepared->stmt);
+  for (Connection::Prepared* prepared : batch.statements) sqlite3_clear_bindings(prepared->stmt);
+  // What the batch took is let go of here, not in the caller's time.
+  std::vector<Connection::Write>().swap(batch.writes);
   batch.done.store(true, std::memory_order_release);
 }
 
@@ -741,7 +755,8 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
 // connection.
 constexpr std::size_t kRowsPerBatch = 2048;
 
-void StartWriting(Connection& connection, RecordsetState& rs) {
+void StartWriting(Connection& connection, const std::shared_ptr<RecordsetState>& owner) {
+  RecordsetState& rs = *owner;
   if (rs.pending.size() < kRowsPerBatch) return;
   if (connection.writer.joinable()) {
     // One batch at a time; the rows wait for the next.
@@ -749,10 +764,12 @@ void StartWriting(Connection& connection, RecordsetState& rs) {
     Settle(connection);
   }
   auto batch = std::make_unique<Connection::Batch>();
+  batch->owner = owner;
   const Context context = ContextOf(rs);
   batch->path = context.path;
   batch->table = context.table;
   batch->writes.reserve(rs.pending.size());
+  batch->rows.reserve(rs.pending.size());
   std::vector<RecordsetState::PendingRow> kept;
   try {
     for (auto& held : rs.pending) {
@@ -773,17 +790,19 @@ void StartWriting(Connection& connection, RecordsetState& rs) {
           RaiseSqlite(connection.handle, rc, context);
         }
       }
-      prepared.inUse = true;
-      Connection::Write write{&prepared, row.rowid, {}};
-      write.values.reserve(held.fields.size());
-      const Value* values = CellsOf(rs, held.at);
-      for (const std::size_t field : held.fields) write.values.push_back(values[field]);
-      batch->writes.push_back(std::move(write));
+      if (!prepared.inUse) {
+        prepared.inUse = true;
+        batch->statements.push_back(&prepared);
+      }
+      batch->writes.push_back({&prepared, row.rowid, CellsOf(rs, held.at), std::move(held.fields)});
+      batch->rows.push_back(held.at);
       row.pendingAt = Row::kNotPending;
+      row.inBatch = true;
     }
   } catch (const VbError& e) {
     // Some rows may have left the list: nothing of the transaction can be kept.
-    for (const auto& write : batch->writes) write.prepared->inUse = false;
+    for (Connection::Prepared* prepared : batch->statements) prepared->inUse = false;
+    for (const std::size_t at : batch->rows) rs.rows[at].inBatch = false;
     for (const auto& held : rs.pending) rs.rows[held.at].pendingAt = Row::kNotPending;
     rs.pending.clear();
     DropPending(connection);
@@ -1548,6 +1567,8 @@ void Recordset::Update() {
   Connection& connection = *rs.database->connection;
   if (asWritten) {
     Row& current = rs.rows[rs.current];
+    // A row being written keeps its values until the writing is done.
+    if (current.inBatch) Settle(connection);
     const bool deferred =
         connection.depth > 0 && std::all_of(changed.begin(), changed.end(), [&](std::size_t i) {
           return rs.deferrable[i] && !rs.buffer[i].IsNull();
@@ -1579,7 +1600,7 @@ void Recordset::Update() {
     rs.lastModified = current.rowid;
     rs.lastModifiedAt = rs.current;
     rs.mode = EditMode::None;
-    if (deferred) StartWriting(connection, rs);
+    if (deferred) StartWriting(connection, state_);
     return;
   }
 

@@ -73,7 +73,8 @@ bool ScanWords(ImportState& st, PassState& p) {
     const std::string& word0 = st.strWords(0);
     if (word0.empty()) return;
     for (const Command& command : kCommands) {
-      if (command.keyword != word0) continue;
+      // The first letter turns most keywords away before a full comparison.
+      if (command.keyword[0] != word0[0] || command.keyword != word0) continue;
       const bool guarded = (command.guard == Guard::Common && (p.intLevel < 1 || !p.blnIgnoreNew)) ||
                            (command.guard == Guard::InBlock && p.intLevel < 1);
       if (!guarded && command.handler) command.handler(st, p, r);
