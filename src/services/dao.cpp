@@ -274,8 +274,9 @@ struct RecordsetState {
   mutable std::size_t nextRecent = 0;
   std::vector<Row> rows;
   // The values of every row, row after row, as many as there are columns,
-  // in blocks of kRowsPerBlock rows: rows added never move the others.
-  std::vector<std::unique_ptr<Value[]>> cells;
+  // in blocks of kRowsPerBlock rows, each block's room taken when it is
+  // made: rows added never move the others.
+  std::vector<std::vector<Value>> cells;
   // Row ids and their rows' places, made when first needed (bookmarks carry
   // the place, so it seldom is).
   std::unordered_map<long long, std::size_t> rowIndex;
@@ -640,18 +641,21 @@ const std::string& UpdateSql(RecordsetState& rs, const std::vector<std::size_t>&
 }
 
 Value* CellsOf(RecordsetState& rs, std::size_t at) {
-  return rs.cells[at / kRowsPerBlock].get() + at % kRowsPerBlock * rs.columns.size();
+  return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
 }
 const Value* CellsOf(const RecordsetState& rs, std::size_t at) {
-  return rs.cells[at / kRowsPerBlock].get() + at % kRowsPerBlock * rs.columns.size();
+  return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
 }
 
-// Room for one more row at the end of rows; its values are Null.
-Value* AddRow(RecordsetState& rs, long long rowid) {
-  if (rs.rows.size() % kRowsPerBlock == 0)
-    rs.cells.push_back(std::make_unique<Value[]>(kRowsPerBlock * rs.columns.size()));
+// Adds a row at the end of rows; the caller adds its values to the block
+// returned, as many as there are columns.
+std::vector<Value>& AddRow(RecordsetState& rs, long long rowid) {
+  if (rs.rows.size() % kRowsPerBlock == 0) {
+    rs.cells.emplace_back();
+    rs.cells.back().reserve(kRowsPerBlock * rs.columns.size());
+  }
   rs.rows.push_back({rowid});
-  return CellsOf(rs, rs.rows.size() - 1);
+  return rs.cells.back();
 }
 
 // The place of the row with this row id, or kEof.
@@ -669,7 +673,8 @@ std::size_t PlaceOf(RecordsetState& rs, long long rowid) {
 // Puts a row read from the file at its place (rows.size() adds it).
 void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row) {
   if (at == rs.rows.size()) {
-    std::move(row.values.begin(), row.values.end(), AddRow(rs, row.rowid));
+    std::vector<Value>& block = AddRow(rs, row.rowid);
+    for (auto& value : row.values) block.push_back(std::move(value));
     if (rs.rowIndexMade) rs.rowIndex[row.rowid] = at;
     return;
   }
@@ -902,8 +907,9 @@ void Load(RecordsetState& rs) {
   rs.rowIndexMade = false;
   rs.indexes.clear();
   while (select.Step()) {
-    Value* values = AddRow(rs, select.Integer(0));
-    for (std::size_t i = 0; i < rs.columns.size(); ++i) values[i] = select.Column(static_cast<int>(i) + 1);
+    std::vector<Value>& block = AddRow(rs, select.Integer(0));
+    for (std::size_t i = 0; i < rs.columns.size(); ++i)
+      block.push_back(select.Column(static_cast<int>(i) + 1));
   }
 }
 
