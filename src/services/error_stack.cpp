@@ -12,20 +12,6 @@ std::string ErrorStack::AnswerSuggested(int32_t, const std::string&, const std::
 ErrorStack::ErrorStack(Settings settings, Policy policy, std::ostream* log)
     : settings_(std::move(settings)), policy_(std::move(policy)), log_(log) {}
 
-// Labels are pushed and popped for every routine called: the stack holds
-// the labels themselves (they are literals), so a push copies nothing.
-void ErrorStack::PushStack(const char* label) {
-  if (depth_ < store_.size())
-    store_[depth_] = label;
-  else
-    store_.push_back(label);
-  ++depth_;
-}
-
-void ErrorStack::PopStack() {
-  if (depth_ > 0) --depth_;
-}
-
 std::vector<std::string> ErrorStack::Labels() const {
   return std::vector<std::string>(store_.begin(), store_.begin() + static_cast<std::ptrdiff_t>(depth_));
 }

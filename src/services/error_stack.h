@@ -29,9 +29,18 @@ class ErrorStack {
   ErrorStack(Settings settings, Policy policy, std::ostream* log);
 
   // The label is kept, not copied: it must outlive its place on the stack
-  // (every routine's label is a literal).
-  void PushStack(const char* label);
-  void PopStack();
+  // (every routine's label is a literal). Pushed and popped for every
+  // routine called, so the room of popped entries is kept.
+  void PushStack(const char* label) {
+    if (depth_ < store_.size())
+      store_[depth_] = label;
+    else
+      store_.push_back(label);
+    ++depth_;
+  }
+  void PopStack() {
+    if (depth_ > 0) --depth_;
+  }
   // Reports the error with the running routines to the log and returns the
   // policy's answer. A routine told to leave ("C" or "D") does not pop its
   // own label, so the control drops it here to keep the stack true.
