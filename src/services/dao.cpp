@@ -284,7 +284,8 @@ struct RecordsetState {
   std::size_t current = kEof;
   EditMode mode = EditMode::None;
   std::vector<Value> buffer;  // while editing: the values assigned, where assigned is set
-  std::vector<bool> assigned;
+  std::vector<char> assigned;
+  std::vector<std::size_t> changed;  // Update's list of the fields assigned, its room kept
   std::optional<long long> lastModified;
   std::size_t lastModifiedAt = 0;  // its row's place in rows
   // Per field: text stored in it stays the same text (its declared type
@@ -938,16 +939,18 @@ void Reload(RecordsetState& rs) {
   rs.current = current ? PlaceOf(rs, *current) : kEof;
 }
 
-// Bookmarks: the recordset's number, the row id and the row's place in the
-// recordset's rows, eight bytes each. The place saves a search; the row id
-// decides.
-constexpr std::size_t kBookmarkSize = 24;
+// Bookmarks: the recordset's number (its low four bytes), the row id (eight
+// bytes) and the row's place in the recordset's rows (its low three bytes):
+// fifteen bytes, short enough to be kept without an allocation. The place
+// saves a search; the row id decides.
+constexpr std::size_t kBookmarkSize = 15;
 std::string MakeBookmark(std::uint64_t recordset, long long rowid, std::size_t at) {
   std::string bookmark(kBookmarkSize, '\0');
-  const std::uint64_t place = at;
-  std::memcpy(bookmark.data(), &recordset, 8);
-  std::memcpy(bookmark.data() + 8, &rowid, 8);
-  std::memcpy(bookmark.data() + 16, &place, 8);
+  const auto number = static_cast<std::uint32_t>(recordset);
+  const auto place = static_cast<std::uint32_t>(at);
+  std::memcpy(bookmark.data(), &number, 4);
+  std::memcpy(bookmark.data() + 4, &rowid, 8);
+  std::memcpy(bookmark.data() + 12, &place, 3);
   return bookmark;
 }
 
@@ -1514,22 +1517,23 @@ void Recordset::SetField(const std::string& name, Value value) {
   const std::size_t column = IndexOf(rs, name);
   if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
   rs.buffer[column] = std::move(value);
-  rs.assigned[column] = true;
+  rs.assigned[column] = 1;
 }
 
 void Recordset::Edit() {
   RecordsetState& rs = Live(state_);
   if (rs.current == kEof) RaiseNoCurrentRecord();
-  // Fields not assigned read from the row.
-  rs.buffer.assign(rs.columns.size(), Value());
-  rs.assigned.assign(rs.columns.size(), false);
+  // Fields not assigned read from the row; the buffer's values count only
+  // where assigned.
+  rs.buffer.resize(rs.columns.size());
+  rs.assigned.assign(rs.columns.size(), 0);
   rs.mode = EditMode::Editing;
 }
 
 void Recordset::AddNew() {
   RecordsetState& rs = Live(state_);
   rs.buffer.assign(rs.columns.size(), Value());
-  rs.assigned.assign(rs.columns.size(), false);
+  rs.assigned.assign(rs.columns.size(), 0);
   rs.mode = EditMode::Adding;
 }
 
@@ -1537,7 +1541,8 @@ void Recordset::Update() {
   RecordsetState& rs = Live(state_);
   if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
   const Context context = ContextOf(rs);
-  std::vector<std::size_t> changed;
+  std::vector<std::size_t>& changed = rs.changed;
+  changed.clear();
   for (std::size_t i = 0; i < rs.columns.size(); ++i)
     if (rs.assigned[i]) changed.push_back(i);
 
@@ -1670,21 +1675,21 @@ std::string Recordset::Bookmark() const {
 
 void Recordset::SetBookmark(const std::string& bookmark) {
   RecordsetState& rs = Live(state_);
-  std::uint64_t id = 0;
+  std::uint32_t number = 0;
   long long rowid = 0;
-  std::uint64_t place = 0;
-  if (bookmark.size() == kBookmarkSize) {
-    std::memcpy(&id, bookmark.data(), 8);
-    std::memcpy(&rowid, bookmark.data() + 8, 8);
-    std::memcpy(&place, bookmark.data() + 16, 8);
-  }
-  if (id != rs.id) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
-  if (place >= rs.rows.size() || rs.rows[place].rowid != rowid) {
-    place = PlaceOf(rs, rowid);
-    if (place == kEof) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  std::uint32_t place = 0;
+  if (bookmark.size() != kBookmarkSize) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  std::memcpy(&number, bookmark.data(), 4);
+  std::memcpy(&rowid, bookmark.data() + 4, 8);
+  std::memcpy(&place, bookmark.data() + 12, 3);
+  if (number != static_cast<std::uint32_t>(rs.id)) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
+  std::size_t at = place;
+  if (at >= rs.rows.size() || rs.rows[at].rowid != rowid) {
+    at = PlaceOf(rs, rowid);
+    if (at == kEof) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
   }
   rs.mode = EditMode::None;
-  rs.current = static_cast<std::size_t>(place);
+  rs.current = at;
 }
 
 bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::string& wanted) {

@@ -73,9 +73,10 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       if (lead != std::string_view::npos && working[lead] == '"') {
         end = InStr(2, working, "\"");
       } else {
-        const long e = InStr(working, "=");
-        const long b = InStr(working, " ");
-        end = e > 0 ? ((b > 0 && b < e) ? b : e) : b;
+        // The word ends at the first blank or "=", whichever comes first.
+        std::size_t k = 0;
+        while (k < working.size() && working[k] != ' ' && working[k] != '=') ++k;
+        end = k < working.size() ? static_cast<long>(k) + 1 : 0;
         cut = end >= 2 ? 1 : 0;
       }
 

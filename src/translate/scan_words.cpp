@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <unordered_map>
 
 #include "component/import_state.h"
 #include "component/routine.h"
@@ -64,6 +65,18 @@ constexpr std::array<Command, 38> kCommands{{
     {"UPDATE", &onUpdate, Guard::Common},
 }};
 
+// The first command of the table with the keyword, or null: every line
+// is looked up, so by a hash of the keywords made once.
+const Command* find(std::string_view word) {
+  static const std::unordered_map<std::string_view, const Command*> byKeyword = [] {
+    std::unordered_map<std::string_view, const Command*> map;
+    for (const Command& command : kCommands) map.emplace(command.keyword, &command);
+    return map;
+  }();
+  const auto it = byKeyword.find(word);
+  return it == byKeyword.end() ? nullptr : it->second;
+}
+
 }  // namespace
 
 bool ScanWords(ImportState& st, PassState& p) {
@@ -72,15 +85,14 @@ bool ScanWords(ImportState& st, PassState& p) {
   return r.run(result, [&] {
     const std::string& word0 = st.strWords(0);
     if (word0.empty()) return;
-    for (const Command& command : kCommands) {
-      // The first letter turns most keywords away before a full comparison.
-      if (command.keyword[0] != word0[0] || command.keyword != word0) continue;
-      const bool guarded = (command.guard == Guard::Common && (p.intLevel < 1 || !p.blnIgnoreNew)) ||
-                           (command.guard == Guard::InBlock && p.intLevel < 1);
-      if (!guarded && command.handler) command.handler(st, p, r);
+    const Command* command = find(word0);
+    if (!command) {
+      result = false;
       return;
     }
-    result = false;
+    const bool guarded = (command->guard == Guard::Common && (p.intLevel < 1 || !p.blnIgnoreNew)) ||
+                         (command->guard == Guard::InBlock && p.intLevel < 1);
+    if (!guarded && command->handler) command->handler(st, p, r);
   });
 }
 
