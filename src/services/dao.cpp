@@ -1133,10 +1133,9 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     // A double-quoted name that matches no column must be an error, not text.
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    // A pass changes every page of a view in one transaction; pages that do
-    // not fit in the cache would be written out and read back before the
-    // commit. Up to 64 MB, taken only as pages are used.
-    Execute(connection->handle, "PRAGMA cache_size = -65536", context);
+    // SQLite's own page cache size (2 MB) is kept: a pass over a view too
+    // large for it has its pages written out before the commit, by the
+    // writing thread, which costs less than holding the whole view twice.
     // SQLite reads the file only when first asked: ask now.
     Execute(connection->handle, "SELECT count(*) FROM sqlite_master", context);
     for (int i = 0; i < ws.level; ++i) Execute(connection->handle, "SAVEPOINT trans", context);
