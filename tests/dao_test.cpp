@@ -86,6 +86,14 @@ class DatabaseLayerTest : public ::testing::Test {
     return values;
   }
 
+  // The field's values as a workspace of its own reads them from the file.
+  std::vector<std::string> ScanFresh(const std::string& table, const std::string& field) const {
+    auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
+    auto db = other->OpenDatabase(path_);
+    auto rs = db->OpenRecordset("Select * from " + table);
+    return Scan(*rs, field);
+  }
+
   // The file's bytes less the header's two change counters, which SQLite
   // moves on at every transaction, even one rolled back.
   static std::string Bytes(const std::string& path) {
@@ -495,8 +503,7 @@ TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackW
   rs->Update();
   rs->Close();  // its edit stands
   workspace_->CommitTrans();
-  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
-  EXPECT_EQ(other->OpenDatabase(path_)->OpenRecordset("Select * from Survey")->Field("Note"), Value("kept"));
+  EXPECT_EQ(ScanFresh("Survey", "Note")[0], "kept");
 }
 
 // An edit held back that cannot be written when the transaction commits
@@ -566,10 +573,7 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
   rs->Update();
   workspace_->CommitTrans();
 
-  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
-  auto otherDb = other->OpenDatabase(path_);
-  auto fresh = otherDb->OpenRecordset("Select * from Big");
-  const std::vector<std::string> notes = Scan(*fresh, "Note");
+  const std::vector<std::string> notes = ScanFresh("Big", "Note");
   ASSERT_EQ(notes.size(), static_cast<std::size_t>(kRows));
   for (int i = 0; i < kRows; ++i) {
     const std::string expected = i == 0 ? "again" : i == 4500 ? "middle" : "n" + std::to_string(i);
@@ -631,11 +635,8 @@ TEST_F(DatabaseLayerTest, HeldBackEditsOutliveTheirRecordsetAndKeepTheirOrder) {
     first->Update();
   }
   workspace_->CommitTrans();
-  auto other = DBEngine::CreateWorkspace("other", "", "", dbUseDefault);
-  auto otherDb = other->OpenDatabase(path_);
-  auto fresh = otherDb->OpenRecordset("Select * from Survey");
-  EXPECT_EQ(fresh->Field("Note"), Value("by first"));
-  EXPECT_EQ(fresh->Field("Name"), Value("last"));
+  EXPECT_EQ(ScanFresh("Survey", "Note")[0], "by first");
+  EXPECT_EQ(ScanFresh("Survey", "Name")[0], "last");
 }
 
 // The tables known to the layer follow its own creations, rollbacks (which
