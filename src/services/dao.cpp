@@ -120,11 +120,14 @@ struct Connection {
     std::vector<std::size_t> fields;
   };
   struct Batch {
-    std::shared_ptr<RecordsetState> owner;  // keeps the values alive
-    std::vector<Write> writes;              // let go by the thread when done
-    std::vector<std::size_t> rows;          // their places in owner's rows
-    std::vector<Prepared*> statements;      // each once
-    std::string path, table;                // for the description of a failure
+    // The recordset whose rows these are. It outlives the batch: whatever
+    // closes or drops a recordset first writes its held edits, which joins
+    // the thread.
+    RecordsetState* owner = nullptr;
+    std::vector<Write> writes;          // let go by the thread when done
+    std::vector<std::size_t> rows;      // their places in owner's rows
+    std::vector<Prepared*> statements;  // each once
+    std::string path, table;            // for the description of a failure
     std::optional<VbError> error;
     std::atomic<bool> done{false};
   };
@@ -761,8 +764,7 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
 // connection.
 constexpr std::size_t kRowsPerBatch = 2048;
 
-void StartWriting(Connection& connection, const std::shared_ptr<RecordsetState>& owner) {
-  RecordsetState& rs = *owner;
+void StartWriting(Connection& connection, RecordsetState& rs) {
   if (rs.pending.size() < kRowsPerBatch) return;
   if (connection.writer.joinable()) {
     // One batch at a time; the rows wait for the next.
@@ -770,7 +772,7 @@ void StartWriting(Connection& connection, const std::shared_ptr<RecordsetState>&
     Settle(connection);
   }
   auto batch = std::make_unique<Connection::Batch>();
-  batch->owner = owner;
+  batch->owner = &rs;
   const Context context = ContextOf(rs);
   batch->path = context.path;
   batch->table = context.table;
@@ -1610,7 +1612,7 @@ void Recordset::Update() {
     rs.lastModified = current.rowid;
     rs.lastModifiedAt = rs.current;
     rs.mode = EditMode::None;
-    if (deferred) StartWriting(connection, state_);
+    if (deferred) StartWriting(connection, rs);
     return;
   }
 
