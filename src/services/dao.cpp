@@ -247,9 +247,10 @@ class KeyIndex {
     slots_.assign(capacity, 0);
     for (std::size_t row = 0; row < keys_.size(); ++row) {
       if (!firstOfKey_[row]) continue;
-      std::size_t i = Hash(keys_[row]) & (capacity - 1);
+      const std::uint64_t hash = Hash(keys_[row]);
+      std::size_t i = hash & (capacity - 1);
       while (slots_[i] != 0) i = (i + 1) & (capacity - 1);
-      slots_[i] = Slot(Hash(keys_[row]), row);
+      slots_[i] = Slot(hash, row);
     }
   }
 
@@ -497,6 +498,23 @@ sqlite3* Db(Connection& connection) {
   return connection.handle;
 }
 
+// The statement the connection keeps prepared for this SQL, prepared now
+// if it is not yet. The caller has the connection to itself.
+Connection::Prepared& Kept(Connection& connection, const std::string& sql, const Context& context) {
+  // Statements of one-off SQL (a code table's rows) must not pile up.
+  if (connection.prepared.size() >= kPreparedAtMost) forgetIdle(connection);
+  Connection::Prepared& kept = connection.prepared[sql];
+  if (!kept.stmt) {
+    const int rc =
+        sqlite3_prepare_v2(connection.handle, sql.data(), static_cast<int>(sql.size()), &kept.stmt, nullptr);
+    if (rc != SQLITE_OK) {
+      connection.prepared.erase(sql);
+      RaiseSqlite(connection.handle, rc, context);
+    }
+  }
+  return kept;
+}
+
 class Statement {
  public:
   Statement(sqlite3* db, const std::string& sql, Context context) : db_(db), context_(context) {
@@ -507,16 +525,7 @@ class Statement {
   // SQL; one already running is not shared.
   Statement(Connection& connection, const std::string& sql, Context context)
       : db_(Db(connection)), context_(context) {
-    // Statements of one-off SQL (a code table's rows) must not pile up.
-    if (connection.prepared.size() >= kPreparedAtMost) forgetIdle(connection);
-    Connection::Prepared& kept = connection.prepared[sql];
-    if (!kept.stmt) {
-      const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &kept.stmt, nullptr);
-      if (rc != SQLITE_OK) {
-        connection.prepared.erase(sql);
-        RaiseSqlite(db_, rc, context_);
-      }
-    }
+    Connection::Prepared& kept = Kept(connection, sql, context_);
     if (kept.inUse) {
       const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
       if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
@@ -662,8 +671,9 @@ std::vector<Value>& AddRow(RecordsetState& rs, long long rowid) {
   return rs.cells.back();
 }
 
-// The place of the row with this row id, or kEof.
-std::size_t PlaceOf(RecordsetState& rs, long long rowid) {
+// The place of the row with this row id, or kEof; `hint` is where it was.
+std::size_t PlaceOf(RecordsetState& rs, long long rowid, std::size_t hint = kEof) {
+  if (hint < rs.rows.size() && rs.rows[hint].rowid == rowid) return hint;
   if (!rs.rowIndexMade) {
     rs.rowIndex.clear();
     rs.rowIndex.reserve(rs.rows.size());
@@ -735,14 +745,7 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
         BindValue(db, stmt, index++, write.values[field], false, context);
       BindValue(db, stmt, index, Value(write.rowid), false, context);
       const int rc = sqlite3_step(stmt);
-      if (rc != SQLITE_DONE) {
-        try {
-          RaiseSqlite(db, rc, context);
-        } catch (...) {
-          sqlite3_reset(stmt);
-          throw;
-        }
-      }
+      if (rc != SQLITE_DONE) RaiseSqlite(db, rc, context);
       sqlite3_reset(stmt);
       if (sqlite3_changes(db) != 1) Raise(dbe::RecordDeleted, "Record is deleted.");
     }
@@ -751,7 +754,11 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
   } catch (...) {
     batch.error = VbError(7, "Out of memory");
   }
-  for (Connection::Prepared* prepared : batch.statements) sqlite3_clear_bindings(prepared->stmt);
+  // A write that failed left its statement unreset.
+  for (Connection::Prepared* prepared : batch.statements) {
+    sqlite3_reset(prepared->stmt);
+    sqlite3_clear_bindings(prepared->stmt);
+  }
   // What the batch took is let go of here, not in the caller's time.
   std::vector<Connection::Write>().swap(batch.writes);
   batch.done.store(true, std::memory_order_release);
@@ -788,16 +795,7 @@ void StartWriting(Connection& connection, RecordsetState& rs) {
         continue;
       }
       std::sort(held.fields.begin(), held.fields.end());
-      const std::string& sql = UpdateSql(rs, held.fields);
-      Connection::Prepared& prepared = connection.prepared[sql];
-      if (!prepared.stmt) {
-        const int rc = sqlite3_prepare_v2(connection.handle, sql.data(), static_cast<int>(sql.size()),
-                                          &prepared.stmt, nullptr);
-        if (rc != SQLITE_OK) {
-          connection.prepared.erase(sql);
-          RaiseSqlite(connection.handle, rc, context);
-        }
-      }
+      Connection::Prepared& prepared = Kept(connection, UpdateSql(rs, held.fields), context);
       if (!prepared.inUse) {
         prepared.inUse = true;
         batch->statements.push_back(&prepared);
@@ -1684,11 +1682,8 @@ void Recordset::SetBookmark(const std::string& bookmark) {
   std::memcpy(&rowid, bookmark.data() + 4, 8);
   std::memcpy(&place, bookmark.data() + 12, 3);
   if (number != static_cast<std::uint32_t>(rs.id)) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
-  std::size_t at = place;
-  if (at >= rs.rows.size() || rs.rows[at].rowid != rowid) {
-    at = PlaceOf(rs, rowid);
-    if (at == kEof) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
-  }
+  const std::size_t at = PlaceOf(rs, rowid, place);
+  if (at == kEof) Raise(dbe::InvalidBookmark, "Not a valid bookmark.");
   rs.mode = EditMode::None;
   rs.current = at;
 }
@@ -1735,11 +1730,8 @@ bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::s
 std::string Recordset::LastModified() const {
   RecordsetState& rs = Live(state_);
   if (!rs.lastModified) RaiseNoCurrentRecord();
-  std::size_t at = rs.lastModifiedAt;
-  if (at >= rs.rows.size() || rs.rows[at].rowid != *rs.lastModified) {
-    at = PlaceOf(rs, *rs.lastModified);
-    if (at == kEof) RaiseNoCurrentRecord();
-  }
+  const std::size_t at = PlaceOf(rs, *rs.lastModified, rs.lastModifiedAt);
+  if (at == kEof) RaiseNoCurrentRecord();
   return MakeBookmark(rs.id, *rs.lastModified, at);
 }
 

@@ -20,13 +20,6 @@ bool isYesNoLiteral(const std::string& word) {
   return word == "\"Y\"" || word == "\"N\"" || word == ".";
 }
 
-// Blanks, not tabs, off both ends; an empty result keeps its place.
-std::string_view trimmed(std::string_view s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return s.substr(s.size());
-  return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
 std::string_view withoutTabs(std::string_view s) {
   const auto first = s.find_first_not_of('\t');
   if (first == std::string_view::npos) return s.substr(s.size());
@@ -50,7 +43,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
     std::string& workBuf = st.wordBuffers.work;
     std::string& upperBuf = st.wordBuffers.upper;
     UCaseInto(upperLine, strLine);
-    workBuf.assign(trimmed(upperLine));
+    workBuf.assign(TrimView(upperLine));
     upperBuf.clear();
     std::string_view working = workBuf, upperWorking = workBuf;
     long lngPosition = 1;
@@ -81,7 +74,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       }
 
       std::string_view piece =
-          end != 0 ? trimmed(working.substr(0, static_cast<std::size_t>(end - cut))) : working;
+          end != 0 ? TrimView(working.substr(0, static_cast<std::size_t>(end - cut))) : working;
       piece = withoutTabs(piece);
       const auto offset = static_cast<std::size_t>(piece.data() - working.data());
       std::string& word = st.strWords(i);
@@ -105,7 +98,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
 
       const std::size_t keep = static_cast<std::size_t>(std::max<long>(0, Len(working) - end + cut));
       const std::size_t from = working.size() - std::min(keep, working.size());
-      const std::string_view rest = trimmed(working.substr(from));
+      const std::string_view rest = TrimView(working.substr(from));
       const auto restOffset = static_cast<std::size_t>(rest.data() - working.data());
       working = working.substr(restOffset, rest.size());
       upperWorking = upperWorking.substr(restOffset, rest.size());

@@ -32,12 +32,7 @@ bool InsertNewContent(ImportState& st, int16_t intSection, const std::string& st
     auto append = [&](int column, int16_t& counter, const std::string& text) {
       r.step([&] {
         // Into the entry's own room: entries are written again for every field.
-        std::string& entry = st.strNewContent(column, counter);
-        const auto first = text.find_first_not_of(' ');
-        if (first == std::string::npos)
-          entry.clear();
-        else
-          entry.assign(text, first, text.find_last_not_of(' ') - first + 1);
+        st.strNewContent(column, counter).assign(TrimView(text));
         Increment(counter);
       });
     };

@@ -77,9 +77,7 @@ std::string RTrim(std::string_view s) {
 }
 
 std::string Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
+  return std::string(TrimView(s));
 }
 
 void UCaseInto(std::string& out, std::string_view s) {

@@ -10,6 +10,12 @@ namespace chkimport {
 
 // Removes blanks (not tabs) from both ends.
 std::string Trim(std::string_view s);
+// Trim as a view into `s`; an empty result keeps its place (at the end).
+inline std::string_view TrimView(std::string_view s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return s.substr(s.size());
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
 std::string RTrim(std::string_view s);
 // Trim on a string kept by the caller.
 void TrimInPlace(std::string& s);
