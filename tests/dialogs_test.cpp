@@ -3,6 +3,7 @@
 // closing messages and the report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <regex>
 
@@ -237,20 +238,48 @@ TEST_F(Dialogs, ACancelledReportDialogWritesNothing) {
   EXPECT_EQ(ui->Shown().size(), 4u);
 }
 
-TEST_F(Dialogs, ErrorsAreAskedOfTheUserWhileTheDialogIsUp) {
-  std::string text = "AGE\r\n";
-  for (int i = 0; i < 502; ++i) text += "X = 1\r\n";
-  view.chk = view.dir.write("form.chk", text + "END\r\n");
-  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
-  ui->AnswerAction("C");  // close every dialog
-  // Only the failing routine is left: the import runs on to its end.
-  ui->Answer(MsgBoxResult::No);
-  ui->OnShow("frmImport", [&](Form& f) { click(f, "cmdOK"); });
-  show("viewForm", true, true);
-  const V shown = ui->Shown();
-  ASSERT_EQ(shown.size(), 4u);
-  EXPECT_EQ(shown[2], "action 9: Subscript out of range in InsertNewContent, ImportCHKCode");
-  EXPECT_TRUE(st().Forms.empty());
+// While the dialog is up, the user answers each error. A 502nd line in one
+// section is out of range: "A" runs the failing statement again, "B" goes on
+// with the next one (the count then passes the last row, and writing the
+// field's code meets the fault again), "C" closes every dialog, "C" and "D"
+// leave the routine. The import goes on after the routine in every case.
+TEST(DialogErrors, EachAnswerDoesWhatItSays) {
+  const std::string inInsert = "action 9: Subscript out of range in InsertNewContent, ImportCHKCode";
+  const std::string inImport = "action 9: Subscript out of range in ImportCode, ImportCHKCode";
+  const struct {
+    V answers, asked;
+    bool closes;
+  } cases[] = {{{"A", "D"}, {inInsert, inInsert}, false},
+               {{"B", "B"}, {inInsert, inImport}, false},
+               {{"C"}, {inInsert}, true},
+               {{"D"}, {inInsert}, false}};
+  for (const auto& c : cases) {
+    ImportRun view{{{.Name = "Age"}}};
+    auto ui = std::make_shared<ScriptedWindowing>();
+    view.module->host.windowing = ui;
+    std::string text = "AGE\r\n";
+    for (int i = 0; i < 502; ++i) text += "X = " + std::to_string(i) + "\r\n";
+    view.chk = view.dir.write("form.chk", text + "END\r\n");
+    for (const auto& answer : c.answers) ui->AnswerAction(answer);
+    ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+    ui->Answer(MsgBoxResult::No);  // no report
+    ui->OnShow("frmImport", [&](Form& f) {
+      click(f, "cmdOK");
+      EXPECT_EQ(Loaded<FrmImport>(*view.module) == nullptr, c.closes) << c.answers[0];
+      if (!c.closes) click(f, "cmdCancel");
+    });
+    view.component.GetCHKCode(view.chk, view.db, "viewForm", true, true, true);
+    V asked;
+    for (const auto& shown : ui->Shown())
+      if (shown.rfind("action", 0) == 0) asked.push_back(shown);
+    EXPECT_EQ(asked, c.asked) << c.answers[0];
+    EXPECT_EQ(ui->ScriptErrors(), V{}) << c.answers[0];
+    // The 502nd line is lost whatever the answer; the lines before it are kept.
+    const std::string code = view.checkcode("Age");
+    EXPECT_EQ(std::count(code.begin(), code.end(), '\n'), 501) << c.answers[0];
+    EXPECT_NE(code.find("ASSIGN X = 500\r\n"), std::string::npos) << c.answers[0];
+    EXPECT_EQ(code.find("ASSIGN X = 501"), std::string::npos) << c.answers[0];
+  }
 }
 
 TEST_F(Dialogs, WithoutAHostTranslatorTheDialogMakesItsOwn) {

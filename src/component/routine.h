@@ -90,8 +90,11 @@ class Routine {
     } catch (const LeaveRoutine&) {
       return;
     } catch (...) {
-      // An error between statements: the handler can neither repeat nor
-      // continue it, so after asking, the routine leaves.
+      // An error outside every step: there is no statement to repeat or
+      // to go on after, so after asking, the routine leaves. Each statement
+      // that can fail runs as a step of its own, so that the answers mean
+      // what they say; only what holds steps together (memory running out)
+      // or a pass object that could not be opened fails here.
       if (!handler_) throw;
       askAction(std::current_exception());
       return;

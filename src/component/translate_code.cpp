@@ -19,6 +19,14 @@
 namespace chkimport {
 namespace {
 
+// The object held in `object`; "Object variable not set" when there is
+// none, as when opening it failed and the user went on all the same.
+template <class T>
+T& Object(const std::unique_ptr<T>& object) {
+  if (!object) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
+  return *object;
+}
+
 // The database objects of one pass and its transaction. Whatever way the
 // pass ends, what it wrote is committed once (rolled back in a preview) and
 // everything is closed in the order recordset, database, workspace.
@@ -32,9 +40,10 @@ class PassDatabase {
   std::unique_ptr<dao::Recordset> rsView;
 
   void begin() {
-    ws->BeginTrans();
+    dao::Database& db = Object(dbView);
+    Object(ws).BeginTrans();
     inTransaction_ = true;
-    if (st_.previewRecorder) st_.previewRecorder->PassBegins(*dbView);
+    if (st_.previewRecorder) st_.previewRecorder->PassBegins(db);
   }
 
   // Commits and closes; a failure is reported and what was written is lost.
@@ -117,25 +126,24 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     p.blnVariablesRow = false;
 
     r.step([&] { pass.ws = dao::DBEngine::CreateWorkspace("CHK Import", "Admin", "", dao::dbUseDefault); });
-    r.step([&] { pass.dbView = pass.ws->OpenDatabase(strDBName); });
+    r.step([&] { pass.dbView = Object(pass.ws).OpenDatabase(strDBName); });
     r.step([&] { pass.begin(); });
     r.step([&] {
-      pass.rsView = pass.dbView->OpenRecordset(
-          "Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0", dao::dbOpenDynaset);
+      pass.rsView =
+          Object(pass.dbView)
+              .OpenRecordset("Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0",
+                             dao::dbOpenDynaset);
     });
     p.dbView = pass.dbView.get();
     p.rsView = pass.rsView.get();
-    dao::Recordset& rsView = *pass.rsView;
 
-    r.step([&] { rsView.MoveFirst(); });
-    r.step([&] { st.strBookmark = rsView.Bookmark(); });
+    r.step([&] { p.rsView->MoveFirst(); });
+    r.step([&] { st.strBookmark = p.rsView->Bookmark(); });
 
-    r.step([&] {
-      st.intFileNumbers(0) = st.FreeFile();
-      st.intFileDepth = 0;
-      st.strFileNames(0) = strCHKName;
-      st.OpenInput(st.intFileNumbers(0), strCHKName);
-    });
+    r.step([&] { st.intFileNumbers(0) = st.FreeFile(); });
+    st.intFileDepth = 0;
+    st.strFileNames(0) = strCHKName;
+    r.step([&] { st.OpenInput(st.intFileNumbers(0), strCHKName); });
     p.intLevel = 0;
     st.intCurrentFile = st.intFileNumbers(0);
 
@@ -173,12 +181,10 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
                       st.strFileNames(st.intFileDepth) + " /\\ /\\ /\\";
         });
         if (p.blnIgnoreNew && p.intLevel >= 1) insert(p.strLine);
-        r.step([&] {
-          st.Close(st.intCurrentFile);
-          st.intFileNumbers(st.intFileDepth) = 0;
-          Increment(st.intFileDepth, -1);
-          st.intCurrentFile = st.intFileNumbers(st.intFileDepth);
-        });
+        r.step([&] { st.Close(st.intCurrentFile); });
+        r.step([&] { st.intFileNumbers(st.intFileDepth) = 0; });
+        r.step([&] { Increment(st.intFileDepth, -1); });
+        r.step([&] { st.intCurrentFile = st.intFileNumbers(st.intFileDepth); });
       }
       r.step([&] {
         if (!st.File(st.intCurrentFile).AtEnd()) {
@@ -197,7 +203,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         continue;
       }
 
-      r.step([&] { ExtractWords(st, rsView, p.strLine, p.strRest); });
+      r.step([&] { ExtractWords(st, *p.rsView, p.strLine, p.strRest); });
 
       if (p.intLevel == 0 && st.strWords(0).rfind('*', 0) != 0) {
         const std::string& word0 = st.strWords(0);
@@ -230,7 +236,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
 
       if (p.intLevel == 0) {
         const std::string strPrevBookmark = st.strBookmark;
-        r.step([&] { GetBookmark(st, rsView, st.strWords(0)); });
+        r.step([&] { GetBookmark(st, *p.rsView, st.strWords(0)); });
         if (st.strBookmark.empty() || !st.strWords(1).empty()) {
           st.strBookmark = strPrevBookmark;
           if (!p.blnIgnoreNew) r.step([&] { Instance<FrmNoMatch>(st).listNoMatch().AddItem(p.strLine); });
@@ -245,28 +251,24 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
           const std::string strNewBookmark = st.strBookmark;
           st.strBookmark = strPrevBookmark;
           r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
-          r.step([&] { ImportCode(st, rsView); });
+          r.step([&] { ImportCode(st, *p.rsView); });
           r.step([&] { InitializeArray(st); });
           p.intSection = 2;
           p.blnPending = false;
           st.strBookmark = strNewBookmark;
         }
         r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
-        r.step([&] { rsView.SetBookmark(st.strBookmark); });
-        if (p.blnOverwrite) {
-          r.step([&] { rsView.Edit(); });
-          r.step([&] { rsView.SetField("Checkcode", ""); });
-          r.step([&] { rsView.Update(); });
-        } else {
-          r.step([&] {
-            if (rsView.Field("Checkcode").IsNull()) {
-              rsView.Edit();
-              rsView.SetField("Checkcode", "");
-              rsView.Update();
-            }
-          });
+        r.step([&] { p.rsView->SetBookmark(st.strBookmark); });
+        bool blnClear = p.blnOverwrite;
+        if (!blnClear) r.step([&] { blnClear = p.rsView->Field("Checkcode").IsNull(); });
+        if (blnClear) {
+          r.step([&] { p.rsView->Edit(); });
+          r.step([&] { p.rsView->SetField("Checkcode", ""); });
+          r.step([&] { p.rsView->Update(); });
+        }
+        if (!p.blnOverwrite) {
           std::string strStored;
-          r.step([&] { strStored = rsView.Field("Checkcode").ToString(); });
+          r.step([&] { strStored = p.rsView->Field("Checkcode").ToString(); });
           r.step([&] {
             if (InsertNewContent(st, 9, strStored)) p.blnPending = true;
           });
@@ -276,29 +278,29 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
 
       if (!p.blnIgnoreNew) continue;
       if ((st.blnInCodes || st.blnInLegal) && st.intCodesLevel <= p.intLevel) {
-        r.step([&] {
-          if (st.blnCommentLegal) {
-            st.strCodes(0, st.intCodeCount) = st.strWords(0) + "-" + st.strWords(1);
-          } else {
-            st.strCodes(0, st.intCodeCount) = st.strWords(0);
-            st.strCodes(1, st.intCodeCount) = st.strWords(1);
-          }
-          Increment(st.intCodeCount);
-        });
+        if (st.blnCommentLegal) {
+          r.step([&] { st.strCodes(0, st.intCodeCount) = st.strWords(0) + "-" + st.strWords(1); });
+        } else {
+          r.step([&] { st.strCodes(0, st.intCodeCount) = st.strWords(0); });
+          r.step([&] { st.strCodes(1, st.intCodeCount) = st.strWords(1); });
+        }
+        r.step([&] { Increment(st.intCodeCount); });
         continue;
       }
       if (st.blnInJumps) {
         p.strLine =
             "IF " + st.strFieldName + " = " + st.strWords(0) + " THEN\r\nGOTO " + st.strWords(1) + "\r\nEND";
-        r.step([&] {
+        // Out of range past the last row, saying which table is full.
+        auto jumpRow = [&](int column) -> std::string& {
           if (st.intJumpCount > 500)
             Raise(vberr::SubscriptOutOfRange,
                   "Subscript out of range: more than 501 JUMPS rows (field " + st.strFieldName + ")");
-          st.strJumps(0, st.intJumpCount) = st.strFieldName;
-          st.strJumps(1, st.intJumpCount) = st.strWords(0);
-          st.strJumps(2, st.intJumpCount) = st.strWords(1);
-          Increment(st.intJumpCount);
-        });
+          return st.strJumps(column, st.intJumpCount);
+        };
+        r.step([&] { jumpRow(0) = st.strFieldName; });
+        r.step([&] { jumpRow(1) = st.strWords(0); });
+        r.step([&] { jumpRow(2) = st.strWords(1); });
+        r.step([&] { Increment(st.intJumpCount); });
       } else if (InStr(p.strLine, "=") > 0) {
         p.strLine = "ASSIGN " + p.strLine;
       }
@@ -308,7 +310,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     if (blnAnyMatch) {
       if (p.blnIgnoreNew && p.blnPending) {
         r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
-        r.step([&] { ImportCode(st, rsView); });
+        r.step([&] { ImportCode(st, *p.rsView); });
       }
     } else {
       result = N_("No matching fields were found.");

@@ -30,11 +30,9 @@ bool InsertNewContent(ImportState& st, int16_t intSection, const std::string& st
   return r.run(result, [&] {
     result = true;
     auto append = [&](int column, int16_t& counter, const std::string& text) {
-      r.step([&] {
-        // Into the entry's own room: entries are written again for every field.
-        st.strNewContent(column, counter).assign(TrimView(text));
-        Increment(counter);
-      });
+      // Into the entry's own room: entries are written again for every field.
+      r.step([&] { st.strNewContent(column, counter).assign(TrimView(text)); });
+      r.step([&] { Increment(counter); });
     };
     switch (intSection) {
       case 0:
@@ -71,11 +69,9 @@ void ShiftNewContent(ImportState& st, int16_t intColumn) {
     }
     int16_t intRow = intColumn != 0 ? st.intAfterCount : st.intBeforeCount;
     for (int k = 0; k < st.intStagedCount; ++k) {
-      r.step([&] {
-        st.strNewContent(intColumn, intRow) = st.strNewContent(2, k);
-        Increment(intRow);
-        st.strNewContent(2, k) = "";
-      });
+      r.step([&] { st.strNewContent(intColumn, intRow) = st.strNewContent(2, k); });
+      r.step([&] { Increment(intRow); });
+      r.step([&] { st.strNewContent(2, k) = ""; });
     }
     (intColumn != 0 ? st.intAfterCount : st.intBeforeCount) = intRow;
     st.intStagedCount = 0;

@@ -1,5 +1,7 @@
 #include "viewdb/check_code_storage.h"
 
+#include <algorithm>
+
 #include "component/import_state.h"
 #include "component/routine.h"
 #include "services/dao.h"
@@ -19,12 +21,17 @@ void GetBookmark(ImportState& st, dao::Recordset& rsView, const std::string& str
   });
 }
 
-std::string StoredCheckcode(const ImportState& st) {
+namespace {
+
+// The stored form, each line added as one statement run by `statement`.
+template <class Statement>
+std::string storedCheckcode(const ImportState& st, Statement&& statement) {
   // A field named again brings its whole code back as one entry: the text
   // is put together in one piece, each entry copied once.
   std::size_t size = 11;
   auto measure = [&](int column, int count) {
-    for (int i = 0; i < count; ++i) size += st.strNewContent(column, i).size() + 2;
+    // A counter can pass the last row only when the user went on after the error that said so.
+    for (int i = 0; i < std::min(count, 501); ++i) size += st.strNewContent(column, i).size() + 2;
   };
   measure(0, st.intBeforeCount);
   measure(1, st.intAfterCount);
@@ -32,15 +39,22 @@ std::string StoredCheckcode(const ImportState& st) {
   std::string strText;
   strText.reserve(size);
   auto add = [&](int column, int count) {
-    for (int i = 0; i < count; ++i) strText.append(st.strNewContent(column, i)).append("\r\n");
+    for (int i = 0; i < count; ++i)
+      statement([&] { strText.append(st.strNewContent(column, i)).append("\r\n"); });
   };
   if (st.intBeforeCount >= 1) {
     add(0, st.intBeforeCount);
-    strText += "ENDBEFORE\r\n";
+    statement([&] { strText += "ENDBEFORE\r\n"; });
   }
   add(1, st.intAfterCount);
   add(2, st.intStagedCount);
   return strText;
+}
+
+}  // namespace
+
+std::string StoredCheckcode(const ImportState& st) {
+  return storedCheckcode(st, [](auto&& statement) { statement(); });
 }
 
 void ImportCode(ImportState& st, dao::Recordset& rsView) {
@@ -48,7 +62,7 @@ void ImportCode(ImportState& st, dao::Recordset& rsView) {
   r.run([&] {
     r.step([&] { rsView.SetBookmark(st.strBookmark); });
     std::string strText;
-    r.step([&] { strText = StoredCheckcode(st); });
+    strText = storedCheckcode(st, [&](auto&& statement) { r.step(statement); });
     r.step([&] { rsView.Edit(); });
     r.step([&] { rsView.SetField("Checkcode", strText); });
     r.step([&] { rsView.Update(); });
