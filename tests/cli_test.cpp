@@ -1,6 +1,7 @@
 // The command-line host: exit status, where the result goes, --json, views.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
@@ -109,6 +110,55 @@ TEST_F(Cli, TheEncodingCanBeNamed) {
   run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
   EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
             std::vector<std::string>{"GOTO SøREN\r\n"});  // stored as written
+}
+
+// For CHK files from others: INCLUDE reads nothing from outside the folder
+// named, whichever way the name leads there (the current folder, "..", a
+// link, an absolute path); such an INCLUDE is written as one of a missing
+// file, with a warning.
+TEST_F(Cli, IncludeFilesCanBeConfinedToAFolder) {
+  std::filesystem::create_directories(dir.file("in"));
+  dir.write("secret.chk", "GOTO SECRET\r\n");
+  dir.write("in/common.chk", "GOTO COMMON\r\n");
+  std::filesystem::create_symlink(dir.file("secret.chk"), dir.file("in/link.chk"));
+  const std::vector<std::string> outside = {"SECRET.CHK", "..\\SECRET.CHK", "LINK.CHK", "/PROC/SELF/ENVIRON"};
+  std::string text = "AGE\r\nINCLUDE COMMON.CHK\r\n";
+  for (const auto& name : outside) text += "INCLUDE " + name + "\r\n";
+  dir.write("in/form.chk", text + "END\r\n");
+  dir.write("in/form.rec", "1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n");
+  std::string expected =
+      "*INCLUDE COMMON.CHK \\/ \\/ \\/ Included checkcode begins here \\/ \\/ \\/\r\nGOTO COMMON\r\n"
+      "*/\\ /\\ /\\ End of checkcode included from file: in/COMMON.CHK /\\ /\\ /\\\r\n";
+  for (const auto& name : outside)
+    expected += "*INCLUDE " + name + " CHECK file not found. \r\n*Include file could not be imported.\r\n";
+  auto warnings = [](const std::string& err) {
+    std::size_t n = 0;
+    for (auto at = err.find("warning: not read"); at != std::string::npos;
+         at = err.find("warning: not read", at + 1))
+      ++n;
+    return n;
+  };
+
+  // From the folder that holds secret.chk.
+  const std::string cli = "cd '" + dir.path().string() + "' && XDG_CONFIG_HOME=. '" CHKIMPORT_CLI "' ";
+  const std::string within = " --include-within '" + dir.file("in") + "' ";
+  const auto r = runCommand(cli + "import --ignore-new --overwrite" + within + "--chk in/form.chk --db '" +
+                                db + "' --view viewForm",
+                            dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(warnings(r.err), outside.size()) << r.err;
+  EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
+            std::vector<std::string>{expected});
+
+  const auto converted = runCommand(cli + "convert in/form.rec --overwrite --db other.db" + within, dir);
+  EXPECT_EQ(converted.status, 0) << converted.err;
+  EXPECT_EQ(warnings(converted.err), outside.size()) << converted.err;
+  EXPECT_EQ(testing_support::querySql(dir.file("other.db"), "SELECT Checkcode FROM viewform"),
+            std::vector<std::string>{expected});
+
+  const auto noFolder = run("import --include-within '" + dir.file("none") + "' --chk a --db b --view c");
+  EXPECT_EQ(noFolder.status, 2);
+  EXPECT_NE(noFolder.err.find("--include-within"), std::string::npos) << noFolder.err;
 }
 
 TEST_F(Cli, ErrorsInsideThePassMakeTheRunFail) {

@@ -61,7 +61,8 @@ TEST(IncludePaths, FindsTheFileAnIncludeLineMeans) {
       {"several case matches: the first in byte order", "Exact.Chk", chk, chk + "EXACT.CHK"},
       {"a name with a backslash that exists as written", "odd\\name.chk", chk, chk + "odd\\name.chk"},
   };
-  for (const auto& c : cases) EXPECT_EQ(chkimport::FindIncludeFile(c.name, c.folder), c.expected) << c.what;
+  for (const auto& c : cases)
+    EXPECT_EQ(chkimport::FindIncludeFile(c.name, c.folder).path, c.expected) << c.what;
 }
 
 }  // namespace

@@ -59,9 +59,11 @@ struct IncludeCase {
 
 TEST_F(IncludesAndJumps, IncludedCodeInAFieldBlock) {
   const std::string commonBegins = R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)";
-  const std::string commonEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/common.chk /\ /\ /\)";
+  // The end marker names the file as the INCLUDE line does (upper-cased), after the CHK file's folder
+  // when it was found there, whatever its name on disk.
+  const std::string commonEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/COMMON.CHK /\ /\ /\)";
   const std::string innerBegins = R"(*INCLUDE inner.chk \/ \/ \/ Included checkcode begins here \/ \/ \/)";
-  const std::string innerEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/inner.chk /\ /\ /\)";
+  const std::string innerEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/INNER.CHK /\ /\ /\)";
   const std::vector<IncludeCase> cases = {
       {"found in the CHK file's folder under its upper-cased name",
        {{"common.chk", "X = 1\r\nGOTO SEX\r\n"}},
@@ -105,12 +107,12 @@ TEST_F(IncludesAndJumps, IncludedCodeInAFieldBlock) {
        {{"sub/common.chk", "X = 1"}},
        {"AGE", R"(INCLUDE sub\common.chk)", "END"},
        stored({R"(*INCLUDE sub\common.chk \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
-               R"(*/\ /\ /\ End of checkcode included from file: %D%/sub/common.chk /\ /\ /\)"})},
+               R"(*/\ /\ /\ End of checkcode included from file: %D%/SUB\COMMON.CHK /\ /\ /\)"})},
       {"folder and file names that differ in case",
        {{"Sub/Common.Chk", "X = 1"}},
        {"AGE", R"(INCLUDE SUB\COMMON.CHK)", "END"},
        stored({R"(*INCLUDE SUB\COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
-               R"(*/\ /\ /\ End of checkcode included from file: %D%/Sub/Common.Chk /\ /\ /\)"})},
+               R"(*/\ /\ /\ End of checkcode included from file: %D%/SUB\COMMON.CHK /\ /\ /\)"})},
       {"the markers go to the section open at the time",
        {{"common.chk", "X = 1"}},
        {"AGE", "BEFORE ENTRY", "INCLUDE COMMON.CHK", "END", "Y = 2", "END"},
@@ -133,7 +135,7 @@ TEST_F(IncludesAndJumps, TheCurrentFolderIsSearchedFirst) {
   run.run({"AGE", "INCLUDE COMMON.CHK", "END"}, true, true);
   EXPECT_EQ(run.checkcode("Age"),
             stored({R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
-                    R"(*/\ /\ /\ End of checkcode included from file: common.chk /\ /\ /\)"}));
+                    R"(*/\ /\ /\ End of checkcode included from file: COMMON.CHK /\ /\ /\)"}));
   EXPECT_EQ(run.log.str(), "");
 }
 
@@ -162,7 +164,7 @@ TEST_F(IncludesAndJumps, AnIncludeCycleOutsideFieldBlocks) {
   const std::string log = run.log.str();
   EXPECT_EQ(count(log, "chkimport: error"), 1u) << log;
   EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: too many nested INCLUDE files (opening " +
-                     run.dir.file("common.chk") + ")\n  in ScanWords, ImportCHKCode\n"),
+                     run.dir.file("COMMON.CHK") + ")\n  in ScanWords, ImportCHKCode\n"),
             std::string::npos)
       << log;
   EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
@@ -175,7 +177,7 @@ TEST_F(IncludesAndJumps, AnIncludeCycleInsideAFieldBlock) {
   run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
   run.run({"AGE", "X = 1", "END", "SEX", "INCLUDE COMMON.CHK", "END", "NAME", "GOTO AGE", "END"}, true, true);
   const std::string log = run.log.str();
-  EXPECT_EQ(count(log, "too many nested INCLUDE files (opening " + run.dir.file("common.chk") + ")"), 1u)
+  EXPECT_EQ(count(log, "too many nested INCLUDE files (opening " + run.dir.file("COMMON.CHK") + ")"), 1u)
       << log;
   // Code written before the cycle stays, and so does code after it.
   EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
@@ -187,6 +189,28 @@ TEST_F(IncludesAndJumps, AnIncludeCycleInsideAFieldBlock) {
       0u);
   EXPECT_TRUE(run.module->Files.empty());
   EXPECT_EQ(run.module->intFileDepth, 0);
+}
+
+// Files that fan out without a cycle, each including the next one twice,
+// would open 2^25 files. The pass stops following INCLUDE after 10000
+// openings, with one error, and goes on with everything else.
+TEST_F(IncludesAndJumps, IncludesThatFanOutStopAfterTenThousandFiles) {
+  ImportRun run = viewWithFields();
+  for (int i = 1; i < 24; ++i) {
+    const std::string next = "INCLUDE F" + std::to_string(i + 1) + ".CHK\r\n";
+    run.dir.write("f" + std::to_string(i) + ".chk", next + next);
+  }
+  run.dir.write("f24.chk", "*\r\n");
+  EXPECT_EQ(run.run({"INCLUDE F1.CHK", "AGE", "X = 1", "INCLUDE F24.CHK", "END"}, true, true), "");
+  const std::string log = run.log.str();
+  EXPECT_EQ(count(log, "chkimport: error"), 1u) << log.substr(0, 2000);
+  EXPECT_EQ(log.find("chkimport: error 67: Too many INCLUDE files: a pass opens at most 10000; this INCLUDE "
+                     "and the later ones of the pass are not followed. (" +
+                     run.dir.file("F")),
+            0u)
+      << log.substr(0, 2000);
+  EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
+  EXPECT_TRUE(run.module->Files.empty());
 }
 
 struct JumpsCase {

@@ -29,6 +29,13 @@ chkimport_object* chkimport_create(const char* prog_id);
  * chkimport_last_error. */
 int chkimport_set_language(chkimport_object* object, const char* language, const char* languages_dir);
 
+/* For CHK files from others: INCLUDE reads only files whose real path lies
+ * under folder (links and ".." resolved); an INCLUDE of any other file is
+ * written as one of a file not found, with a warning on standard error.
+ * Holds for the imports, previews and conversions of this object; NULL or
+ * "" lifts it. Returns 0, or -1 when folder is not a folder. */
+int chkimport_set_include_within(chkimport_object* object, const char* folder);
+
 /* Runs GetCHKCode. Flags are 0 for false and anything else for true.
  * Returns the result text ("" for success), to be freed with
  * chkimport_free_string, or NULL when the call failed (see

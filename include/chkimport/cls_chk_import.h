@@ -44,6 +44,13 @@ class clsCHKImport {
                          const std::string& strTableName, bool blnShowGUI, bool blnOverwrite = false,
                          bool blnIgnoreNew = false, bool blnGenerateTables = false);
 
+  // Beyond the host interface, for CHK files from others: INCLUDE reads
+  // only files whose real path (links and ".." resolved) lies under
+  // `folder`; an INCLUDE of any other file is written as one of a file not
+  // found, and a warning goes to the error log. "" lifts the confinement.
+  // Raises error 76 when `folder` is not a folder.
+  void SetIncludeWithin(const std::string& folder);
+
   // Beyond the host interface: the CHK lines that the last silent listing
   // pass found without a row in the view table, in file order.
   std::vector<std::string> UnmatchedFields() const;

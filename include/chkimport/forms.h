@@ -21,6 +21,7 @@ struct FormOptions {
   std::string chk;  // "": the file of the .REC's base name with the extension .CHK, any case, beside it
   bool overwrite = false;
   bool tables = false;
+  std::string includeWithin;         // INCLUDE reads only files under this folder; "": anywhere
   std::string language;              // overrides the user's setting; "": the setting
   std::string settingsFile;          // "": the user's settings file
   std::ostream* errorLog = nullptr;  // errors met during the import; null: standard error

@@ -75,6 +75,18 @@ int chkimport_set_language(chkimport_object* object, const char* language, const
   }
 }
 
+int chkimport_set_include_within(chkimport_object* object, const char* folder) {
+  if (!object) return -1;
+  try {
+    object->component.SetIncludeWithin(folder ? folder : "");
+    object->lastError.clear();
+    return 0;
+  } catch (const std::exception& e) {
+    object->lastError = describe(e);
+    return -1;
+  }
+}
+
 char* chkimport_get_chk_code(chkimport_object* object, const char* chk_name, const char* db_name,
                              const char* table_name, int show_gui, int overwrite, int ignore_new,
                              int generate_tables) {
@@ -118,6 +130,7 @@ char* formCall(chkimport_object* object, bool convert, const char* rec_name, con
   if (!object) return nullptr;
   try {
     options.translator = object->translator.get();
+    options.includeWithin = object->module->host.includeWithin;
     options.language = object->module->host.settings.IniRead("Variables", "Language", "");
     const auto r = convert ? chkimport::ConvertForm(rec_name ? rec_name : "", db_name ? db_name : "", options)
                            : chkimport::NewView(rec_name ? rec_name : "", db_name ? db_name : "", options);

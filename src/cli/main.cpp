@@ -37,7 +37,7 @@ std::filesystem::path executableDir() {
 struct ImportOptions {
   std::string chk, db, view;
   bool overwrite = false, ignoreNew = false, tables = false, json = false, dryRun = false;
-  std::string language, languagesDir, encoding;
+  std::string language, languagesDir, encoding, includeWithin;
 };
 
 int runImport(const ImportOptions& o) {
@@ -64,6 +64,7 @@ int runImport(const ImportOptions& o) {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
+    component.SetIncludeWithin(o.includeWithin);
     if (o.dryRun) {
       preview = component.PreviewCHKCode(o.chk, o.db, o.view, o.overwrite, o.ignoreNew, o.tables);
       result = preview.result;
@@ -188,7 +189,7 @@ int runViews(const std::string& dbName) {
 }
 
 struct FormCommand {
-  std::string rec, chk, db, view, encoding, language, languagesDir;
+  std::string rec, chk, db, view, encoding, language, languagesDir, includeWithin;
   bool overwrite = false, tables = false, json = false;
 };
 
@@ -224,6 +225,7 @@ int runForm(const FormCommand& o, bool convert) {
   options.chk = o.chk;
   options.overwrite = o.overwrite;
   options.tables = o.tables;
+  options.includeWithin = o.includeWithin;
   options.language = o.language;
   Settings settings(Settings::DefaultPath());
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
@@ -274,6 +276,10 @@ int main(int argc, char** argv) {
       "--encoding", o.encoding,
       "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
       "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
+  const std::string includeWithinHelp =
+      "Read INCLUDE files only from under DIR (links and .. resolved), for CHK files from others; an INCLUDE "
+      "of any other file is written as one of a file not found, with a warning on standard error";
+  import->add_option("--include-within", o.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
   import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
   import->add_flag(
       "--dry-run", o.dryRun,
@@ -348,6 +354,7 @@ int main(int argc, char** argv) {
                     "Replace each matched field's check code instead of adding to it");
   convert->add_flag("--tables", cv.tables, "Build code tables from value lists");
   convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files");
+  convert->add_option("--include-within", cv.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
   convert->add_option("--language", cv.language, "Language of messages and comment lines");
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   convert->add_flag(

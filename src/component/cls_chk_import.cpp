@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
@@ -69,6 +70,18 @@ void clsCHKImport::SetObjLanguage(Translator& ObjTT) {
   st.blnLanguageSet = true;
   st.objErrorStack = Instance<Form1>(st).Mishtrak1;
   st.objLanguage = &ObjTT;
+}
+
+void clsCHKImport::SetIncludeWithin(const std::string& folder) {
+  std::string& within = module_->host.includeWithin;
+  if (folder.empty()) {
+    within.clear();
+    return;
+  }
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(folder, ec);
+  if (ec || !std::filesystem::is_directory(real, ec)) Raise(76, "Path not found: " + folder);
+  within = real.string();
 }
 
 std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::string& strDBName,

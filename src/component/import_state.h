@@ -37,6 +37,8 @@ struct HostEnvironment {
   std::ostream* errorLog = nullptr;  // null: standard error
   // Text encoding of CHK and include files (an iconv name); "" to detect it.
   std::string encoding;
+  // INCLUDE reads only files under this folder; "": anywhere.
+  std::string includeWithin;
   // The windows of the dialog path; null where there is no windowing system.
   std::shared_ptr<Windowing> windowing;
   // Where the component's own translator finds its catalogs; "" for the
@@ -95,6 +97,11 @@ struct ImportState {
   FixedArray<int16_t, 0, 255> intFileNumbers;
   FixedArray<std::string, 0, 255> strFileNames;
   int16_t intFileDepth = 0;
+  // Where each file of the stack was found on disk.
+  FixedArray<std::string, 0, 255> filePaths;
+  // Include files the pass has opened, and whether it has stopped following INCLUDE.
+  int includeOpenings = 0;
+  bool blnIncludesStopped = false;
   // The open input files by file number (1 to 255).
   std::map<int16_t, std::unique_ptr<LineReader>> Files;
 

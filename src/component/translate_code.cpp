@@ -119,6 +119,8 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     st.intBeforeLevel = 0;
     st.intAfterLevel = 0;
     st.takenTableNames = {};  // they belong to another pass's database
+    st.includeOpenings = 0;
+    st.blnIncludesStopped = false;
 
     p.intSection = 2;
     r.step([&] { InitializeArray(st); });

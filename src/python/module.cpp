@@ -84,6 +84,7 @@ class Import {
   FormResult form(bool convert, const fs::path& rec, const fs::path& db, FormOptions options) {
     return run([&](clsCHKImport&) {
       options.translator = translator_.get();
+      options.includeWithin = module_->host.includeWithin;
       options.language = module_->host.settings.IniRead("Variables", "Language", "");
       return convert ? ConvertForm(rec.string(), db.string(), options)
                      : NewView(rec.string(), db.string(), options);
@@ -186,6 +187,15 @@ py::class_<Import> bindImport(py::module_& m) {
           "unmatched_fields",
           [](Import& self) { return self.run([](clsCHKImport& c) { return c.UnmatchedFields(); }); },
           "The CHK lines that the last listing pass found without a row in the view table, in file order.")
+      .def(
+          "set_include_within",
+          [](Import& self, const std::optional<fs::path>& folder) {
+            self.run([&](clsCHKImport& c) { c.SetIncludeWithin(folder ? folder->string() : ""); });
+          },
+          py::arg("folder"),
+          "For CHK files from others: INCLUDE reads only files whose real path lies under `folder`; an "
+          "INCLUDE of any other file is written as one of a file not found, with a warning. Holds for the "
+          "imports, previews and conversions of this object; None lifts it.")
       .def("set_language", &Import::setLanguage, py::arg("language") = std::nullopt,
            py::arg("languages_dir") = std::nullopt,
            "Translates messages and comment lines into `language` (a catalog name such as \"Spanish\"; None: "

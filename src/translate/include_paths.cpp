@@ -72,12 +72,43 @@ std::string findFile(const std::string& path) {
   return resolve(slashed);
 }
 
+// The real path of `file` when it lies under the real path of `folder`, else "".
+std::string realPathWithin(const std::string& file, const std::string& folder) {
+  std::error_code ec;
+  const fs::path real = fs::canonical(file, ec);
+  if (ec) return {};
+  const fs::path root = fs::canonical(folder, ec);
+  if (ec) return {};
+  auto at = real.begin();
+  for (const auto& part : root) {
+    if (at == real.end() || *at != part) return {};
+    ++at;
+  }
+  return real.string();
+}
+
 }  // namespace
 
-std::string FindIncludeFile(const std::string& strName, const std::string& strCHKFolder) {
-  if (strName.empty()) return {};
-  if (std::string found = findFile(strName); !found.empty()) return found;
-  return findFile(strCHKFolder + strName);
+IncludeFile FindIncludeFile(const std::string& strName, const std::string& strCHKFolder,
+                            const std::string& within) {
+  IncludeFile file;
+  if (strName.empty()) return file;
+  for (const std::string& name : {strName, strCHKFolder + strName}) {
+    std::string found = findFile(name);
+    if (found.empty()) continue;
+    if (!within.empty()) {
+      std::string real = realPathWithin(found, within);
+      if (real.empty()) {
+        if (file.outside.empty()) file.outside = std::move(found);
+        continue;
+      }
+      found = std::move(real);
+    }
+    file.strName = name;
+    file.path = std::move(found);
+    return file;
+  }
+  return file;
 }
 
 }  // namespace chkimport

@@ -8,11 +8,26 @@
 
 namespace chkimport {
 
-// The path of the regular file `strName` names: looked up first in the
-// current folder, then in `strCHKFolder` (the CHK file's folder, ending in
-// its separator, or ""). "\" separates folders like "/", and a folder or
-// file name that does not exist as written is matched without regard to
-// letter case. "" when there is no such file (a folder is not a file).
-std::string FindIncludeFile(const std::string& strName, const std::string& strCHKFolder);
+struct IncludeFile {
+  // The name the translation gives the file: `strName` itself when it was
+  // found from the current folder, else `strCHKFolder` + `strName`.
+  std::string strName;
+  // Where it was found on disk.
+  std::string path;
+  // A file that was found outside the folder INCLUDE is confined to, and
+  // passed over.
+  std::string outside;
+};
+
+// The regular file `strName` names: looked up first in the current folder,
+// then in `strCHKFolder` (the CHK file's folder, ending in its separator, or
+// ""). "\" separates folders like "/", and a folder or file name that does
+// not exist as written is matched without regard to letter case. Both
+// strings are "" when there is no such file (a folder is not a file).
+// With `within` (a folder), a file counts only when its real path (links
+// and ".." resolved) lies under the real path of `within`; `path` is then
+// that real path.
+IncludeFile FindIncludeFile(const std::string& strName, const std::string& strCHKFolder,
+                            const std::string& within = "");
 
 }  // namespace chkimport

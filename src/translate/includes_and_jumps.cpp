@@ -11,6 +11,9 @@ namespace chkimport {
 namespace {
 
 constexpr int32_t kTooManyFiles = 67;
+// Include files one pass may open. A file that includes the next one twice,
+// 24 deep, would otherwise open 2^25 files; no real form comes near this.
+constexpr int kMaxIncludeOpenings = 10000;
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -22,9 +25,9 @@ bool sameFile(const std::string& a, const std::string& b) {
 // every line of the loop is still read, and a file that includes itself
 // more than once costs one trip up the stack per INCLUDE instead of a
 // number of trips that doubles with every level.
-[[noreturn]] void raiseTooDeep(ImportState& st, const std::string& strFileName) {
+[[noreturn]] void raiseTooDeep(ImportState& st, const IncludeFile& file) {
   for (int16_t depth = 1; depth < st.intFileDepth; ++depth) {
-    if (!sameFile(st.strFileNames(depth), strFileName)) continue;
+    if (!sameFile(st.filePaths(depth), file.path)) continue;
     while (st.intFileDepth > depth) {
       st.Close(st.intFileNumbers(st.intFileDepth));
       st.intFileNumbers(st.intFileDepth) = 0;
@@ -34,34 +37,46 @@ bool sameFile(const std::string& a, const std::string& b) {
     break;
   }
   Raise(vberr::SubscriptOutOfRange,
-        "Subscript out of range: too many nested INCLUDE files (opening " + strFileName + ")");
+        "Subscript out of range: too many nested INCLUDE files (opening " + file.strName + ")");
 }
+
+enum class Opened { Pushed, Empty, NotFollowed };
 
 // Opens an include file on top of the input-file stack, so that the driver
 // reads on from it. An empty file is closed again at once and nothing is
-// pushed (false). A failure leaves the stack as it was.
-bool pushIncludeFile(ImportState& st, const std::string& strFileName) {
+// pushed. A failure leaves the stack as it was. Past the pass's budget of
+// openings, one error says so and no later INCLUDE is followed.
+Opened pushIncludeFile(ImportState& st, const IncludeFile& file) {
+  if (st.blnIncludesStopped) return Opened::NotFollowed;
+  if (st.includeOpenings >= kMaxIncludeOpenings) {
+    st.blnIncludesStopped = true;
+    static_assert(kMaxIncludeOpenings == 10000, "the message names the limit");
+    Raise(kTooManyFiles, st.T("Too many INCLUDE files: a pass opens at most 10000; this INCLUDE and the "
+                              "later ones of the pass are not followed.") +
+                             " (" + file.strName + ")");
+  }
   // No room above the top entry: out of range, naming the file so the user can find the loop.
-  if (st.intFileDepth >= decltype(st.intFileNumbers)::UBound) raiseTooDeep(st, strFileName);
+  if (st.intFileDepth >= decltype(st.intFileNumbers)::UBound) raiseTooDeep(st, file);
   int16_t intNumber = 0;
   try {
     intNumber = st.FreeFile();
   } catch (const VbError& e) {
     // File numbers run out one entry before the stack does (the CHK file holds one): the nesting is too deep.
     if (e.Number != kTooManyFiles) throw;
-    raiseTooDeep(st, strFileName);
+    raiseTooDeep(st, file);
   }
-  st.OpenInput(intNumber, strFileName);
+  ++st.includeOpenings;
+  st.OpenInput(intNumber, file.path);
   if (st.File(intNumber).AtEnd()) {
     st.Close(intNumber);
-    return false;
+    return Opened::Empty;
   }
   Increment(st.intFileDepth);
   st.intFileNumbers(st.intFileDepth) = intNumber;
-  // The path actually opened, so that the end marker names the file that was read.
-  st.strFileNames(st.intFileDepth) = strFileName;
+  st.strFileNames(st.intFileDepth) = file.strName;
+  st.filePaths(st.intFileDepth) = file.path;
   st.intCurrentFile = intNumber;
-  return true;
+  return Opened::Pushed;
 }
 
 std::string jumpBlock(const std::string& strField, const std::string& strValue,
@@ -75,24 +90,27 @@ std::string jumpBlock(const std::string& strField, const std::string& strValue,
 // same; the comment that marks it is kept only inside a field block on the
 // writing pass.
 void onInclude(ImportState& st, PassState& p, Routine& r) {
-  std::string strFileName;
-  r.step([&] { strFileName = FindIncludeFile(st.strWords(1), st.strCHKFolder); });
+  IncludeFile file;
+  r.step([&] { file = FindIncludeFile(st.strWords(1), st.strCHKFolder, st.host.includeWithin); });
+  // A file outside the folder INCLUDE is confined to is not there for the translation.
+  if (file.path.empty() && !file.outside.empty())
+    r.step([&] {
+      st.errorLog() << "chkimport: "
+                    << st.T("warning: not read, as it lies outside the folder INCLUDE files are confined to:")
+                    << " " << file.outside << " (" << st.host.includeWithin << ")\n";
+    });
 
-  if (strFileName.empty()) {
+  if (file.path.empty()) {
     r.step([&] {
       p.strLine = "*" + p.strLine + " " + st.T("CHECK file not found.") + " \r\n*" +
                   st.T("Include file could not be imported.") + " ";
     });
   } else {
-    bool blnOpened = false;
-    bool blnPushed = false;
-    r.step([&] {
-      blnPushed = pushIncludeFile(st, strFileName);
-      blnOpened = true;
-    });
-    // Not followed (too deep, unreadable): the error told the user; a marker would be untrue.
-    if (!blnOpened) return;
-    if (blnPushed) {
+    Opened opened = Opened::NotFollowed;
+    r.step([&] { opened = pushIncludeFile(st, file); });
+    // Not followed (too deep, too many, unreadable): the error told the user; a marker would be untrue.
+    if (opened == Opened::NotFollowed) return;
+    if (opened == Opened::Pushed) {
       r.step([&] {
         p.strLine =
             "*" + p.strLine + " \\/ \\/ \\/ " + st.T("Included checkcode begins here") + " " + "\\/ \\/ \\/ ";

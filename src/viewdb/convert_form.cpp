@@ -84,6 +84,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
       clsCHKImport component(module);
       component.SetObjLanguage(tr);
       try {
+        component.SetIncludeWithin(options.includeWithin);
         result.result = component.GetCHKCode(result.chk, copy.Path(), result.table, false, options.overwrite,
                                              /*blnIgnoreNew=*/true, options.tables);
       } catch (const VbError& e) {

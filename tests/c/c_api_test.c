@@ -91,6 +91,18 @@ int main(void) {
   expect(result && strstr(result, "\"result\":\"Table Not In MDB\"") != NULL, "a preview's message");
   chkimport_free_string(result);
 
+  /* INCLUDE confined to the form's folder reads nothing from elsewhere. */
+  expect(chkimport_set_include_within(imp, "/nonexistent") == -1, "confining INCLUDE needs a folder");
+  expect(chkimport_set_include_within(imp, folder) == 0, "INCLUDE confined to the form's folder");
+  out = fopen(chk, "wb");
+  if (out) {
+    fputs("AGE\r\n  INCLUDE /PROC/SELF/ENVIRON\r\nEND\r\n", out);
+    fclose(out);
+  }
+  result = chkimport_preview_chk_code(imp, chk, db, "viewform", 0, 1, 0);
+  expect(result && strstr(result, "CHECK file not found.") != NULL, "an INCLUDE from outside is not read");
+  chkimport_free_string(result);
+
   remove(chk);
   remove(db);
   remove(rec);

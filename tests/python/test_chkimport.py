@@ -177,6 +177,18 @@ class TestForms:
         assert pathlib.Path(r.chk).name == "FORM.CHK"
         assert row(db, "age", "viewform")[1] == "G[0,99]"
 
+    def test_include_can_be_confined_to_a_folder(self, tmp_path):
+        (tmp_path / "in").mkdir()
+        write(tmp_path / "secret.chk", "GOTO SECRET")
+        make_view(tmp_path / "form.db", ["AGE"])
+        chk = write(tmp_path / "in" / "form.chk", "AGE", "INCLUDE ..\\SECRET.CHK", "END")
+        imp = chkimport.CHKImport()
+        with pytest.raises(chkimport.VbError):
+            imp.set_include_within(tmp_path / "none")
+        imp.set_include_within(tmp_path / "in")
+        assert imp.get_chk_code(chk, tmp_path / "form.db", "viewForm", ignore_new=True) == ""
+        assert "CHECK file not found." in row(tmp_path / "form.db", "AGE")[0]
+
     def test_new_view_refuses_a_table_that_exists(self, tmp_path):
         (tmp_path / "form.rec").write_bytes(self.REC.encode())
         db = tmp_path / "forms.db"
