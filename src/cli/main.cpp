@@ -16,11 +16,9 @@
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "dialogs/frm_import.h"
-#if CHKIMPORT_GUI
-#include "gui/qt_windowing.h"
-#endif
 #include "services/catalog_translator.h"
 #include "services/dao.h"
+#include "services/screen_windowing.h"
 
 namespace {
 
@@ -103,13 +101,7 @@ int runImport(const ImportOptions& o) {
 // The import dialog, as the form designer would show it.
 int runDialog(const ImportOptions& o) {
   std::string whyNot;
-#if CHKIMPORT_GUI
-  auto windowing = QtWindowing::Create(whyNot);
-#else
-  // A build without the Qt dialogs, such as the fuzzing build.
-  std::shared_ptr<Windowing> windowing;
-  whyNot = "this build has no dialogs";
-#endif
+  auto windowing = ScreenWindowing(whyNot);
   if (!windowing) {
     std::cerr << "chkimport: the import dialog cannot be shown: " << whyNot << "\n";
     return kUsage;

@@ -12,6 +12,7 @@
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
+#include "services/screen_windowing.h"
 
 namespace chkimport {
 namespace {
@@ -33,7 +34,11 @@ std::shared_ptr<ImportState> processModule() {
 void ShowImportDialog(ImportState& st, const std::string& strCHKName, const std::string& strDBName,
                       const std::string& strTableName, bool blnOverwrite, bool blnIgnoreNew,
                       bool blnGenerateTables) {
-  if (!st.host.windowing && DefaultWindowing) st.host.windowing = DefaultWindowing();
+  if (!st.host.windowing) {
+    std::string whyNot;
+    st.host.windowing = ScreenWindowing(whyNot);
+    if (!st.host.windowing) Raise(vberr::CannotCreateObject, "The import dialog cannot be shown: " + whyNot);
+  }
   Windowing& windowing = st.windowing();
   ReleaseUnloadedForms(st);
   FrmImport& dialog = Instance<FrmImport>(st);
@@ -56,8 +61,6 @@ void ShowImportDialog(ImportState& st, const std::string& strCHKName, const std:
 }
 
 }  // namespace
-
-WindowingFactory DefaultWindowing = nullptr;
 
 clsCHKImport::clsCHKImport() : module_(processModule()) {}
 

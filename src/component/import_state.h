@@ -46,13 +46,6 @@ struct HostEnvironment {
   std::string languagesDir;
 };
 
-// The windowing system a component uses for its dialogs when its host named
-// none: set by the build that links one; it raises an error saying why when
-// no display can be used. A plain pointer, so that it is set before any
-// code of the program runs.
-using WindowingFactory = std::shared_ptr<Windowing> (*)();
-extern WindowingFactory DefaultWindowing;
-
 struct ImportState {
   HostEnvironment host;
 

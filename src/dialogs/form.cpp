@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "chkimport/vb_error.h"
-#include "dialogs/forms.h"
 
 namespace chkimport {
 namespace {
@@ -28,10 +27,6 @@ void Control::AddItem(const std::string& item) {
 void Control::Clear() {
   List.clear();
   ListIndex = -1;
-}
-
-void Form::FrameClosed() {
-  Unload(st, *this);
 }
 
 void Form::SetText(const std::string& control, const std::string& text) {

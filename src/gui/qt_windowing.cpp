@@ -31,6 +31,7 @@
 
 #include "chkimport/vb_error.h"
 #include "dialogs/form.h"
+#include "services/screen_windowing.h"
 
 namespace chkimport {
 namespace {
@@ -59,11 +60,6 @@ QString withoutMnemonic(const std::string& caption) {
     shown += caption[i];
   }
   return qs(shown);
-}
-
-std::string envValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
 }
 
 // The character code a handler's KeyPress receives, 0 for none.
@@ -153,13 +149,6 @@ int KeyCodeOf(int qtKey, bool keypad) {
   };
   auto it = codes.find(qtKey);
   return it == codes.end() ? 0 : it->second;
-}
-
-std::string NoDisplayReason() {
-  if (!envValue("QT_QPA_PLATFORM").empty() || !envValue("DISPLAY").empty() ||
-      !envValue("WAYLAND_DISPLAY").empty())
-    return "";
-  return "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen";
 }
 
 std::string QtFileFilter(const std::string& filter) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "services/screen_windowing.h"
 #include "services/windowing.h"
 
 class QDialog;
@@ -74,10 +75,6 @@ class QtWindowing : public Windowing {
   std::shared_ptr<App> app_;    // null when the program owns the QApplication
   std::vector<Window*> shown_;  // innermost last
 };
-
-// Unusable display settings, as the reason Create gives; "" when a display
-// can be tried.
-std::string NoDisplayReason();
 
 // A file filter of the form "Check Files (*.chk)|*.chk|All Files (*.*)|*.*"
 // in Qt's form, "Check Files (*.chk);;All Files (*)".

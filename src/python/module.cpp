@@ -7,8 +7,8 @@
 //
 // The module links the shared library rather than the static archives: one
 // copy of the component on disk, the same code as every other host of the
-// library (the dialogs' windowing included), and a module that runs the
-// library installed with it (its RPATH leads there from the site folder).
+// library, and a module that runs the library installed with it (its RPATH
+// leads there from the site folder).
 #include <pybind11/eval.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>

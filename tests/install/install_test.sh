@@ -28,6 +28,26 @@ check() {  # check WHAT COMMAND...: counts the command's success
 same() { [ "$1" == "$2" ] || { printf 'expected: %s\n     got: %s\n' "$2" "$1" >&2; return 1; }; }
 
 cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+cli="$prefix/bin/chkimport"
+
+# The dialogs come from a plugin that only a dialog loads: neither the
+# library nor the program links Qt. With the plugin the installed program
+# shows the import dialog (it is still up when the timeout ends it); without
+# it, it says why, and everything silent below runs without it.
+plugin="$prefix/$libdir/libchkimport-qt.so"
+if [ -e "$build/libchkimport-qt.so" ]; then
+  check "the dialogs' plugin is installed" test -f "$plugin"
+  status=0
+  QT_QPA_PLATFORM=offscreen timeout 5 "$cli" dialog >/dev/null 2>&1 || status=$?
+  check "the installed program shows the dialog through the plugin" same "$status" 124
+  rm "$plugin"
+fi
+check "neither the library nor the program links Qt" \
+  same "$(ldd "$cli" "$prefix/$libdir/libchkimport.so" | grep -c -i qt)" 0
+status=0
+message="$(QT_QPA_PLATFORM=offscreen "$cli" dialog 2>&1)" || status=$?
+check "without the plugin the dialog says why" \
+  same "$status $message" "2 chkimport: the import dialog cannot be shown: the dialogs' plugin libchkimport-qt.so was not found"
 
 # A C host, compiled and linked with what pkg-config says.
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
@@ -44,7 +64,6 @@ check "the import wrote the range" \
   same "$(sqlite3 "$work/form.db" "SELECT Lists FROM viewform WHERE Name = 'age'")" "G[0,99]"
 
 # The program, its catalogs and its manual page.
-cli="$prefix/bin/chkimport"
 check "--version" same "$("$cli" --version)" "$("$build/chkimport" --version)"
 status=0
 message="$("$cli" import --chk "$work/form.chk" --db "$work/form.db" --view '' --language Spanish 2>&1)" || status=$?
@@ -67,12 +86,15 @@ imp = chkimport.CHKImport()
 imp.set_language("Spanish")
 print(chkimport.__file__)
 print(imp.get_chk_code("form.chk", "form.db", ""))
-print(*sorted({line.split()[-1] for line in open("/proc/self/maps") if "libchkimport.so" in line}))
+maps = [line.split()[-1] for line in open("/proc/self/maps")]
+print(*sorted({m for m in maps if "libchkimport.so" in m}))
+print(sum("Qt6" in m for m in maps), "Qt libraries loaded")
 ')"
   check "the installed Python module imports and loads the installed library" same "$output" \
     "$(cd "$prefix/$pythondir" && ls "$PWD"/chkimport.*.so)
 No se indicó el nombre de la tabla
-$(readlink -f "$prefix/$libdir"/libchkimport.so)"
+$(readlink -f "$prefix/$libdir"/libchkimport.so)
+0 Qt libraries loaded"
 fi
 
 echo "install: $passed passed, $failed failed"
