@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "services/dao.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "chkimport/vb_error.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "fuzz_support.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "chkimport/cls_chk_import.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "fuzz_support.h"
 #include "services/identity_translator.h"
 

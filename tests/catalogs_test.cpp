@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "chkimport/cls_chk_import.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"

@@ -14,7 +14,7 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "services/identity_translator.h"
 #include "test_support.h"
 

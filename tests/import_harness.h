@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "chkimport/cls_chk_import.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "services/identity_translator.h"
 #include "test_support.h"
 

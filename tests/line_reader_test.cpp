@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "chkimport/vb_error.h"
-#include "component/line_reader.h"
+#include "core/line_reader.h"
 #include "test_support.h"
 
 namespace chkimport {

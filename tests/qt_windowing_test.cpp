@@ -27,7 +27,7 @@
 #include <thread>
 
 #include "chkimport/vb_error.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "import_harness.h"
 #include "test_support.h"

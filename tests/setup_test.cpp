@@ -7,7 +7,7 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "component/get_view_tables.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
 #include "services/identity_translator.h"

@@ -2,7 +2,7 @@
 // code tables.
 #include <gtest/gtest.h>
 
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "import_harness.h"

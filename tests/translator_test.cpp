@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 #include <unistd.h>
-#include "component/import_state.h"
+#include "core/import_state.h"
 
 #include <filesystem>
 #include <fstream>
@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "chkimport/vb_error.h"
-#include "dialogs/form.h"
 #include "services/catalog_translator.h"
+#include "services/form.h"
 #include "services/identity_translator.h"
 
 // libgettextpo itself loses a few bytes per read (context strings, some parse

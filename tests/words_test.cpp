@@ -2,13 +2,13 @@
 // IF/THEN/ELSE/ENDIF, the leading THEN, and Yes/No literals.
 #include <gtest/gtest.h>
 
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "import_harness.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/extract_words.h"
-#include "translate/vb_strings.h"
 
 namespace chkimport {
 namespace {

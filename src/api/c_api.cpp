@@ -7,8 +7,8 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
-#include "component/import_state.h"
 #include "component/preview.h"
+#include "core/import_state.h"
 #include "services/catalog_translator.h"
 
 struct chkimport_object {

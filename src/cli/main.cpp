@@ -14,7 +14,7 @@
 #include "cli/man_page.h"
 #include "cli/preview_output.h"
 #include "component/get_view_tables.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/frm_import.h"
 #include "services/catalog_translator.h"
 #include "services/dao.h"

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "component/get_view_tables.h"
-#include "component/import_state.h"
 #include "component/preview.h"
 #include "component/translate_code.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"

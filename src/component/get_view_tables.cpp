@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"

@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "chkimport/translator.h"
-#include "component/import_state.h"
 #include "component/translate_code.h"
+#include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
 #include "services/dao.h"

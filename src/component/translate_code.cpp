@@ -2,18 +2,18 @@
 
 #include <memory>
 
-#include "component/import_state.h"
 #include "component/preview.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
 #include "services/dao.h"
 #include "services/table_names.h"
 #include "services/texts.h"
+#include "services/vb_strings.h"
 #include "translate/extract_words.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 #include "viewdb/check_code_storage.h"
 
 namespace chkimport {

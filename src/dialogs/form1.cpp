@@ -1,6 +1,6 @@
 #include "dialogs/form1.h"
 
-#include "component/import_state.h"
+#include "core/import_state.h"
 
 namespace chkimport {
 

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "dialogs/form.h"
 #include "services/error_stack.h"
+#include "services/form.h"
 
 namespace chkimport {
 

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "component/import_state.h"
-#include "component/routine.h"
-#include "dialogs/form.h"
+#include "core/import_state.h"
+#include "core/routine.h"
+#include "services/form.h"
 
 namespace chkimport {
 

@@ -1,16 +1,16 @@
 #include "dialogs/frm_import.h"
 
 #include "component/get_view_tables.h"
-#include "component/import_state.h"
-#include "component/init_language.h"
 #include "component/preview.h"
-#include "component/routine.h"
 #include "component/translate_code.h"
+#include "core/import_state.h"
+#include "core/routine.h"
+#include "dialogs/close_down.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
+#include "dialogs/init_language.h"
 #include "services/texts.h"
-#include "translate/vb_strings.h"
-#include "viewdb/close_down.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "dialogs/form.h"
+#include "services/form.h"
 
 namespace chkimport {
 

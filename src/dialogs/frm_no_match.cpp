@@ -1,8 +1,8 @@
 #include "dialogs/frm_no_match.h"
 
-#include "component/import_state.h"
-#include "component/routine.h"
 #include "component/translate_code.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "services/texts.h"

@@ -2,7 +2,7 @@
 // and the question whether to import the code of those that have.
 #pragma once
 
-#include "dialogs/form.h"
+#include "services/form.h"
 
 namespace chkimport {
 

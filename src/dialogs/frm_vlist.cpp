@@ -1,7 +1,7 @@
 #include "dialogs/frm_vlist.h"
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "services/texts.h"

@@ -1,7 +1,7 @@
 // The view chooser: the view tables of the database, one to pick.
 #pragma once
 
-#include "dialogs/form.h"
+#include "services/form.h"
 
 namespace chkimport {
 

@@ -30,7 +30,7 @@
 #include <map>
 
 #include "chkimport/vb_error.h"
-#include "dialogs/form.h"
+#include "services/form.h"
 #include "services/screen_windowing.h"
 
 namespace chkimport {

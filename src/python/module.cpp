@@ -26,7 +26,7 @@
 #include "chkimport/forms.h"
 #include "chkimport/preview.h"
 #include "chkimport/vb_error.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "services/catalog_translator.h"
 
 #ifndef CHKIMPORT_LANGUAGES_FROM_PYTHONDIR

@@ -11,7 +11,7 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/vb_error.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"

@@ -14,7 +14,7 @@
 #include <type_traits>
 
 #include "chkimport/vb_error.h"
-#include "dialogs/form.h"
+#include "services/form.h"
 
 #ifndef CHKIMPORT_INSTALLED_LANGUAGES
 #define CHKIMPORT_INSTALLED_LANGUAGES "/usr/local/share/chkimport/languages"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "dialogs/form.h"
+#include "services/form.h"
 
 namespace chkimport {
 namespace {

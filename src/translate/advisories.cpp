@@ -2,12 +2,12 @@
 // each leaves a comment telling the user what became of it and what to do
 // instead. HIDE, UNHIDE and CLEAR are carried over, HELP and TYPE messages
 // become DIALOG commands, REPEAT becomes the field's "R" letter.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/property_letters.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 
 namespace chkimport {
 namespace {

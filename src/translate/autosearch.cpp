@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <vector>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/property_letters.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 
 namespace chkimport {
 namespace {

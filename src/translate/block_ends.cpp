@@ -1,7 +1,7 @@
 // END: closes a BEFORE, AFTER, field, JUMPS or value-list block, returns to
 // the section around it and, after a value list, has its code table built.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"

@@ -1,11 +1,11 @@
 // IF, THEN, ELSE, ENDIF, ENTER and EXIT. Word extraction has already cut
 // every line before a later IF, THEN, ELSE or ENDIF, so each of these begins
 // a line of its own and is carried over in order.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
+#include "services/vb_strings.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 
 namespace chkimport {
 

@@ -1,10 +1,10 @@
 // BEFORE and AFTER (ENTRY, RECORD, FILE), AUTOJUMP and GOTO.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 #include "viewdb/check_code_storage.h"
 
 namespace chkimport {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "component/import_state.h"
-#include "component/routine.h"
-#include "translate/vb_strings.h"
+#include "core/import_state.h"
+#include "core/routine.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 

@@ -1,12 +1,12 @@
 // KEY, LET, MUSTENTER and NOENTER. Must enter and read only are properties
 // of the field's view row now, letters "M" and "N" in its Lists, written at
 // once; key fields are made by Vantrel 2000 itself; LET is ASSIGN.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/property_letters.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 
 namespace chkimport {
 namespace {

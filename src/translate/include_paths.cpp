@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "translate/vb_strings.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 namespace {

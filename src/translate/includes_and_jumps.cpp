@@ -2,8 +2,8 @@
 // JUMPS, whose value-dependent jumps become IF-THEN-GOTO blocks.
 #include <filesystem>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "translate/include_paths.h"
 #include "translate/scan_words.h"
 

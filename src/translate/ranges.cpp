@@ -4,12 +4,12 @@
 // two-digit years are widened; RANGE USE copies another field's segment.
 #include <algorithm>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/property_letters.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 #include "viewdb/check_code_storage.h"
 
 namespace chkimport {

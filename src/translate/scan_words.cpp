@@ -4,8 +4,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "translate/field_code_buffers.h"
 
 namespace chkimport {

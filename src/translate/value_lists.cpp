@@ -2,12 +2,12 @@
 // language. A list header opens a list whose lines the driver collects into
 // strCodes; its END builds the code table. One-line forms that point to
 // another field or file leave advice instead.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
+#include "services/vb_strings.h"
 #include "translate/field_code_buffers.h"
 #include "translate/scan_words.h"
-#include "translate/vb_strings.h"
 #include "viewdb/check_code_storage.h"
 
 namespace chkimport {

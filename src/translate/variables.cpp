@@ -1,8 +1,8 @@
 // DEFINE: the view's variables are declared in one place, the Checkcode of
 // the row "DEFINEDVARIABLES"; the field's own code keeps a note of where the
 // declaration went.
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
 #include "translate/scan_words.h"
 #include "viewdb/check_code_storage.h"

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
-#include "translate/vb_strings.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 

@@ -3,11 +3,11 @@
 #include <memory>
 #include <vector>
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "services/dao.h"
 #include "services/table_names.h"
-#include "translate/vb_strings.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 

@@ -7,7 +7,7 @@
 
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
-#include "component/line_reader.h"
+#include "core/line_reader.h"
 
 namespace chkimport {
 namespace {

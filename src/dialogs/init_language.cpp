@@ -1,6 +1,6 @@
-#include "component/init_language.h"
+#include "dialogs/init_language.h"
 
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"

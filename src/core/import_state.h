@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "chkimport/translator.h"
-#include "component/line_reader.h"
-#include "dialogs/form.h"
+#include "core/line_reader.h"
 #include "services/bounded.h"
 #include "services/error_stack.h"
 #include "services/field_name_service.h"
+#include "services/form.h"
 #include "services/settings.h"
 #include "services/windowing.h"
 

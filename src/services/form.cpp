@@ -1,4 +1,4 @@
-#include "dialogs/form.h"
+#include "services/form.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "component/import_state.h"
+#include "core/import_state.h"
 
 #include <iostream>
 

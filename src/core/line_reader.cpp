@@ -1,4 +1,4 @@
-#include "component/line_reader.h"
+#include "core/line_reader.h"
 
 #include <cerrno>
 #include <cstdint>

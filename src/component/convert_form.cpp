@@ -8,7 +8,7 @@
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "component/get_view_tables.h"
-#include "component/import_state.h"
+#include "core/import_state.h"
 #include "services/identity_translator.h"
 #include "viewdb/database_copy.h"
 #include "viewdb/new_view.h"

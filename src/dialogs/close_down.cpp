@@ -1,7 +1,7 @@
-#include "viewdb/close_down.h"
+#include "dialogs/close_down.h"
 
-#include "component/import_state.h"
-#include "component/routine.h"
+#include "core/import_state.h"
+#include "core/routine.h"
 #include "dialogs/forms.h"
 
 namespace chkimport {

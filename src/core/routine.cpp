@@ -1,9 +1,9 @@
-#include "component/routine.h"
+#include "core/routine.h"
 
 #include <new>
 
-#include "component/import_state.h"
-#include "viewdb/close_down.h"
+#include "core/import_state.h"
+#include "dialogs/close_down.h"
 
 namespace chkimport {
 

@@ -1,4 +1,4 @@
-#include "translate/vb_strings.h"
+#include "services/vb_strings.h"
 
 #include <cstdint>
 #include <cstring>
