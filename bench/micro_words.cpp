@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/identity_translator.h"
 #include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "services/dao.h"
-#include "services/identity_translator.h"
 #include "translate/extract_words.h"
 #include "translate/field_code_buffers.h"
 #include "translate/pass_state.h"

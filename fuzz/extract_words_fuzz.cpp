@@ -5,13 +5,13 @@
 #include <sstream>
 #include <string>
 
+#include "chkimport/identity_translator.h"
 #include "chkimport/vb_error.h"
 #include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "fuzz_support.h"
 #include "services/dao.h"
-#include "services/identity_translator.h"
 #include "translate/extract_words.h"
 
 using namespace chkimport;

@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/identity_translator.h"
 #include "core/import_state.h"
 #include "fuzz_support.h"
-#include "services/identity_translator.h"
 
 using namespace chkimport;
 

@@ -28,7 +28,7 @@
 #if CHKIMPORT_GUI
 #include "gui/qt_windowing.h"
 #endif
-#include "services/catalog_translator.h"
+#include "chkimport/catalog_translator.h"
 #include "test_support.h"
 
 namespace {

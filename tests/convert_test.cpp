@@ -14,8 +14,8 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
+#include "chkimport/identity_translator.h"
 #include "core/import_state.h"
-#include "services/identity_translator.h"
 #include "test_support.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <deque>
 #include <sstream>
 
+#include "chkimport/identity_translator.h"
 #include "core/import_state.h"
 #include "core/routine.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
-#include "services/identity_translator.h"
 
 namespace chkimport {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/identity_translator.h"
 #include "core/import_state.h"
-#include "services/identity_translator.h"
 #include "test_support.h"
 
 namespace testing_support {

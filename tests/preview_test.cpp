@@ -8,12 +8,12 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "chkimport/identity_translator.h"
 #include "component/preview.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
 #include "dialogs/frm_no_match.h"
 #include "import_harness.h"
-#include "services/identity_translator.h"
 #include "services/scripted_windowing.h"
 #include "services/unified_diff.h"
 

@@ -6,11 +6,11 @@
 #include <sstream>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/identity_translator.h"
 #include "component/get_view_tables.h"
 #include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
-#include "services/identity_translator.h"
 #include "test_support.h"
 
 namespace chkimport {

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/catalog_translator.h"
+#include "chkimport/identity_translator.h"
 #include "chkimport/vb_error.h"
-#include "services/catalog_translator.h"
 #include "services/form.h"
-#include "services/identity_translator.h"
 
 // libgettextpo itself loses a few bytes per read (context strings, some parse
 // errors); those are not ours to find.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/export.h"
 #include "chkimport/preview.h"
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
@@ -20,13 +21,16 @@ struct ImportState;
 
 inline constexpr const char* kProgID = "Quorvant.clsCHKImport";
 
-class clsCHKImport {
+// Where an object's module state comes from: shared by every object of the
+// process made so, as all objects of a loaded component share it, or its
+// own (hosts that embed several independent imports).
+enum class ModuleState { Shared, Own };
+
+class CHKIMPORT_API clsCHKImport {
  public:
-  // Objects made this way share the module state of the process, as all
-  // objects of a loaded component do.
-  clsCHKImport();
-  // An object over a module state of its own (hosts that embed several
-  // independent imports, and tests).
+  explicit clsCHKImport(ModuleState state = ModuleState::Shared);
+  // An object over a given module state (the library's own programs and
+  // tests).
   explicit clsCHKImport(std::shared_ptr<ImportState> module);
   ~clsCHKImport();
   clsCHKImport(const clsCHKImport&) = delete;
@@ -35,6 +39,12 @@ class clsCHKImport {
   // Hands the component the host's translator; the host keeps ownership and
   // keeps it alive while the component may use it.
   void SetObjLanguage(Translator& ObjTT);
+
+  // Beyond the host interface: the user's language setting as this object
+  // reads it ("English" when there is none), and a language that overrides
+  // the setting for this object (its dialogs and form conversions).
+  std::string Language() const;
+  void SetLanguage(const std::string& language);
 
   // With blnShowGUI false, runs one import silently and returns "" or a
   // message: "No Table Name Supplied" (translated), "MDB file not found.",
@@ -50,6 +60,8 @@ class clsCHKImport {
   // found, and a warning goes to the error log. "" lifts the confinement.
   // Raises error 76 when `folder` is not a folder.
   void SetIncludeWithin(const std::string& folder);
+  // The folder INCLUDE is confined to (its real path), "" for none.
+  std::string IncludeWithin() const;
 
   // Beyond the host interface: the CHK lines that the last silent listing
   // pass found without a row in the view table, in file order.
@@ -72,6 +84,6 @@ class clsCHKImport {
 
 // Creates a component by its ProgID ("Quorvant.clsCHKImport"); raises error
 // 429 for any other name.
-std::unique_ptr<clsCHKImport> CreateObject(const std::string& progID);
+CHKIMPORT_API std::unique_ptr<clsCHKImport> CreateObject(const std::string& progID);
 
 }  // namespace chkimport

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/export.h"
+
 namespace chkimport {
 
 class Translator;
@@ -42,18 +44,19 @@ struct FormResult {
 // Creates the database file when missing and in it the view table of the
 // .REC file's fields: Name, PageNumber (1), Checkcode, Type, Formatstring,
 // Lists and Prompt (the field's label).
-FormResult NewView(const std::string& recFile, const std::string& dbFile, const FormOptions& options = {});
+CHKIMPORT_API FormResult NewView(const std::string& recFile, const std::string& dbFile,
+                                 const FormOptions& options = {});
 
 // NewView, then the writing pass of the import of the form's .CHK file into
 // the new view; all of it or, when anything fails, nothing.
-FormResult ConvertForm(const std::string& recFile, const std::string& dbFile,
-                       const FormOptions& options = {});
+CHKIMPORT_API FormResult ConvertForm(const std::string& recFile, const std::string& dbFile,
+                                     const FormOptions& options = {});
 
 // "view" + the base name of the file without its extension.
-std::string DefaultViewName(const std::string& recFile);
+CHKIMPORT_API std::string DefaultViewName(const std::string& recFile);
 
 // The .CHK file beside a .REC file, its name compared without regard to
 // case; "" when there is none.
-std::string FindChkBeside(const std::string& recFile);
+CHKIMPORT_API std::string FindChkBeside(const std::string& recFile);
 
 }  // namespace chkimport

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "chkimport/export.h"
+
 namespace chkimport {
 
 // One column of one view row whose value the import would change. A Null
@@ -42,6 +44,6 @@ struct ImportPreview {
 // with three lines of context, headed "--- view/row/column" and
 // "+++ view/row/column". With `colour`, the headers, hunk ranges, removed and
 // added lines carry terminal colour codes.
-std::string UnifiedDiff(const RowChange& change, bool colour);
+CHKIMPORT_API std::string UnifiedDiff(const RowChange& change, bool colour);
 
 }  // namespace chkimport

@@ -5,18 +5,23 @@
 
 #include <string>
 
+#include "chkimport/export.h"
+
 namespace chkimport {
 
+// One of the component's dialogs; a translator sees it only through
+// Translate.
 class Form;
 
-class Translator {
+class CHKIMPORT_API Translator {
  public:
   virtual ~Translator() = default;
 
   // The text in the user's language; the English text when there is none.
   virtual std::string T(const std::string& text) = 0;
-  // Re-captions a dialog's caption and its controls' captions and tooltips.
-  virtual void Translate(Form& dialog) = 0;
+  // Re-captions a dialog's caption and its controls' captions and tooltips:
+  // by default, each through T.
+  virtual void Translate(Form& dialog);
 
   // Settable properties.
   virtual void setTable(const std::string& table) = 0;

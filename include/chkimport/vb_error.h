@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "chkimport/export.h"
+
 namespace chkimport {
 
 // Error numbers of the runtime the component was written for; the database
@@ -19,7 +21,7 @@ inline constexpr int32_t ObjectNotSet = 91;
 inline constexpr int32_t CannotCreateObject = 429;
 }  // namespace vberr
 
-class VbError : public std::runtime_error {
+class CHKIMPORT_API VbError : public std::runtime_error {
  public:
   VbError(int32_t number, const std::string& description)
       : std::runtime_error(description), Number(number), Description(description) {}

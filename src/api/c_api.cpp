@@ -5,15 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "chkimport/catalog_translator.h"
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "component/preview.h"
-#include "core/import_state.h"
-#include "services/catalog_translator.h"
 
 struct chkimport_object {
-  std::shared_ptr<chkimport::ImportState> module = std::make_shared<chkimport::ImportState>();
-  chkimport::clsCHKImport component{module};
+  chkimport::clsCHKImport component{chkimport::ModuleState::Own};
   std::unique_ptr<chkimport::CatalogTranslator> translator;
   std::string lastError;
 };
@@ -61,10 +59,9 @@ int chkimport_set_language(chkimport_object* object, const char* language, const
   if (!object) return -1;
   try {
     auto dir = languages_dir ? std::filesystem::path(languages_dir) : installedLanguages();
-    auto& settings = object->module->host.settings;
-    if (language) settings.SetOverride("Variables", "Language", language);
+    if (language) object->component.SetLanguage(language);
     auto translator = std::make_unique<chkimport::CatalogTranslator>(dir);
-    translator->setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
+    translator->setLANGUAGE(object->component.Language());
     object->component.SetObjLanguage(*translator);
     object->translator = std::move(translator);
     object->lastError.clear();
@@ -130,8 +127,8 @@ char* formCall(chkimport_object* object, bool convert, const char* rec_name, con
   if (!object) return nullptr;
   try {
     options.translator = object->translator.get();
-    options.includeWithin = object->module->host.includeWithin;
-    options.language = object->module->host.settings.IniRead("Variables", "Language", "");
+    options.includeWithin = object->component.IncludeWithin();
+    options.language = object->component.Language();
     const auto r = convert ? chkimport::ConvertForm(rec_name ? rec_name : "", db_name ? db_name : "", options)
                            : chkimport::NewView(rec_name ? rec_name : "", db_name ? db_name : "", options);
     object->lastError.clear();

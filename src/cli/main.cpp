@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "chkimport/catalog_translator.h"
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "cli/man_page.h"
@@ -16,7 +17,6 @@
 #include "component/get_view_tables.h"
 #include "core/import_state.h"
 #include "dialogs/frm_import.h"
-#include "services/catalog_translator.h"
 #include "services/dao.h"
 #include "services/screen_windowing.h"
 

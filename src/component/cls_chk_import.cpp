@@ -62,7 +62,8 @@ void ShowImportDialog(ImportState& st, const std::string& strCHKName, const std:
 
 }  // namespace
 
-clsCHKImport::clsCHKImport() : module_(processModule()) {}
+clsCHKImport::clsCHKImport(ModuleState state)
+    : module_(state == ModuleState::Shared ? processModule() : std::make_shared<ImportState>()) {}
 
 clsCHKImport::clsCHKImport(std::shared_ptr<ImportState> module) : module_(std::move(module)) {}
 
@@ -75,6 +76,14 @@ void clsCHKImport::SetObjLanguage(Translator& ObjTT) {
   st.objLanguage = &ObjTT;
 }
 
+std::string clsCHKImport::Language() const {
+  return module_->host.settings.IniRead("Variables", "Language", "English");
+}
+
+void clsCHKImport::SetLanguage(const std::string& language) {
+  module_->host.settings.SetOverride("Variables", "Language", language);
+}
+
 void clsCHKImport::SetIncludeWithin(const std::string& folder) {
   std::string& within = module_->host.includeWithin;
   if (folder.empty()) {
@@ -85,6 +94,10 @@ void clsCHKImport::SetIncludeWithin(const std::string& folder) {
   const auto real = std::filesystem::canonical(folder, ec);
   if (ec || !std::filesystem::is_directory(real, ec)) Raise(76, "Path not found: " + folder);
   within = real.string();
+}
+
+std::string clsCHKImport::IncludeWithin() const {
+  return module_->host.includeWithin;
 }
 
 std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::string& strDBName,

@@ -7,9 +7,9 @@
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
+#include "chkimport/identity_translator.h"
 #include "component/get_view_tables.h"
 #include "core/import_state.h"
-#include "services/identity_translator.h"
 #include "viewdb/database_copy.h"
 #include "viewdb/new_view.h"
 

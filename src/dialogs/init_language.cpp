@@ -1,10 +1,10 @@
 #include "dialogs/init_language.h"
 
+#include "chkimport/catalog_translator.h"
 #include "core/import_state.h"
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
-#include "services/catalog_translator.h"
 
 namespace chkimport {
 

@@ -22,12 +22,11 @@
 #include <utility>
 #include <vector>
 
+#include "chkimport/catalog_translator.h"
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "chkimport/preview.h"
 #include "chkimport/vb_error.h"
-#include "core/import_state.h"
-#include "services/catalog_translator.h"
 
 #ifndef CHKIMPORT_LANGUAGES_FROM_PYTHONDIR
 #define CHKIMPORT_LANGUAGES_FROM_PYTHONDIR "../../../share/chkimport/languages"
@@ -71,29 +70,27 @@ class Import {
   // and leaves the language in use.
   void setLanguage(const std::optional<std::string>& language, const std::optional<fs::path>& languagesDir) {
     run([&](clsCHKImport& component) {
-      auto& settings = module_->host.settings;
       auto translator =
           std::make_unique<CatalogTranslator>(languagesDir ? *languagesDir : installedLanguages());
-      translator->setLANGUAGE(language ? *language : settings.IniRead("Variables", "Language", "English"));
-      if (language) settings.SetOverride("Variables", "Language", *language);
+      translator->setLANGUAGE(language ? *language : component.Language());
+      if (language) component.SetLanguage(*language);
       component.SetObjLanguage(*translator);
       translator_ = std::move(translator);
     });
   }
 
   FormResult form(bool convert, const fs::path& rec, const fs::path& db, FormOptions options) {
-    return run([&](clsCHKImport&) {
+    return run([&](clsCHKImport& component) {
       options.translator = translator_.get();
-      options.includeWithin = module_->host.includeWithin;
-      options.language = module_->host.settings.IniRead("Variables", "Language", "");
+      options.includeWithin = component.IncludeWithin();
+      options.language = component.Language();
       return convert ? ConvertForm(rec.string(), db.string(), options)
                      : NewView(rec.string(), db.string(), options);
     });
   }
 
  private:
-  std::shared_ptr<ImportState> module_ = std::make_shared<ImportState>();
-  clsCHKImport component_{module_};
+  clsCHKImport component_{ModuleState::Own};
   std::unique_ptr<CatalogTranslator> translator_;
   std::mutex busy_;
 };

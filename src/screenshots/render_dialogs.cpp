@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "chkimport/catalog_translator.h"
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/vb_error.h"
 #include "core/import_state.h"
@@ -17,7 +18,6 @@
 #include "dialogs/frm_no_match.h"
 #include "dialogs/frm_vlist.h"
 #include "gui/qt_windowing.h"
-#include "services/catalog_translator.h"
 
 namespace {
 

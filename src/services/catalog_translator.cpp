@@ -1,4 +1,4 @@
-#include "services/catalog_translator.h"
+#include "chkimport/catalog_translator.h"
 
 #include <dlfcn.h>
 #include <gettext-po.h>
@@ -14,7 +14,6 @@
 #include <type_traits>
 
 #include "chkimport/vb_error.h"
-#include "services/form.h"
 
 #ifndef CHKIMPORT_INSTALLED_LANGUAGES
 #define CHKIMPORT_INSTALLED_LANGUAGES "/usr/local/share/chkimport/languages"
@@ -238,14 +237,6 @@ std::string CatalogTranslator::T(const std::string& text) {
   if (auto found = catalog_.find(text); found != catalog_.end()) return found->second;
   if (!text.empty() && collectsMissing() && missingSeen_.insert(text).second) missing_.push_back(text);
   return text;
-}
-
-void CatalogTranslator::Translate(Form& dialog) {
-  dialog.Caption = T(dialog.Caption);
-  for (auto& control : dialog.Controls) {
-    control.Caption = T(control.Caption);
-    control.ToolTipText = T(control.ToolTipText);
-  }
 }
 
 void CatalogTranslator::setTable(const std::string& table) {

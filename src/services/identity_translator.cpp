@@ -1,13 +1,9 @@
-#include "services/identity_translator.h"
+#include "chkimport/identity_translator.h"
 
 namespace chkimport {
 
 std::string IdentityTranslator::T(const std::string& text) {
   return text;
-}
-
-void IdentityTranslator::Translate(Form& dialog) {
-  (void)dialog;
 }
 
 void IdentityTranslator::setTable(const std::string& table) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "services/catalog_translator.h"
+#include "chkimport/catalog_translator.h"
 #include "services/screen_plugin_abi.h"
 
 #ifndef CHKIMPORT_PLUGIN_FROM_BINDIR

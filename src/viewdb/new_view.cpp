@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
+#include "chkimport/identity_translator.h"
 #include "chkimport/translator.h"
-#include "services/identity_translator.h"
 #include "viewdb/database_copy.h"
 
 namespace chkimport {

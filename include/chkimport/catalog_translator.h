@@ -9,11 +9,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "chkimport/export.h"
 #include "chkimport/translator.h"
 
 namespace chkimport {
 
-class CatalogTranslator : public Translator {
+class CHKIMPORT_API CatalogTranslator : public Translator {
  public:
   explicit CatalogTranslator(std::filesystem::path languagesDir);
 
@@ -31,7 +32,6 @@ class CatalogTranslator : public Translator {
   static std::filesystem::path FolderOf(const void* object);
 
   std::string T(const std::string& text) override;
-  void Translate(Form& dialog) override;
 
   void setTable(const std::string& table) override;
   // Loads the language's catalog, found by file name, else by file name

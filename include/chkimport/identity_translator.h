@@ -3,14 +3,14 @@
 
 #include <string>
 
+#include "chkimport/export.h"
 #include "chkimport/translator.h"
 
 namespace chkimport {
 
-class IdentityTranslator : public Translator {
+class CHKIMPORT_API IdentityTranslator : public Translator {
  public:
   std::string T(const std::string& text) override;
-  void Translate(Form& dialog) override;
 
   void setTable(const std::string& table) override;
   void setLANGUAGE(const std::string& language) override;
