@@ -229,9 +229,9 @@ TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --json");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(
-      nlohmann::json::parse(r.out),
-      nlohmann::json::parse(R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11})"));
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            nlohmann::json::parse(
+                R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11, "errors": []})"));
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --view Student");
   EXPECT_EQ(r.status, 1);
