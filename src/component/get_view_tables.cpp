@@ -29,6 +29,7 @@ std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string&
   // A host that holds a transaction of the database has the set-up look
   // at the database through it, as the pass will.
   dao::Workspace& ws = st.passWorkspace ? *st.passWorkspace : dao::DBEngine::Workspaces(0);
+  ws.SetLockWait(st.host.lockWait, st.host.lockWaiting);
 
   // Trapping starts here for good; the language is that of the user's
   // settings at every import. No handler of this routine covers this step.
