@@ -90,7 +90,9 @@ class FullDisk {
       Write,
       [](sqlite3_file* f, sqlite3_int64 size) { return Of(f).inner->pMethods->xTruncate(Of(f).inner, size); },
       [](sqlite3_file* f, int flags) { return Of(f).inner->pMethods->xSync(Of(f).inner, flags); },
-      [](sqlite3_file* f, sqlite3_int64* size) { return Of(f).inner->pMethods->xFileSize(Of(f).inner, size); },
+      [](sqlite3_file* f, sqlite3_int64* size) {
+        return Of(f).inner->pMethods->xFileSize(Of(f).inner, size);
+      },
       [](sqlite3_file* f, int lock) { return Of(f).inner->pMethods->xLock(Of(f).inner, lock); },
       [](sqlite3_file* f, int lock) { return Of(f).inner->pMethods->xUnlock(Of(f).inner, lock); },
       [](sqlite3_file* f, int* out) { return Of(f).inner->pMethods->xCheckReservedLock(Of(f).inner, out); },
@@ -109,7 +111,8 @@ void writeForm(const TempDir& dir) {
     char line[96];
     std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
     rec += line;
-    chk += "F" + std::to_string(i) + "\r\n  MUSTENTER\r\n  LEGAL\r\n    1\r\n    2\r\n  END\r\n  GOTO F0\r\nEND\r\n";
+    chk += "F" + std::to_string(i) +
+           "\r\n  MUSTENTER\r\n  LEGAL\r\n    1\r\n    2\r\n  END\r\n  GOTO F0\r\nEND\r\n";
   }
   dir.write("form.rec", rec);
   dir.write("form.chk", chk);
@@ -130,8 +133,8 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
     std::function<bool(const std::string& db)> done;
   };
   const auto codeIn = [](const std::string& db, const std::string& view) {
-    return querySql(db, "SELECT count(*) FROM " + view + " WHERE Checkcode LIKE '%GOTO F0%' AND Lists = 'M'") ==
-           V{"4"};
+    return querySql(db, "SELECT count(*) FROM " + view +
+                            " WHERE Checkcode LIKE '%GOTO F0%' AND Lists = 'M'") == V{"4"};
   };
   const std::vector<Case> cases = {
       {"import", true,
@@ -168,7 +171,9 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
          return querySql(db, "SELECT count(*) FROM viewform WHERE Lists = 'M'") == V{"4"};
        }},
       {"newview", true,
-       [](const TempDir& dir, const std::string& db) { return chkimport::NewView(dir.file("form.rec"), db).result; },
+       [](const TempDir& dir, const std::string& db) {
+         return chkimport::NewView(dir.file("form.rec"), db).result;
+       },
        [](const std::string& db) { return querySql(db, "SELECT count(*) FROM viewform") == V{"4"}; }},
   };
 
@@ -223,8 +228,8 @@ std::string AsAnotherUser(const std::function<std::string()>& work) {
   const pid_t child = fork();
   if (child == 0) {
     close(fds[0]);
-    if (geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0))
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+                           setresuid(65534, 65534, 65534) != 0))
       _exit(3);
     const std::string out = work();
     const bool written = write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
@@ -233,12 +238,14 @@ std::string AsAnotherUser(const std::function<std::string()>& work) {
   close(fds[1]);
   std::string out;
   char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<std::size_t>(n));
   close(fds[0]);
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status)) : "exit status " + std::to_string(WEXITSTATUS(status)));
+      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                              : "exit status " + std::to_string(WEXITSTATUS(status)));
   return out;
 }
 
@@ -271,15 +278,17 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
     return out + "log: " + log.str();
   });
   const std::string readOnly = "Cannot update. Database or object is read-only.";
-  EXPECT_EQ(told, "writing: The import was not saved: " + readOnly + "\npreview: The preview failed: " + readOnly +
-                      "\nlisting: \nconvert: " + db + ": the view could not be made: " + readOnly + "\nlog: ");
+  EXPECT_EQ(told, "writing: The import was not saved: " + readOnly +
+                      "\npreview: The preview failed: " + readOnly + "\nlisting: \nconvert: " + db +
+                      ": the view could not be made: " + readOnly + "\nlog: ");
   EXPECT_EQ(slurp(db), before);
 }
 
 struct CliSafety : ::testing::Test {
   // Runs the program in the test's folder.
   testing_support::CommandResult run(const std::string& args) {
-    return runCommand("cd '" + dir.path().string() + "' && XDG_CONFIG_HOME=. '" CHKIMPORT_CLI "' " + args, dir);
+    return runCommand("cd '" + dir.path().string() + "' && XDG_CONFIG_HOME=. '" CHKIMPORT_CLI "' " + args,
+                      dir);
   }
   TempDir dir;
 };
@@ -341,10 +350,11 @@ TEST_F(CliSafety, NewviewAndConvertChangeTheDatabaseWhereItIs) {
   execSql(real, "PRAGMA journal_mode = WAL;" + testing_support::viewTableSql("viewOld", {"F0"}));
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(real.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other,
-                         "PRAGMA wal_autocheckpoint = 0; INSERT INTO viewOld (Name, PageNumber) VALUES ('late', 1)",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(other,
+                   "PRAGMA wal_autocheckpoint = 0; INSERT INTO viewOld (Name, PageNumber) VALUES ('late', 1)",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
   ASSERT_GT(std::filesystem::file_size(real + "-wal"), 0u);
   chmod(real.c_str(), 0640);
   std::filesystem::create_symlink("real.db", dir.file("link.db"));
