@@ -161,14 +161,44 @@ TEST_F(Cli, IncludeFilesCanBeConfinedToAFolder) {
   EXPECT_NE(noFolder.err.find("--include-within"), std::string::npos) << noFolder.err;
 }
 
-TEST_F(Cli, ErrorsInsideThePassMakeTheRunFail) {
+// Errors inside a pass make the run fail; its last line says what was kept,
+// and with --json the errors are in the JSON instead of on standard error.
+TEST_F(Cli, ErrorsInsideThePassMakeTheRunFailAndTellWhatWasKept) {
   std::string text = "AGE\r\n";
   for (int i = 0; i < 502; ++i) text += "X = 1\r\n";
   dir.write("form.chk", text + "END\r\n");
-  const auto r = run("import --ignore-new --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  // A view without rows: the pass cannot begin to look up fields.
+  testing_support::execSql(db, testing_support::viewTableSql("viewEmpty", {}));
+  const std::string tooMany =
+      "chkimport: error 9: Subscript out of range\n  in InsertNewContent, ImportCHKCode\n"
+      "  called from TranslateCode, ImportCHKCode\n";
+  const std::string noRecord =
+      "chkimport: error 3021: No current record.\n  in TranslateCode, ImportCHKCode\n";
+  const struct {
+    std::string args, err;
+  } cases[] = {
+      {"--ignore-new --view viewForm",
+       tooMany + "chkimport: 1 error interrupted the import (see above); kept: 1 row changed.\n"},
+      {"--ignore-new --view viewEmpty",
+       noRecord + "chkimport: 1 error interrupted the import (see above); kept: nothing.\n"},
+      {"--view viewEmpty", noRecord + "chkimport: 1 error interrupted the import (see above); kept: nothing: "
+                                      "this was a listing pass.\n"},
+  };
+  for (const auto& c : cases) {
+    const auto r = run("import " + c.args + " --chk '" + chk + "' --db '" + db + "'");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+
+  const auto r =
+      run("import --json --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("error 9: Subscript out of range"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("interrupted the import"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(nlohmann::json::parse(r.out), nlohmann::json::parse(R"({
+      "result": "1 error interrupted the import (see \"errors\"); kept: 1 row changed.",
+      "unmatched": [],
+      "errors": [{"number": 9, "description": "Subscript out of range",
+                  "routines": ["InsertNewContent, ImportCHKCode", "TranslateCode, ImportCHKCode"]}]})"));
 }
 
 TEST_F(Cli, TheReportCommandWritesTheStoredCode) {

@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "chkimport/cls_chk_import.h"
@@ -15,6 +17,7 @@
 #include "cli/preview_output.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
+#include "component/preview.h"
 #include "dialogs/frm_import.h"
 #include "services/catalog_translator.h"
 #include "services/dao.h"
@@ -36,19 +39,54 @@ struct ImportOptions {
   std::string chk, db, view;
   bool overwrite = false, ignoreNew = false, tables = false, json = false, dryRun = false;
   std::string language, languagesDir, encoding, includeWithin;
+  double wait = 10;
 };
+
+std::chrono::milliseconds waitLimit(double seconds) {
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+// On a terminal, says once that the run waits for another program.
+std::function<void()> waitingNotice(const std::string& db, double seconds) {
+  if (isatty(STDERR_FILENO) != 1) return {};
+  auto told = std::make_shared<bool>(false);
+  return [told, db, seconds] {
+    if (*told) return;
+    *told = true;
+    std::cerr << "chkimport: " << db
+              << ": the database is in use by another program; waiting for it (at most " << seconds
+              << " s)\n";
+  };
+}
+
+nlohmann::json errorsJson(const std::vector<ImportError>& errors) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& e : errors)
+    list.push_back({{"number", e.number}, {"description", e.description}, {"routines", e.routines}});
+  return list;
+}
+
+void printJson(const nlohmann::json& out) {
+  std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
 
 int runImport(const ImportOptions& o) {
   auto module = std::make_shared<ImportState>();
   module->host.encoding = o.encoding;
+  module->host.lockWait = waitLimit(o.wait);
+  module->host.lockWaiting = waitingNotice(o.db, o.wait);
   // Nobody is asked: a failing routine is left ("D") after the error and the
-  // running routines have been written to standard error.
-  int errors = 0;
-  module->host.actionPolicy = [&errors](int32_t, const std::string&, const std::string& suggested,
-                                        const std::vector<std::string>&) {
-    ++errors;
+  // running routines have been written to standard error, or kept for the
+  // JSON.
+  std::vector<ImportError> errorList;
+  module->host.actionPolicy = [&errorList](int32_t number, const std::string& description,
+                                           const std::string& suggested,
+                                           const std::vector<std::string>& labels) {
+    errorList.push_back({number, description, {labels.rbegin(), labels.rend()}});
     return suggested;
   };
+  std::ostringstream toldInTheJson;
+  if (o.json) module->host.errorLog = &toldInTheJson;
   auto& settings = module->host.settings;
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
 
@@ -74,21 +112,39 @@ int runImport(const ImportOptions& o) {
     result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
   // The component's result does not tell of errors its routines met and
-  // left; the user must learn that the view may hold only part of the code.
-  if (errors > 0 && result.empty())
-    result = std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-             (o.dryRun ? " interrupted the preview (see above); the import would keep what it wrote before."
-                       : " interrupted the import (see above); what was written before is kept.");
+  // left; the user must learn that the view may hold only part of the code,
+  // and what was kept.
+  const auto errors = static_cast<long long>(errorList.size());
+  if (errors > 0 && result.empty()) {
+    std::string kept;
+    if (o.dryRun) {
+      kept = "the import would keep what it wrote before.";
+    } else if (!o.ignoreNew) {
+      kept = "kept: nothing: this was a listing pass.";
+    } else if (module->lngRowsWritten == 0) {
+      kept = "kept: nothing.";
+    } else {
+      const long long rows = module->lngRowsWritten;
+      kept = "kept: " + std::to_string(rows) + (rows == 1 ? " row" : " rows") + " changed.";
+    }
+    result = std::to_string(errors) + (errors == 1 ? " error" : " errors") + " interrupted the " +
+             (o.dryRun ? "preview" : "import") + (o.json ? " (see \"errors\"); " : " (see above); ") + kept;
+  }
 
   if (o.dryRun) {
     preview.result = result;
-    PrintPreview(preview, o.json, translator);
+    if (o.json) {
+      nlohmann::json out = nlohmann::json::parse(PreviewJson(preview));
+      out["errors"] = errorsJson(errorList);
+      printJson(out);
+    } else {
+      PrintPreview(preview, o.json, translator);
+    }
     return result.empty() ? kSuccess : kMessage;
   }
 
   if (o.json) {
-    nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
-    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    printJson({{"result", result}, {"unmatched", unmatched}, {"errors", errorsJson(errorList)}});
   } else {
     // Messages are shown in the user's language, as the import dialog shows
     // them; --json keeps the component's own text.
@@ -183,6 +239,7 @@ int runViews(const std::string& dbName) {
 struct FormCommand {
   std::string rec, chk, db, view, encoding, language, languagesDir, includeWithin;
   bool overwrite = false, tables = false, json = false;
+  double wait = 10;
 };
 
 void printWarnings(const FormResult& r) {
@@ -190,15 +247,23 @@ void printWarnings(const FormResult& r) {
 }
 
 // Tells what was made, or why nothing was.
-int reportForm(const FormResult& r, bool json) {
+int reportForm(const FormResult& r, bool json, Translator& tr) {
   std::string result = r.result;
   if (r.viewExists) result += " (choose another name with --view NAME)";
   if (json) {
-    nlohmann::json out = {{"result", result},
-                          {"unmatched", nlohmann::json::array()},
-                          {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},
-                          {"fields", r.fields}};
-    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    // The errors are in the JSON, not above.
+    const std::string interrupted = std::to_string(r.errors) + " " +
+                                    (r.errors == 1 ? tr.T("error interrupted the import (see above);")
+                                                   : tr.T("errors interrupted the import (see above);")) +
+                                    " " + tr.T("the database is as it was.");
+    if (r.errors > 0 && result == interrupted)
+      result = std::to_string(r.errors) + (r.errors == 1 ? " error" : " errors") +
+               " interrupted the import (see \"errors\"); the database is as it was.";
+    printJson({{"result", result},
+               {"unmatched", nlohmann::json::array()},
+               {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},
+               {"fields", r.fields},
+               {"errors", errorsJson(r.errorList)}});
   } else if (!result.empty()) {
     std::cerr << "chkimport: " << result << "\n";
   } else {
@@ -219,6 +284,10 @@ int runForm(const FormCommand& o, bool convert) {
   options.tables = o.tables;
   options.includeWithin = o.includeWithin;
   options.language = o.language;
+  options.lockWait = waitLimit(o.wait);
+  options.lockWaiting = waitingNotice(o.db, o.wait);
+  std::ostringstream toldInTheJson;
+  if (o.json) options.errorLog = &toldInTheJson;
   Settings settings(Settings::DefaultPath());
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
   CatalogTranslator translator(o.languagesDir.empty()
@@ -233,7 +302,7 @@ int runForm(const FormCommand& o, bool convert) {
     r.result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
   printWarnings(r);
-  return reportForm(r, o.json);
+  return reportForm(r, o.json, translator);
 }
 
 }  // namespace
@@ -272,7 +341,14 @@ int main(int argc, char** argv) {
       "Read INCLUDE files only from under DIR (links and .. resolved), for CHK files from others; an INCLUDE "
       "of any other file is written as one of a file not found, with a warning on standard error";
   import->add_option("--include-within", o.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
-  import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
+  import->add_flag(
+      "--json", o.json,
+      R"(Print {"result": ..., "unmatched": [...], "errors": [{"number", "description", "routines"}]} )"
+      "on standard output, the errors that interrupted the import included (not on standard error)");
+  const std::string waitHelp =
+      "How long to wait for another program that is using the database before giving up with nothing "
+      "written (default: 10)";
+  import->add_option("--wait", o.wait, waitHelp)->check(CLI::NonNegativeNumber);
   import->add_flag(
       "--dry-run", o.dryRun,
       "Change nothing: run the writing pass (after the listing pass, without --ignore-new) in a "
@@ -328,6 +404,7 @@ int main(int argc, char** argv) {
                       "Text encoding of the .REC file (an iconv name); default: as for CHK files");
   newview->add_option("--language", nv.language, "Language of messages");
   newview->add_option("--languages", nv.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  newview->add_option("--wait", nv.wait, waitHelp)->check(CLI::NonNegativeNumber);
 
   FormCommand cv;
   auto* convert = app.add_subcommand(
@@ -351,7 +428,8 @@ int main(int argc, char** argv) {
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   convert->add_flag(
       "--json", cv.json,
-      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N} on standard output)");
+      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N, "errors": [...]} on standard output)");
+  convert->add_option("--wait", cv.wait, waitHelp)->check(CLI::NonNegativeNumber);
 
   app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
              " (section [Variables], key Language).");

@@ -26,7 +26,10 @@ std::string FolderOf(const std::string& strPath) {
 
 std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string& strDBName,
                           std::string& strTableName, bool& blnShowGUI) {
-  dao::Workspace& ws = dao::DBEngine::Workspaces(0);
+  // A host that holds a transaction of the database has the set-up look
+  // at the database through it, as the pass will.
+  dao::Workspace& ws = st.passWorkspace ? *st.passWorkspace : dao::DBEngine::Workspaces(0);
+  ws.SetLockWait(st.host.lockWait, st.host.lockWaiting);
 
   // Trapping starts here for good; the language is that of the user's
   // settings at every import. No handler of this routine covers this step.

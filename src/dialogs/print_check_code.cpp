@@ -75,7 +75,7 @@ void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, con
                           const std::string& strDBName, const std::string& strTableName) {
   auto ws = dao::DBEngine::CreateWorkspace("Print CHK", "Admin", "", dao::dbUseDefault);
   auto db = ws->OpenDatabase(strDBName);
-  auto rs = db->OpenRecordset("Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0",
+  auto rs = db->OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
                               dao::dbOpenDynaset);
   rs->MoveFirst();
 
