@@ -15,12 +15,14 @@
 #include "cli/preview_output.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
+#include "component/line_reader.h"
 #include "dialogs/frm_import.h"
 #if CHKIMPORT_GUI
 #include "gui/qt_windowing.h"
 #endif
 #include "services/catalog_translator.h"
 #include "services/dao.h"
+#include "viewdb/check_file_kind.h"
 
 namespace {
 
@@ -60,11 +62,15 @@ int runImport(const ImportOptions& o) {
   std::string result;
   std::vector<std::string> unmatched;
   ImportPreview preview;
+  // A database, a binary file or a data file's header named as the CHK file.
+  const std::string notChk = NotACheckFile(o.chk, o.encoding);
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
-    if (o.dryRun) {
+    if (!notChk.empty()) {
+      result = o.chk + " " + (o.json ? notChk : translator.T(notChk));
+    } else if (o.dryRun) {
       preview = component.PreviewCHKCode(o.chk, o.db, o.view, o.overwrite, o.ignoreNew, o.tables);
       result = preview.result;
     } else {
@@ -242,6 +248,17 @@ int runForm(const FormCommand& o, bool convert) {
   return reportForm(r, o.json);
 }
 
+// An encoding iconv does not know is a usage error, found before anything runs.
+const CLI::Validator kEncodingName(
+    [](std::string& name) {
+      return LineReader::KnownEncoding(name)
+                 ? std::string()
+                 : "unknown text encoding '" + name +
+                       "': use a name that iconv --list shows, such as UTF-8, UTF-16, WINDOWS-1252, CP850 or "
+                       "ISO-8859-1";
+    },
+    "ENCODING");
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -270,10 +287,11 @@ int main(int argc, char** argv) {
                      "Language of messages and comment lines (a catalog name such as Spanish); default: the "
                      "Language key of section [Variables] in the settings file");
   import->add_option("--languages", o.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  import->add_option(
-      "--encoding", o.encoding,
-      "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
-      "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
+  import
+      ->add_option("--encoding", o.encoding,
+                   "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
+                   "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters")
+      ->check(kEncodingName);
   import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
   import->add_flag(
       "--dry-run", o.dryRun,
@@ -301,7 +319,8 @@ int main(int argc, char** argv) {
   dialog->add_flag("--tables", d.tables, "Tick 'Automatically generate Code Tables' (it starts ticked)");
   dialog->add_option("--language", d.language, "Language of the dialogs and comment lines");
   dialog->add_option("--languages", d.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files");
+  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files")
+      ->check(kEncodingName);
 
   ReportOptions report;
   auto* reportCommand = app.add_subcommand(
@@ -311,7 +330,10 @@ int main(int argc, char** argv) {
   reportCommand->add_option("--view", report.view, "The view table")->required();
   reportCommand->add_option("--chk", report.chk,
                             "The CHK file the code came from, named in the report's header");
-  reportCommand->add_option("--out", report.out, "The report file to write (replaced when it exists)")
+  reportCommand
+      ->add_option("--out", report.out,
+                   "The report file to write (replaced when it exists; never the database, its journal, the "
+                   "CHK file or a file it includes)")
       ->required();
   reportCommand->add_option("--language", report.language, "Language of the report's texts");
   reportCommand->add_option("--languages", report.languagesDir,
@@ -326,8 +348,10 @@ int main(int argc, char** argv) {
   newview->add_option("--db", nv.db, "The view database (a SQLite file)")->required();
   newview->add_option("--view", nv.view,
                       "The view table to create; default: view + the .REC file's base name");
-  newview->add_option("--encoding", nv.encoding,
-                      "Text encoding of the .REC file (an iconv name); default: as for CHK files");
+  newview
+      ->add_option("--encoding", nv.encoding,
+                   "Text encoding of the .REC file (an iconv name); default: as for CHK files")
+      ->check(kEncodingName);
   newview->add_option("--language", nv.language, "Language of messages");
   newview->add_option("--languages", nv.languagesDir, "Folder of the translation catalogs (NAME.po)");
 
@@ -347,7 +371,8 @@ int main(int argc, char** argv) {
   convert->add_flag("--overwrite", cv.overwrite,
                     "Replace each matched field's check code instead of adding to it");
   convert->add_flag("--tables", cv.tables, "Build code tables from value lists");
-  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files");
+  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files")
+      ->check(kEncodingName);
   convert->add_option("--language", cv.language, "Language of messages and comment lines");
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   convert->add_flag(

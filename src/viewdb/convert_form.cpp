@@ -10,6 +10,7 @@
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
 #include "services/identity_translator.h"
+#include "viewdb/check_file_kind.h"
 #include "viewdb/database_copy.h"
 #include "viewdb/new_view.h"
 
@@ -61,6 +62,10 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
   }
   if (!IsNormalFile(result.chk)) {
     result.result = tr.T("CHECK file not found.") + " (" + result.chk + ")";
+    return result;
+  }
+  if (const std::string why = NotACheckFile(result.chk, options.encoding); !why.empty()) {
+    result.result = result.chk + " " + tr.T(why);
     return result;
   }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "chkimport/translator.h"
+#include "component/line_reader.h"
 #include "services/identity_translator.h"
 #include "viewdb/database_copy.h"
 
@@ -35,6 +36,11 @@ std::string DefaultViewName(const std::string& recFile) {
 bool PrepareView(const std::string& recFile, const std::string& dbFile, const FormOptions& options,
                  Translator& tr, RecHeader& header, FormResult& result) {
   result.table = options.view.empty() ? DefaultViewName(recFile) : options.view;
+  // Known before any file is looked at.
+  if (!LineReader::KnownEncoding(options.encoding)) {
+    result.result = tr.T("Unknown text encoding:") + " " + options.encoding;
+    return false;
+  }
   try {
     header = ReadRecHeader(recFile, options.encoding, tr);
   } catch (const RecError& e) {
