@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
@@ -207,8 +208,11 @@ TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
 }
 
 struct CliConvert : ::testing::Test {
-  testing_support::CommandResult run(const std::string& args) {
-    return runCommand("XDG_CONFIG_HOME='" + dir.path().string() + "' '" CHKIMPORT_CLI "' " + args, dir);
+  // A program that does not end within `seconds` is stopped and fails.
+  testing_support::CommandResult run(const std::string& args, int seconds = 0) {
+    const std::string limit = seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : "";
+    return runCommand(
+        "XDG_CONFIG_HOME='" + dir.path().string() + "' " + limit + "'" CHKIMPORT_CLI "' " + args, dir);
   }
   TempDir dir;
 };
@@ -246,6 +250,30 @@ TEST_F(CliConvert, AWarningGoesToStandardError) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "chkimport: " + rec +
                        ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n");
+}
+
+// A .REC path that is no file would be read without end; a CHK file that is
+// a data file's header would land in the view as check code.
+TEST_F(CliConvert, InputsThatAreNotWhatTheyClaimAreRefused) {
+  const std::string rec = dir.write("form.rec", "1 1\r\n#age          1   1  30  33   1   0   2 112 Age\r\n");
+  const std::string fifo = dir.file("fifo.rec"), db = dir.file("forms.db");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(fifo.c_str(), dir.file("link.rec").c_str()), 0);
+  run("--version");  // its output files are there from now on
+  const auto files = filesIn(dir);
+  for (const std::string& path : {std::string("/dev/zero"), fifo, dir.file("link.rec")}) {
+    for (const std::string& command :
+         {std::string("newview --encoding CP850 --rec"), "convert --chk '" + rec + "'"}) {
+      const auto r = run(command + " '" + path + "' --db '" + db + "'", 30);
+      EXPECT_EQ(r.status, 1) << command << " " << path;
+      EXPECT_EQ(r.err, "chkimport: " + path + ": REC file not found.\n");
+    }
+  }
+  const auto r = run("convert '" + rec + "' --chk '" + rec + "' --db '" + db + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "chkimport: " + rec + " is not a check file: it starts like the header of a .REC data file\n");
+  EXPECT_EQ(filesIn(dir), files);
 }
 
 // The process group killed at any moment (a cancelled job): the database is

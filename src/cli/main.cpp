@@ -17,11 +17,13 @@
 #include "cli/preview_output.h"
 #include "component/get_view_tables.h"
 #include "component/import_state.h"
+#include "component/line_reader.h"
 #include "component/preview.h"
 #include "dialogs/frm_import.h"
 #include "services/catalog_translator.h"
 #include "services/dao.h"
 #include "services/screen_windowing.h"
+#include "viewdb/check_file_kind.h"
 
 namespace {
 
@@ -96,12 +98,16 @@ int runImport(const ImportOptions& o) {
   std::string result;
   std::vector<std::string> unmatched;
   ImportPreview preview;
+  // A database, a binary file or a data file's header named as the CHK file.
+  const std::string notChk = NotACheckFile(o.chk, o.encoding);
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
     component.SetIncludeWithin(o.includeWithin);
-    if (o.dryRun) {
+    if (!notChk.empty()) {
+      result = o.chk + " " + (o.json ? notChk : translator.T(notChk));
+    } else if (o.dryRun) {
       preview = component.PreviewCHKCode(o.chk, o.db, o.view, o.overwrite, o.ignoreNew, o.tables);
       result = preview.result;
     } else {
@@ -305,6 +311,17 @@ int runForm(const FormCommand& o, bool convert) {
   return reportForm(r, o.json, translator);
 }
 
+// An encoding iconv does not know is a usage error, found before anything runs.
+const CLI::Validator kEncodingName(
+    [](std::string& name) {
+      return LineReader::KnownEncoding(name)
+                 ? std::string()
+                 : "unknown text encoding '" + name +
+                       "': use a name that iconv --list shows, such as UTF-8, UTF-16, WINDOWS-1252, CP850 or "
+                       "ISO-8859-1";
+    },
+    "ENCODING");
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -333,10 +350,11 @@ int main(int argc, char** argv) {
                      "Language of messages and comment lines (a catalog name such as Spanish); default: the "
                      "Language key of section [Variables] in the settings file");
   import->add_option("--languages", o.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  import->add_option(
-      "--encoding", o.encoding,
-      "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
-      "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
+  import
+      ->add_option("--encoding", o.encoding,
+                   "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
+                   "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters")
+      ->check(kEncodingName);
   const std::string includeWithinHelp =
       "Read INCLUDE files only from under DIR (links and .. resolved), for CHK files from others; an INCLUDE "
       "of any other file is written as one of a file not found, with a warning on standard error";
@@ -375,7 +393,8 @@ int main(int argc, char** argv) {
   dialog->add_flag("--tables", d.tables, "Tick 'Automatically generate Code Tables' (it starts ticked)");
   dialog->add_option("--language", d.language, "Language of the dialogs and comment lines");
   dialog->add_option("--languages", d.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files");
+  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files")
+      ->check(kEncodingName);
 
   ReportOptions report;
   auto* reportCommand = app.add_subcommand(
@@ -385,7 +404,10 @@ int main(int argc, char** argv) {
   reportCommand->add_option("--view", report.view, "The view table")->required();
   reportCommand->add_option("--chk", report.chk,
                             "The CHK file the code came from, named in the report's header");
-  reportCommand->add_option("--out", report.out, "The report file to write (replaced when it exists)")
+  reportCommand
+      ->add_option("--out", report.out,
+                   "The report file to write (replaced when it exists; never the database, its journal, the "
+                   "CHK file or a file it includes)")
       ->required();
   reportCommand->add_option("--language", report.language, "Language of the report's texts");
   reportCommand->add_option("--languages", report.languagesDir,
@@ -400,8 +422,10 @@ int main(int argc, char** argv) {
   newview->add_option("--db", nv.db, "The view database (a SQLite file)")->required();
   newview->add_option("--view", nv.view,
                       "The view table to create; default: view + the .REC file's base name");
-  newview->add_option("--encoding", nv.encoding,
-                      "Text encoding of the .REC file (an iconv name); default: as for CHK files");
+  newview
+      ->add_option("--encoding", nv.encoding,
+                   "Text encoding of the .REC file (an iconv name); default: as for CHK files")
+      ->check(kEncodingName);
   newview->add_option("--language", nv.language, "Language of messages");
   newview->add_option("--languages", nv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   newview->add_option("--wait", nv.wait, waitHelp)->check(CLI::NonNegativeNumber);
@@ -422,7 +446,8 @@ int main(int argc, char** argv) {
   convert->add_flag("--overwrite", cv.overwrite,
                     "Replace each matched field's check code instead of adding to it");
   convert->add_flag("--tables", cv.tables, "Build code tables from value lists");
-  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files");
+  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files")
+      ->check(kEncodingName);
   convert->add_option("--include-within", cv.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
   convert->add_option("--language", cv.language, "Language of messages and comment lines");
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");

@@ -190,9 +190,10 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       return;
     }
     r.step([&] {
-      pass.rsView = Object(pass.dbView)
-                        .OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
-                                       dao::dbOpenDynaset);
+      pass.rsView =
+          Object(pass.dbView)
+              .OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
+                             dao::dbOpenDynaset);
     });
     p.dbView = pass.dbView.get();
     p.rsView = pass.rsView.get();

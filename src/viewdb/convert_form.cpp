@@ -12,6 +12,7 @@
 #include "component/import_state.h"
 #include "services/dao.h"
 #include "services/identity_translator.h"
+#include "viewdb/check_file_kind.h"
 #include "viewdb/new_view.h"
 
 namespace chkimport {
@@ -62,6 +63,10 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
   }
   if (!IsNormalFile(result.chk)) {
     result.result = tr.T("CHECK file not found.") + " (" + result.chk + ")";
+    return result;
+  }
+  if (const std::string why = NotACheckFile(result.chk, options.encoding); !why.empty()) {
+    result.result = result.chk + " " + tr.T(why);
     return result;
   }
 

@@ -7,6 +7,7 @@
 
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
+#include "component/line_reader.h"
 #include "services/dao.h"
 #include "services/identity_translator.h"
 
@@ -43,6 +44,11 @@ std::string DefaultViewName(const std::string& recFile) {
 bool PrepareView(const std::string& recFile, const FormOptions& options, Translator& tr, RecHeader& header,
                  FormResult& result) {
   result.table = options.view.empty() ? DefaultViewName(recFile) : options.view;
+  // Known before any file is looked at.
+  if (!LineReader::KnownEncoding(options.encoding)) {
+    result.result = tr.T("Unknown text encoding:") + " " + options.encoding;
+    return false;
+  }
   try {
     header = ReadRecHeader(recFile, options.encoding, tr);
   } catch (const RecError& e) {
