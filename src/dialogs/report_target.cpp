@@ -79,7 +79,8 @@ std::string ReportWouldReplace(const std::string& strReportPath, const std::stri
   const std::string target = fs::weakly_canonical(fs::absolute(strReportPath, ec), ec).string();
   for (const char* suffix : {"-journal", "-wal", "-shm"}) {
     const std::string journal = strDBName + suffix;
-    if ((exists && idOf(journal, other) && report == other) || (!database.empty() && target == database + suffix))
+    if ((exists && idOf(journal, other) && report == other) ||
+        (!database.empty() && target == database + suffix))
       return "the journal of the view database " + strDBName;
   }
   if (!exists || strCHKName.empty()) return "";
