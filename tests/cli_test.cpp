@@ -1,8 +1,11 @@
 // The command-line host: exit status, where the result goes, --json, views.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "test_support.h"
@@ -161,14 +164,98 @@ TEST_F(Cli, IncludeFilesCanBeConfinedToAFolder) {
   EXPECT_NE(noFolder.err.find("--include-within"), std::string::npos) << noFolder.err;
 }
 
-TEST_F(Cli, ErrorsInsideThePassMakeTheRunFail) {
+// Files that are no check file are refused before anything is written;
+// text in UTF-16 or behind a UTF-8 mark is read as text.
+TEST_F(Cli, WhatACheckFileIsMadeOf) {
+  const std::string text = "AGE\r\n  GOTO S\u00F8REN\r\nEND\r\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (const char32_t c : std::u32string(U"AGE\r\n  GOTO S\u00F8REN\r\nEND\r\n")) {
+    le += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    be += {static_cast<char>(c >> 8), static_cast<char>(c & 0xFF)};
+  }
+  struct Case {
+    const char* what;
+    std::string bytes, refusal;
+  };
+  const std::vector<Case> cases = {
+      {"UTF-16LE", le, ""},
+      {"UTF-16BE", be, ""},
+      {"UTF-8 mark", "\xEF\xBB\xBF" + text, ""},
+      {"NUL bytes", std::string("AGE\r\n  X = 1\0\0\x01\r\nEND\r\n", 22),
+       "it holds NUL bytes, as binary files do"},
+      {"a data file's header", "1 1 VLAB\r\n#age          1   1  30  33   1   0   2 112 Age\r\n  12\r\n",
+       "it starts like the header of a .REC data file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir.write("form.chk", c.bytes);
+    const auto r =
+        run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
+    const auto code = testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'");
+    if (c.refusal.empty()) {
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(code, std::vector<std::string>{"GOTO S\u00F8REN\r\n"});
+      testing_support::execSql(db, "UPDATE viewForm SET Checkcode = NULL");
+    } else {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "chkimport: " + chk + " is not a check file: " + c.refusal + "\n");
+      EXPECT_EQ(code, std::vector<std::string>{"<null>"});
+    }
+  }
+  // The database itself given as the CHK file.
+  const auto r = run("import --chk '" + db + "' --db '" + db + "' --view viewForm");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "chkimport: " + db + " is not a check file: it is a SQLite database\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Cli, AnEncodingIconvDoesNotKnowIsAUsageError) {
+  for (const char* command :
+       {"import --chk a --db b --view c", "newview --rec a --db b", "convert a --db b", "dialog"}) {
+    const auto r = run(std::string(command) + " --encoding bogus");
+    EXPECT_EQ(r.status, 2) << command;
+    EXPECT_NE(r.err.find("--encoding: unknown text encoding 'bogus'"), std::string::npos) << r.err;
+  }
+}
+
+// Errors inside a pass make the run fail; its last line says what was kept,
+// and with --json the errors are in the JSON instead of on standard error.
+TEST_F(Cli, ErrorsInsideThePassMakeTheRunFailAndTellWhatWasKept) {
   std::string text = "AGE\r\n";
   for (int i = 0; i < 502; ++i) text += "X = 1\r\n";
   dir.write("form.chk", text + "END\r\n");
-  const auto r = run("import --ignore-new --chk '" + chk + "' --db '" + db + "' --view viewForm");
+  // A view without rows: the pass cannot begin to look up fields.
+  testing_support::execSql(db, testing_support::viewTableSql("viewEmpty", {}));
+  const std::string tooMany =
+      "chkimport: error 9: Subscript out of range\n  in InsertNewContent, ImportCHKCode\n"
+      "  called from TranslateCode, ImportCHKCode\n";
+  const std::string noRecord =
+      "chkimport: error 3021: No current record.\n  in TranslateCode, ImportCHKCode\n";
+  const struct {
+    std::string args, err;
+  } cases[] = {
+      {"--ignore-new --view viewForm",
+       tooMany + "chkimport: 1 error interrupted the import (see above); kept: 1 row changed.\n"},
+      {"--ignore-new --view viewEmpty",
+       noRecord + "chkimport: 1 error interrupted the import (see above); kept: nothing.\n"},
+      {"--view viewEmpty", noRecord + "chkimport: 1 error interrupted the import (see above); kept: nothing: "
+                                      "this was a listing pass.\n"},
+  };
+  for (const auto& c : cases) {
+    const auto r = run("import " + c.args + " --chk '" + chk + "' --db '" + db + "'");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+
+  const auto r =
+      run("import --json --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("error 9: Subscript out of range"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("interrupted the import"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(nlohmann::json::parse(r.out), nlohmann::json::parse(R"({
+      "result": "1 error interrupted the import (see \"errors\"); kept: 1 row changed.",
+      "unmatched": [],
+      "errors": [{"number": 9, "description": "Subscript out of range",
+                  "routines": ["InsertNewContent, ImportCHKCode", "TranslateCode, ImportCHKCode"]}]})"));
 }
 
 TEST_F(Cli, TheReportCommandWritesTheStoredCode) {
@@ -187,6 +274,31 @@ TEST_F(Cli, TheReportCommandWritesTheStoredCode) {
   const auto badView = run("report --db '" + db + "' --view viewNone --out '" + out + "'");
   EXPECT_EQ(badView.status, 1);
   EXPECT_NE(badView.err.find("viewNone"), std::string::npos) << badView.err;
+}
+
+// The report never lands on the files it is made from, by whatever name.
+TEST_F(Cli, TheReportLeavesItsSourcesAlone) {
+  dir.write("common.chk", "X = 1\r\n");
+  dir.write("form.chk", "AGE\r\n  INCLUDE COMMON.CHK\r\nEND\r\n");
+  ASSERT_EQ(symlink(db.c_str(), dir.file("link.db").c_str()), 0);
+  ASSERT_EQ(link(db.c_str(), dir.file("hard.db").c_str()), 0);
+  auto files = [&] {
+    std::map<std::string, std::string> bytes;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      if (!entry.path().filename().string().starts_with("cmd."))
+        bytes[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return bytes;
+  };
+  const auto before = files();
+  for (const std::string& out : {db, dir.file("link.db"), dir.file("hard.db"), db + "-journal", db + "-wal",
+                                 chk, dir.file("common.chk")}) {
+    const auto r = run("report --db '" + db + "' --view viewForm --chk '" + chk + "' --out '" + out + "'");
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_NE(r.err.find("the report would replace"), std::string::npos) << r.err;
+    EXPECT_EQ(files(), before) << out;
+  }
 }
 
 TEST_F(Cli, TheDialogNeedsADisplay) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <thread>
 
 #include "chkimport/cls_chk_import.h"
@@ -206,8 +208,11 @@ TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
 }
 
 struct CliConvert : ::testing::Test {
-  testing_support::CommandResult run(const std::string& args) {
-    return runCommand("XDG_CONFIG_HOME='" + dir.path().string() + "' '" CHKIMPORT_CLI "' " + args, dir);
+  // A program that does not end within `seconds` is stopped and fails.
+  testing_support::CommandResult run(const std::string& args, int seconds = 0) {
+    const std::string limit = seconds > 0 ? "timeout -s KILL " + std::to_string(seconds) + " " : "";
+    return runCommand(
+        "XDG_CONFIG_HOME='" + dir.path().string() + "' " + limit + "'" CHKIMPORT_CLI "' " + args, dir);
   }
   TempDir dir;
 };
@@ -229,9 +234,9 @@ TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --json");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(
-      nlohmann::json::parse(r.out),
-      nlohmann::json::parse(R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11})"));
+  EXPECT_EQ(nlohmann::json::parse(r.out),
+            nlohmann::json::parse(
+                R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11, "errors": []})"));
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --view Student");
   EXPECT_EQ(r.status, 1);
@@ -247,10 +252,38 @@ TEST_F(CliConvert, AWarningGoesToStandardError) {
                        ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n");
 }
 
-TEST_F(CliConvert, AKilledConversionLeavesTheDatabaseAsItWas) {
-  // A form of 9,999 fields, each with code.
-  std::string rec = "9999 1\r\n", chk;
-  for (int i = 0; i < 9999; ++i) {
+// A .REC path that is no file would be read without end; a CHK file that is
+// a data file's header would land in the view as check code.
+TEST_F(CliConvert, InputsThatAreNotWhatTheyClaimAreRefused) {
+  const std::string rec = dir.write("form.rec", "1 1\r\n#age          1   1  30  33   1   0   2 112 Age\r\n");
+  const std::string fifo = dir.file("fifo.rec"), db = dir.file("forms.db");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(fifo.c_str(), dir.file("link.rec").c_str()), 0);
+  run("--version");  // its output files are there from now on
+  const auto files = filesIn(dir);
+  for (const std::string& path : {std::string("/dev/zero"), fifo, dir.file("link.rec")}) {
+    for (const std::string& command :
+         {std::string("newview --encoding CP850 --rec"), "convert --chk '" + rec + "'"}) {
+      const auto r = run(command + " '" + path + "' --db '" + db + "'", 30);
+      EXPECT_EQ(r.status, 1) << command << " " << path;
+      EXPECT_EQ(r.err, "chkimport: " + path + ": REC file not found.\n");
+    }
+  }
+  const auto r = run("convert '" + rec + "' --chk '" + rec + "' --db '" + db + "'");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "chkimport: " + rec + " is not a check file: it starts like the header of a .REC data file\n");
+  EXPECT_EQ(filesIn(dir), files);
+}
+
+// The process group killed at any moment (a cancelled job): the database is
+// as it was, or the form is converted whole, once SQLite has rolled back what
+// the kill left, as the next program to open the file does; nothing else is
+// left beside it.
+TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
+  // A form of 3,000 fields, each with code.
+  std::string rec = "3000 1\r\n", chk;
+  for (int i = 0; i < 3000; ++i) {
     char line[96];
     std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
     rec += line;
@@ -258,39 +291,60 @@ TEST_F(CliConvert, AKilledConversionLeavesTheDatabaseAsItWas) {
     chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
            " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
   }
-  dir.write("big.rec", rec);
+  const std::string recFile = dir.write("big.rec", rec);
   dir.write("big.chk", chk);
   const auto db = dir.file("big.db");
   testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
   const std::string before = slurp(db);
   const auto files = filesIn(dir);
 
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    freopen("/dev/null", "w", stdout);
-    freopen("/dev/null", "w", stderr);
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-    const std::string recFile = dir.file("big.rec");
-    execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(),
-          static_cast<char*>(nullptr));
-    _exit(127);
-  }
-
-  // Kill it once the import writes into the copy.
-  auto importing = [&] {
-    for (const auto& name : filesIn(dir))
-      if (name.starts_with("big.db.chkimport-") && name.ends_with("-journal")) return true;
-    return false;
+  auto start = [&] {
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+      execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(child, child);
+    return child;
   };
-  ASSERT_EQ(testing_support::KillOnceStarted(child, importing, std::chrono::seconds(60)),
-            testing_support::KillOutcome::Killed);
+  // How long a whole conversion takes.
+  const auto started = std::chrono::steady_clock::now();
+  int status = 0;
+  waitpid(start(), &status, 0);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-  // The copy's watcher removes it as soon as the process is gone.
-  for (int i = 0; i < 500 && filesIn(dir) != files; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(filesIn(dir), files);
-  EXPECT_EQ(slurp(db), before);
+  std::mt19937 random(std::random_device{}());
+  std::uniform_real_distribution<double> moment(0.05, 1.0);
+  int asItWas = 0;
+  for (int kill = 0; kill < 6; ++kill) {
+    dir.write("big.db", before);
+    const auto after = std::chrono::duration_cast<std::chrono::microseconds>(whole * moment(random));
+    SCOPED_TRACE("killed after " + std::to_string(after.count()) + " us");
+    const pid_t child = start();
+    std::this_thread::sleep_for(after);
+    ::kill(-child, SIGKILL);
+    waitpid(child, &status, 0);
+    testing_support::execSql(db, "SELECT count(*) FROM sqlite_master");
+    // A journal whose header the kill left unwritten is no journal to SQLite,
+    // which overwrites it at the next write.
+    const std::string journal = slurp(db + "-journal");
+    if (std::filesystem::exists(db + "-journal") && (journal.empty() || journal[0] == '\0'))
+      std::filesystem::remove(db + "-journal");
+    EXPECT_EQ(filesIn(dir), files);
+    if (slurp(db) == before) {
+      ++asItWas;
+    } else {
+      EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewbig WHERE Checkcode LIKE '%IF F%ASSIGN X = 1%'"),
+                std::vector<std::string>{"3000"});
+    }
+  }
+  EXPECT_GT(asItWas, 0);
 }
 
 }  // namespace

@@ -39,6 +39,13 @@ TEST(LineReader, EveryKindOfLineEnd) {
        "\xEF\xBB\xBF"
        "A\r\n",
        {"A"}},
+      {"UTF-8 mark before code page 850", "\xEF\xBB\xBF\x9B\r\n", {"\u00F8"}},
+      {"UTF-16LE by its mark",
+       std::string("\xFF\xFE"
+                   "A\0\r\0\n\0\x1A\x01\x1A\0B\0",
+                   14),
+       {"A", "\u011A"}},
+      {"UTF-16BE by its mark", std::string("\xFE\xFF\0A\0\r\0\n\x01\x1A", 10), {"A", "\u011A"}},
   };
   for (const auto& c : cases) EXPECT_EQ(lines(c.bytes), c.expected) << c.what;
 
@@ -114,6 +121,7 @@ TEST(LineReader, BlocksOfAFileJoinSeamlessly) {
       {"UTF-8", bytes + "\xC3\xA6 last", ""},
       {"Windows-1252", bytes + "\xE6 last\xE6\xE6", ""},
       {"named encoding", utf16, "UTF-16LE"},
+      {"byte-order mark", "\xFF\xFE" + utf16 + std::string("\x1A\0q\0", 4), ""},
       {"end-of-file byte", bytes + "end\x1A" + std::string(100000, 'q'), ""},
   };
   for (const auto& c : cases) {

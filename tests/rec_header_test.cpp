@@ -50,8 +50,9 @@ TEST(RecHeader, EveryTypeCodeMapsToItsTypeAndFormat) {
       {12, 2, "NUMBER", "##"},
       {104, 6, "NUMBER", "#.####"},
       {101, 5, "NUMBER", "###.#"},
-      {102, 2, "NUMBER", ".##"},
-      {1, 20, "TEXT", std::nullopt},
+      {102, 3, "NUMBER", ".##"},
+      {0, 255, "NUMBER", std::string(255, '#')},
+      {1, 80, "TEXT", std::nullopt},
       {3, 5, "TEXT", std::nullopt},
       {7, 12, "TEXT", std::nullopt},
       {9, 3, "TEXT", std::nullopt},
@@ -218,6 +219,18 @@ TEST(RecHeader, BadHeadersChangeNothing) {
        "3 1\r\n" + field + "\r\n" + desc("sex", 0, 1, "") + "\r\n" + desc("AGE", 0, 1, "") + "\r\n",
        ":4: a second field of the same name (case aside) as the field on line 2: AGE"},
       {"an empty name", "1 1\r\n" + desc("", 0, 2, "Age") + "\r\n", ":2: a field without a name"},
+      {"a control byte in a name", "1 1\r\n" + desc("a\x01ge", 0, 2, "Age") + "\r\n",
+       ":2: a field name with a control character"},
+      {"a length above 255", "1 1\r\n" + desc("age", 0, 256, "Age") + "\r\n",
+       ":2: a field length above 255: age 256"},
+      {"a length of nine digits", "1 1\r\n#age       1 1 1 1 1 0 999999999 1\r\n",
+       ":2: a field length above 255: age 999999999"},
+      {"a type code of nine digits", "1 1\r\n#age       1 1 1 1 1 999999999 6 1\r\n",
+       ":2: more decimals than the field's length leaves room for (type code, length): age 999999999, 6"},
+      {"as many decimals as the length", "1 1\r\n" + desc("time", 106, 6, "Time") + "\r\n",
+       ":2: more decimals than the field's length leaves room for (type code, length): time 106, 6"},
+      {"text above 80", "1 1\r\n" + desc("name", 1, 81, "Name") + "\r\n",
+       ":2: a text field length above 80: name 81"},
       {"only text", "1 1\r\n" + desc("t", 0, 0, "Title") + "\r\n", ": the form has no fields"},
   };
   for (const bool dbExists : {true, false}) {
@@ -270,6 +283,11 @@ TEST(RecHeader, AFileThatIsNotADatabaseIsLeftAlone) {
   EXPECT_EQ(snapshot(dir), before);
   EXPECT_EQ(chkimport::NewView(dir.file("none.rec"), db).result,
             dir.file("none.rec") + ": REC file not found.");
+  // An encoding iconv does not know is named before any file is looked at.
+  chkimport::FormOptions options;
+  options.encoding = "bogus";
+  EXPECT_EQ(chkimport::NewView(dir.file("none.rec"), db, options).result, "Unknown text encoding: bogus");
+  EXPECT_EQ(snapshot(dir), before);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/import_state.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
+#include "services/file_paths.h"
 #include "test_support.h"
 
 namespace chkimport {

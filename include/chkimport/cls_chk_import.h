@@ -49,7 +49,10 @@ class CHKIMPORT_API clsCHKImport {
   // With blnShowGUI false, runs one import silently and returns "" or a
   // message: "No Table Name Supplied" (translated), "MDB file not found.",
   // "Cannot open database.", "CHECK file not found.", "Table Not In MDB",
-  // "No tables available.", "No matching fields were found.".
+  // "No tables available.", "No matching fields were found.", and, when
+  // nothing of a pass could be kept, "The import was not saved: " and why
+  // (translated): the database was in use by another program, could not be
+  // written, or its commit failed.
   std::string GetCHKCode(const std::string& strCHKName, const std::string& strDBName,
                          const std::string& strTableName, bool blnShowGUI, bool blnOverwrite = false,
                          bool blnIgnoreNew = false, bool blnGenerateTables = false);

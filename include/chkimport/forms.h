@@ -6,6 +6,8 @@
 //   if (!r.result.empty()) std::cerr << r.result << "\n";  // nothing was changed
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,27 +30,42 @@ struct FormOptions {
   std::string settingsFile;          // "": the user's settings file
   std::ostream* errorLog = nullptr;  // errors met during the import; null: standard error
   Translator* translator = nullptr;  // messages and comment lines; null: English
+  // How long to wait for another program that holds the database, and
+  // what is called when the wait begins; past it, nothing is made.
+  std::chrono::milliseconds lockWait{10000};
+  std::function<void()> lockWaiting;
+};
+
+// An error met during an import: its number and description, and the
+// routines that were running, the one that failed first.
+struct ImportError {
+  int number = 0;
+  std::string description;
+  std::vector<std::string> routines;
 };
 
 struct FormResult {
-  std::string result;                 // "" on success; otherwise why, and the database is as it was
-  bool viewExists = false;            // the result says that a table of that name exists
-  std::string table;                  // the view table made (or that would have been)
-  int fields = 0;                     // its rows
-  std::string fileLabel;              // the .REC file's label, "" when it has none
-  std::vector<std::string> warnings;  // fields of a type code without a counterpart (made TEXT)
-  std::string chk;                    // ConvertForm: the .CHK file imported
-  int errors = 0;                     // ConvertForm: errors that interrupted the import
+  std::string result;                  // "" on success; otherwise why, and the database is as it was
+  bool viewExists = false;             // the result says that a table of that name exists
+  std::string table;                   // the view table made (or that would have been)
+  int fields = 0;                      // its rows
+  std::string fileLabel;               // the .REC file's label, "" when it has none
+  std::vector<std::string> warnings;   // fields of a type code without a counterpart (made TEXT)
+  std::string chk;                     // ConvertForm: the .CHK file imported
+  int errors = 0;                      // ConvertForm: errors that interrupted the import
+  std::vector<ImportError> errorList;  // ConvertForm: those errors, in the order met
 };
 
 // Creates the database file when missing and in it the view table of the
 // .REC file's fields: Name, PageNumber (1), Checkcode, Type, Formatstring,
-// Lists and Prompt (the field's label).
+// Lists and Prompt (the field's label). Done in one transaction of the
+// database: killed at any moment, the database is as it was.
 CHKIMPORT_API FormResult NewView(const std::string& recFile, const std::string& dbFile,
                                  const FormOptions& options = {});
 
 // NewView, then the writing pass of the import of the form's .CHK file into
-// the new view; all of it or, when anything fails, nothing.
+// the new view, in the same transaction: all of it or, when anything fails
+// or the process is killed, nothing.
 CHKIMPORT_API FormResult ConvertForm(const std::string& recFile, const std::string& dbFile,
                                      const FormOptions& options = {});
 

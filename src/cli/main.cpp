@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <chrono>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "chkimport/catalog_translator.h"
@@ -14,11 +16,14 @@
 #include "chkimport/forms.h"
 #include "cli/man_page.h"
 #include "cli/preview_output.h"
-#include "component/get_view_tables.h"
+#include "component/preview.h"
 #include "core/import_state.h"
+#include "core/line_reader.h"
 #include "dialogs/frm_import.h"
 #include "services/dao.h"
+#include "services/file_paths.h"
 #include "services/screen_windowing.h"
+#include "viewdb/check_file_kind.h"
 
 namespace {
 
@@ -36,19 +41,54 @@ struct ImportOptions {
   std::string chk, db, view;
   bool overwrite = false, ignoreNew = false, tables = false, json = false, dryRun = false;
   std::string language, languagesDir, encoding, includeWithin;
+  double wait = 10;
 };
+
+std::chrono::milliseconds waitLimit(double seconds) {
+  return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+// On a terminal, says once that the run waits for another program.
+std::function<void()> waitingNotice(const std::string& db, double seconds) {
+  if (isatty(STDERR_FILENO) != 1) return {};
+  auto told = std::make_shared<bool>(false);
+  return [told, db, seconds] {
+    if (*told) return;
+    *told = true;
+    std::cerr << "chkimport: " << db
+              << ": the database is in use by another program; waiting for it (at most " << seconds
+              << " s)\n";
+  };
+}
+
+nlohmann::json errorsJson(const std::vector<ImportError>& errors) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& e : errors)
+    list.push_back({{"number", e.number}, {"description", e.description}, {"routines", e.routines}});
+  return list;
+}
+
+void printJson(const nlohmann::json& out) {
+  std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
 
 int runImport(const ImportOptions& o) {
   auto module = std::make_shared<ImportState>();
   module->host.encoding = o.encoding;
+  module->host.lockWait = waitLimit(o.wait);
+  module->host.lockWaiting = waitingNotice(o.db, o.wait);
   // Nobody is asked: a failing routine is left ("D") after the error and the
-  // running routines have been written to standard error.
-  int errors = 0;
-  module->host.actionPolicy = [&errors](int32_t, const std::string&, const std::string& suggested,
-                                        const std::vector<std::string>&) {
-    ++errors;
+  // running routines have been written to standard error, or kept for the
+  // JSON.
+  std::vector<ImportError> errorList;
+  module->host.actionPolicy = [&errorList](int32_t number, const std::string& description,
+                                           const std::string& suggested,
+                                           const std::vector<std::string>& labels) {
+    errorList.push_back({number, description, {labels.rbegin(), labels.rend()}});
     return suggested;
   };
+  std::ostringstream toldInTheJson;
+  if (o.json) module->host.errorLog = &toldInTheJson;
   auto& settings = module->host.settings;
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
 
@@ -58,12 +98,16 @@ int runImport(const ImportOptions& o) {
   std::string result;
   std::vector<std::string> unmatched;
   ImportPreview preview;
+  // A database, a binary file or a data file's header named as the CHK file.
+  const std::string notChk = NotACheckFile(o.chk, o.encoding);
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
     component.SetIncludeWithin(o.includeWithin);
-    if (o.dryRun) {
+    if (!notChk.empty()) {
+      result = o.chk + " " + (o.json ? notChk : translator.T(notChk));
+    } else if (o.dryRun) {
       preview = component.PreviewCHKCode(o.chk, o.db, o.view, o.overwrite, o.ignoreNew, o.tables);
       result = preview.result;
     } else {
@@ -74,21 +118,39 @@ int runImport(const ImportOptions& o) {
     result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
   // The component's result does not tell of errors its routines met and
-  // left; the user must learn that the view may hold only part of the code.
-  if (errors > 0 && result.empty())
-    result = std::to_string(errors) + (errors == 1 ? " error" : " errors") +
-             (o.dryRun ? " interrupted the preview (see above); the import would keep what it wrote before."
-                       : " interrupted the import (see above); what was written before is kept.");
+  // left; the user must learn that the view may hold only part of the code,
+  // and what was kept.
+  const auto errors = static_cast<long long>(errorList.size());
+  if (errors > 0 && result.empty()) {
+    std::string kept;
+    if (o.dryRun) {
+      kept = "the import would keep what it wrote before.";
+    } else if (!o.ignoreNew) {
+      kept = "kept: nothing: this was a listing pass.";
+    } else if (module->lngRowsWritten == 0) {
+      kept = "kept: nothing.";
+    } else {
+      const long long rows = module->lngRowsWritten;
+      kept = "kept: " + std::to_string(rows) + (rows == 1 ? " row" : " rows") + " changed.";
+    }
+    result = std::to_string(errors) + (errors == 1 ? " error" : " errors") + " interrupted the " +
+             (o.dryRun ? "preview" : "import") + (o.json ? " (see \"errors\"); " : " (see above); ") + kept;
+  }
 
   if (o.dryRun) {
     preview.result = result;
-    PrintPreview(preview, o.json, translator);
+    if (o.json) {
+      nlohmann::json out = nlohmann::json::parse(PreviewJson(preview));
+      out["errors"] = errorsJson(errorList);
+      printJson(out);
+    } else {
+      PrintPreview(preview, o.json, translator);
+    }
     return result.empty() ? kSuccess : kMessage;
   }
 
   if (o.json) {
-    nlohmann::json out = {{"result", result}, {"unmatched", unmatched}};
-    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    printJson({{"result", result}, {"unmatched", unmatched}, {"errors", errorsJson(errorList)}});
   } else {
     // Messages are shown in the user's language, as the import dialog shows
     // them; --json keeps the component's own text.
@@ -183,6 +245,7 @@ int runViews(const std::string& dbName) {
 struct FormCommand {
   std::string rec, chk, db, view, encoding, language, languagesDir, includeWithin;
   bool overwrite = false, tables = false, json = false;
+  double wait = 10;
 };
 
 void printWarnings(const FormResult& r) {
@@ -190,15 +253,23 @@ void printWarnings(const FormResult& r) {
 }
 
 // Tells what was made, or why nothing was.
-int reportForm(const FormResult& r, bool json) {
+int reportForm(const FormResult& r, bool json, Translator& tr) {
   std::string result = r.result;
   if (r.viewExists) result += " (choose another name with --view NAME)";
   if (json) {
-    nlohmann::json out = {{"result", result},
-                          {"unmatched", nlohmann::json::array()},
-                          {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},
-                          {"fields", r.fields}};
-    std::cout << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    // The errors are in the JSON, not above.
+    const std::string interrupted = std::to_string(r.errors) + " " +
+                                    (r.errors == 1 ? tr.T("error interrupted the import (see above);")
+                                                   : tr.T("errors interrupted the import (see above);")) +
+                                    " " + tr.T("the database is as it was.");
+    if (r.errors > 0 && result == interrupted)
+      result = std::to_string(r.errors) + (r.errors == 1 ? " error" : " errors") +
+               " interrupted the import (see \"errors\"); the database is as it was.";
+    printJson({{"result", result},
+               {"unmatched", nlohmann::json::array()},
+               {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},
+               {"fields", r.fields},
+               {"errors", errorsJson(r.errorList)}});
   } else if (!result.empty()) {
     std::cerr << "chkimport: " << result << "\n";
   } else {
@@ -219,6 +290,10 @@ int runForm(const FormCommand& o, bool convert) {
   options.tables = o.tables;
   options.includeWithin = o.includeWithin;
   options.language = o.language;
+  options.lockWait = waitLimit(o.wait);
+  options.lockWaiting = waitingNotice(o.db, o.wait);
+  std::ostringstream toldInTheJson;
+  if (o.json) options.errorLog = &toldInTheJson;
   Settings settings(Settings::DefaultPath());
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
   CatalogTranslator translator(o.languagesDir.empty()
@@ -233,8 +308,19 @@ int runForm(const FormCommand& o, bool convert) {
     r.result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
   printWarnings(r);
-  return reportForm(r, o.json);
+  return reportForm(r, o.json, translator);
 }
+
+// An encoding iconv does not know is a usage error, found before anything runs.
+const CLI::Validator kEncodingName(
+    [](std::string& name) {
+      return LineReader::KnownEncoding(name)
+                 ? std::string()
+                 : "unknown text encoding '" + name +
+                       "': use a name that iconv --list shows, such as UTF-8, UTF-16, WINDOWS-1252, CP850 or "
+                       "ISO-8859-1";
+    },
+    "ENCODING");
 
 }  // namespace
 
@@ -264,15 +350,23 @@ int main(int argc, char** argv) {
                      "Language of messages and comment lines (a catalog name such as Spanish); default: the "
                      "Language key of section [Variables] in the settings file");
   import->add_option("--languages", o.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  import->add_option(
-      "--encoding", o.encoding,
-      "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
-      "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters");
+  import
+      ->add_option("--encoding", o.encoding,
+                   "Text encoding of the CHK and include files (an iconv name such as CP850); default: "
+                   "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters")
+      ->check(kEncodingName);
   const std::string includeWithinHelp =
       "Read INCLUDE files only from under DIR (links and .. resolved), for CHK files from others; an INCLUDE "
       "of any other file is written as one of a file not found, with a warning on standard error";
   import->add_option("--include-within", o.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
-  import->add_flag("--json", o.json, R"(Print {"result": ..., "unmatched": [...]} on standard output)");
+  import->add_flag(
+      "--json", o.json,
+      R"(Print {"result": ..., "unmatched": [...], "errors": [{"number", "description", "routines"}]} )"
+      "on standard output, the errors that interrupted the import included (not on standard error)");
+  const std::string waitHelp =
+      "How long to wait for another program that is using the database before giving up with nothing "
+      "written (default: 10)";
+  import->add_option("--wait", o.wait, waitHelp)->check(CLI::NonNegativeNumber);
   import->add_flag(
       "--dry-run", o.dryRun,
       "Change nothing: run the writing pass (after the listing pass, without --ignore-new) in a "
@@ -299,7 +393,8 @@ int main(int argc, char** argv) {
   dialog->add_flag("--tables", d.tables, "Tick 'Automatically generate Code Tables' (it starts ticked)");
   dialog->add_option("--language", d.language, "Language of the dialogs and comment lines");
   dialog->add_option("--languages", d.languagesDir, "Folder of the translation catalogs (NAME.po)");
-  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files");
+  dialog->add_option("--encoding", d.encoding, "Text encoding of the CHK and include files")
+      ->check(kEncodingName);
 
   ReportOptions report;
   auto* reportCommand = app.add_subcommand(
@@ -309,7 +404,10 @@ int main(int argc, char** argv) {
   reportCommand->add_option("--view", report.view, "The view table")->required();
   reportCommand->add_option("--chk", report.chk,
                             "The CHK file the code came from, named in the report's header");
-  reportCommand->add_option("--out", report.out, "The report file to write (replaced when it exists)")
+  reportCommand
+      ->add_option("--out", report.out,
+                   "The report file to write (replaced when it exists; never the database, its journal, the "
+                   "CHK file or a file it includes)")
       ->required();
   reportCommand->add_option("--language", report.language, "Language of the report's texts");
   reportCommand->add_option("--languages", report.languagesDir,
@@ -324,10 +422,13 @@ int main(int argc, char** argv) {
   newview->add_option("--db", nv.db, "The view database (a SQLite file)")->required();
   newview->add_option("--view", nv.view,
                       "The view table to create; default: view + the .REC file's base name");
-  newview->add_option("--encoding", nv.encoding,
-                      "Text encoding of the .REC file (an iconv name); default: as for CHK files");
+  newview
+      ->add_option("--encoding", nv.encoding,
+                   "Text encoding of the .REC file (an iconv name); default: as for CHK files")
+      ->check(kEncodingName);
   newview->add_option("--language", nv.language, "Language of messages");
   newview->add_option("--languages", nv.languagesDir, "Folder of the translation catalogs (NAME.po)");
+  newview->add_option("--wait", nv.wait, waitHelp)->check(CLI::NonNegativeNumber);
 
   FormCommand cv;
   auto* convert = app.add_subcommand(
@@ -345,13 +446,15 @@ int main(int argc, char** argv) {
   convert->add_flag("--overwrite", cv.overwrite,
                     "Replace each matched field's check code instead of adding to it");
   convert->add_flag("--tables", cv.tables, "Build code tables from value lists");
-  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files");
+  convert->add_option("--encoding", cv.encoding, "Text encoding of the .REC, CHK and include files")
+      ->check(kEncodingName);
   convert->add_option("--include-within", cv.includeWithin, includeWithinHelp)->check(CLI::ExistingDirectory);
   convert->add_option("--language", cv.language, "Language of messages and comment lines");
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   convert->add_flag(
       "--json", cv.json,
-      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N} on standard output)");
+      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N, "errors": [...]} on standard output)");
+  convert->add_option("--wait", cv.wait, waitHelp)->check(CLI::NonNegativeNumber);
 
   app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
              " (section [Variables], key Language).");

@@ -1,5 +1,6 @@
-// The whole conversion of one form, done on a copy of the database that
-// takes the database's place only when the import went through.
+// The whole conversion of one form, in one transaction of the view
+// database: the view table is made and the CHK file imported into it, and
+// all of it is committed, or nothing.
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -8,9 +9,10 @@
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
 #include "chkimport/identity_translator.h"
-#include "component/get_view_tables.h"
 #include "core/import_state.h"
-#include "viewdb/database_copy.h"
+#include "services/dao.h"
+#include "services/file_paths.h"
+#include "viewdb/check_file_kind.h"
 #include "viewdb/new_view.h"
 
 namespace chkimport {
@@ -48,7 +50,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
   Translator& tr = options.translator ? *options.translator : english;
   FormResult result;
   RecHeader header;
-  if (!PrepareView(recFile, dbFile, options, tr, header, result)) return result;
+  if (!PrepareView(recFile, options, tr, header, result)) return result;
 
   result.chk = options.chk.empty() ? FindChkBeside(recFile) : options.chk;
   if (options.chk.empty() && result.chk.empty()) {
@@ -63,45 +65,51 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
     result.result = tr.T("CHECK file not found.") + " (" + result.chk + ")";
     return result;
   }
+  if (const std::string why = NotACheckFile(result.chk, options.encoding); !why.empty()) {
+    result.result = result.chk + " " + tr.T(why);
+    return result;
+  }
 
-  try {
-    DatabaseCopy copy(dbFile);
-    WriteViewTable(copy.Path(), result.table, header);
-
+  // The import runs inside the transaction that made the view: it commits
+  // with it or leaves nothing of the form.
+  auto import = [&](dao::Workspace& ws) {
     auto module = std::make_shared<ImportState>();
+    module->passWorkspace = &ws;
     module->host.encoding = options.encoding;
     module->host.errorLog = options.errorLog;
+    module->host.lockWait = options.lockWait;
+    module->host.lockWaiting = options.lockWaiting;
     if (!options.settingsFile.empty()) module->host.settings = Settings(options.settingsFile);
     if (!options.language.empty())
       module->host.settings.SetOverride("Variables", "Language", options.language);
     // Nobody is asked: a failing routine is left, and the conversion with it.
-    module->host.actionPolicy = [&result](int32_t, const std::string&, const std::string& suggested,
-                                          const std::vector<std::string>&) {
+    module->host.actionPolicy = [&result](int32_t number, const std::string& description,
+                                          const std::string& suggested,
+                                          const std::vector<std::string>& labels) {
+      result.errorList.push_back({number, description, {labels.rbegin(), labels.rend()}});
       ++result.errors;
       return suggested;
     };
+    std::string why;
     {
       clsCHKImport component(module);
       component.SetObjLanguage(tr);
       try {
         component.SetIncludeWithin(options.includeWithin);
-        result.result = component.GetCHKCode(result.chk, copy.Path(), result.table, false, options.overwrite,
-                                             /*blnIgnoreNew=*/true, options.tables);
+        why = component.GetCHKCode(result.chk, dbFile, result.table, false, options.overwrite,
+                                   /*blnIgnoreNew=*/true, options.tables);
       } catch (const VbError& e) {
-        result.result = "error " + std::to_string(e.Number) + ": " + e.Description;
+        why = "error " + std::to_string(e.Number) + ": " + e.Description;
       }
     }
-    if (result.result.empty() && result.errors > 0)
-      result.result = std::to_string(result.errors) + " " +
-                      (result.errors == 1 ? tr.T("error interrupted the import (see above);")
-                                          : tr.T("errors interrupted the import (see above);")) +
-                      " " + tr.T("the database is as it was.");
-    if (!result.result.empty()) return result;  // the copy goes
-    copy.Commit();
-  } catch (const DatabaseCopyError& e) {
-    result.result = dbFile + ": " + tr.T("the view could not be made:") + " " + e.what();
-    return result;
-  }
+    if (why.empty() && result.errors > 0)
+      why = std::to_string(result.errors) + " " +
+            (result.errors == 1 ? tr.T("error interrupted the import (see above);")
+                                : tr.T("errors interrupted the import (see above);")) +
+            " " + tr.T("the database is as it was.");
+    return why;
+  };
+  if (!MakeView(dbFile, options, tr, header, result, import)) return result;
   result.fields = static_cast<int>(header.fields.size());
   return result;
 }

@@ -9,24 +9,17 @@
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
 #include "services/dao.h"
+#include "services/file_paths.h"
 #include "services/texts.h"
 
 namespace chkimport {
 
-bool IsNormalFile(const std::string& strName) {
-  if (strName.empty()) return false;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(strName, ec);
-}
-
-std::string FolderOf(const std::string& strPath) {
-  const auto last = strPath.find_last_of("/\\");
-  return last == std::string::npos ? std::string() : strPath.substr(0, last + 1);
-}
-
 std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string& strDBName,
                           std::string& strTableName, bool& blnShowGUI) {
-  dao::Workspace& ws = dao::DBEngine::Workspaces(0);
+  // A host that holds a transaction of the database has the set-up look
+  // at the database through it, as the pass will.
+  dao::Workspace& ws = st.passWorkspace ? *st.passWorkspace : dao::DBEngine::Workspaces(0);
+  ws.SetLockWait(st.host.lockWait, st.host.lockWaiting);
 
   // Trapping starts here for good; the language is that of the user's
   // settings at every import. No handler of this routine covers this step.

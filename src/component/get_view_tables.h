@@ -12,11 +12,4 @@ struct ImportState;
 std::string GetViewTables(ImportState& st, std::string& strCHKName, std::string& strDBName,
                           std::string& strTableName, bool& blnShowGUI);
 
-// True for the name of an existing file that is neither a folder nor a device.
-bool IsNormalFile(const std::string& strName);
-
-// The folder of a CHK path up to and including its last "/" or "\", or ""
-// when the path has neither.
-std::string FolderOf(const std::string& strPath);
-
 }  // namespace chkimport

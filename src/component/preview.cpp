@@ -34,7 +34,7 @@ std::vector<std::string> listedUnmatched(ImportState& st) {
 
 PreviewRecorder::Snapshot PreviewRecorder::read(dao::Database& db) const {
   Snapshot s;
-  auto rs = db.OpenRecordset("Select * from " + BracketedTableName(table_), dao::dbOpenDynaset);
+  auto rs = db.OpenRecordset("Select * from " + QuotedTableName(table_), dao::dbOpenDynaset);
   const auto fields = rs->FieldNames();
   std::vector<bool> present;
   for (const char* column : kColumns)

@@ -1,6 +1,7 @@
 #include "component/translate_code.h"
 
 #include <memory>
+#include <optional>
 
 #include "component/preview.h"
 #include "core/import_state.h"
@@ -22,55 +23,107 @@ namespace {
 // The object held in `object`; "Object variable not set" when there is
 // none, as when opening it failed and the user went on all the same.
 template <class T>
-T& Object(const std::unique_ptr<T>& object) {
+T& Object(T* object) {
   if (!object) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
   return *object;
 }
 
+template <class T>
+T& Object(const std::unique_ptr<T>& object) {
+  return Object(object.get());
+}
+
 // The database objects of one pass and its transaction. Whatever way the
 // pass ends, what it wrote is committed once (rolled back in a preview) and
-// everything is closed in the order recordset, database, workspace.
+// everything is closed in the order recordset, database, workspace. The
+// workspace is the pass's own, or the host's when the host holds a
+// transaction that the pass is to be part of.
 class PassDatabase {
  public:
   explicit PassDatabase(ImportState& st) : st_(st) {}
   ~PassDatabase() { close(); }
+  PassDatabase(const PassDatabase&) = delete;
+  PassDatabase& operator=(const PassDatabase&) = delete;
 
-  std::unique_ptr<dao::Workspace> ws;
+  dao::Workspace* ws = nullptr;
   std::unique_ptr<dao::Database> dbView;
   std::unique_ptr<dao::Recordset> rsView;
 
-  void begin() {
-    dao::Database& db = Object(dbView);
-    Object(ws).BeginTrans();
-    inTransaction_ = true;
-    if (st_.previewRecorder) st_.previewRecorder->PassBegins(db);
+  void createWorkspace() {
+    if (st_.passWorkspace) {
+      ws = st_.passWorkspace;
+      return;
+    }
+    ownWs_ = dao::DBEngine::CreateWorkspace("CHK Import", "Admin", "", dao::dbUseDefault);
+    ownWs_->SetLockWait(st_.host.lockWait, st_.host.lockWaiting);
+    ws = ownWs_.get();
   }
 
-  // Commits and closes; a failure is reported and what was written is lost.
-  void close() noexcept {
+  // Begins the pass's transaction. A writing pass takes the database's
+  // write lock first, so that a database that another program holds, or
+  // that cannot be written, fails here, once, before anything is done; that
+  // failure is returned.
+  std::optional<VbError> begin(bool blnWriting) {
+    dao::Database& db = Object(dbView);
+    dao::Workspace& workspace = Object(ws);
     try {
-      if (rsView) rsView->Close();
-      if (inTransaction_) {
-        inTransaction_ = false;
-        if (st_.previewRecorder)
-          st_.previewRecorder->PassEnds(*ws, *dbView);
-        else
-          ws->CommitTrans();
-      }
+      workspace.BeginTrans(blnWriting);
     } catch (const VbError& e) {
-      st_.errorLog() << "chkimport: error " << e.Number << ": " << e.Description << "\n";
+      return e;
+    }
+    inTransaction_ = true;
+    if (st_.previewRecorder) st_.previewRecorder->PassBegins(db);
+    return std::nullopt;
+  }
+
+  // The transaction failed: nothing of the pass can be kept.
+  bool failed() const { return dbView && dbView->TransactionFailed(); }
+
+  // Commits (rolls back in a preview) and closes. A commit that fails
+  // leaves nothing of the pass; its failure is kept in `failure`.
+  void close() noexcept {
+    const bool commit = inTransaction_;
+    inTransaction_ = false;
+    try {
+      // Closing writes the edits the recordset holds back; a failure there
+      // fails the commit.
+      if (rsView) rsView->Close();
     } catch (...) {
-      st_.errorLog() << "chkimport: the view database could not be written\n";
+    }
+    if (commit && ws && dbView) {
+      try {
+        if (st_.previewRecorder) {
+          st_.previewRecorder->PassEnds(*ws, *dbView);
+        } else {
+          ws->CommitTrans();
+          st_.lngRowsWritten = dbView->RowsChanged();
+        }
+      } catch (const VbError& e) {
+        failure = e;
+      } catch (...) {
+        failure = AsVbError(std::current_exception());
+      }
     }
     rsView.reset();
     dbView.reset();
-    ws.reset();
+    ownWs_.reset();
+    ws = nullptr;
   }
+
+  std::optional<VbError> failure;
 
  private:
   ImportState& st_;
+  std::unique_ptr<dao::Workspace> ownWs_;
   bool inTransaction_ = false;
 };
+
+// The result of a pass whose work could not be kept, and why.
+std::string NotSaved(ImportState& st, const VbError& e) {
+  const std::string why =
+      e.Number == dao::dbe::Locked ? st.T("the database is in use by another program") : e.Description;
+  return (st.previewRecorder ? st.T("The preview failed:") : st.T("The import was not saved:")) + " " + why;
+}
 
 // Closes every file of the input-file stack.
 void closeInputFiles(ImportState& st) {
@@ -110,6 +163,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
   p.blnGenerateTables = blnGenerateTables;
   bool blnAnyMatch = false;
   InputFiles files(st);
+  st.lngRowsWritten = 0;
 
   r.run(result, [&] {
     st.intBeforeCount = 0;
@@ -127,13 +181,18 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     p.blnPending = false;
     p.blnVariablesRow = false;
 
-    r.step([&] { pass.ws = dao::DBEngine::CreateWorkspace("CHK Import", "Admin", "", dao::dbUseDefault); });
+    r.step([&] { pass.createWorkspace(); });
     r.step([&] { pass.dbView = Object(pass.ws).OpenDatabase(strDBName); });
-    r.step([&] { pass.begin(); });
+    std::optional<VbError> notBegun;
+    r.step([&] { notBegun = pass.begin(p.blnIgnoreNew); });
+    if (notBegun) {
+      result = NotSaved(st, *notBegun);
+      return;
+    }
     r.step([&] {
       pass.rsView =
           Object(pass.dbView)
-              .OpenRecordset("Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0",
+              .OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
                              dao::dbOpenDynaset);
     });
     p.dbView = pass.dbView.get();
@@ -197,7 +256,9 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       return blnHaveLine;
     };
 
-    while (nextLine()) {
+    // A transaction that failed cannot be kept: the rest of the pass would
+    // only fail again at each write.
+    while (!pass.failed() && nextLine()) {
       TrimInPlace(p.strLine);
 
       if (!p.strLine.empty() && p.strLine.front() == '*' && p.intLevel > 0 && p.blnIgnoreNew) {
@@ -309,6 +370,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       insert(p.strLine);
     }
 
+    if (pass.failed()) return;
     if (blnAnyMatch) {
       if (p.blnIgnoreNew && p.blnPending) {
         r.step([&] { WriteDeclarations(st, p, st.strBookmark); });
@@ -325,7 +387,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
   // Leaving through the handler skips the end of the pass: the files are
   // closed and what was written is committed all the same, the variables'
   // declarations included.
-  if (p.declarations.pending && pass.rsView) {
+  if (p.declarations.pending && pass.rsView && !pass.failed()) {
     try {
       WriteDeclarations(st, p, "");
     } catch (const VbError& e) {
@@ -334,6 +396,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
   }
   closeInputFiles(st);
   pass.close();
+  if (pass.failure) result = NotSaved(st, *pass.failure);
   return result;
 }
 

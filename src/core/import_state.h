@@ -3,6 +3,7 @@
 // a test starts from a fresh one.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -25,6 +26,9 @@
 namespace chkimport {
 
 class PreviewRecorder;
+namespace dao {
+class Workspace;
+}  // namespace dao
 
 // What the host environment provides to the module: where settings come
 // from, how a failing routine's question is answered, where errors are
@@ -44,6 +48,10 @@ struct HostEnvironment {
   // Where the component's own translator finds its catalogs; "" for the
   // installed ones.
   std::string languagesDir;
+  // How long a pass waits for another program to let go of the view
+  // database, and what is called when it begins to wait.
+  std::chrono::milliseconds lockWait{10000};
+  std::function<void()> lockWaiting;
 };
 
 struct ImportState {
@@ -63,6 +71,12 @@ struct ImportState {
   std::string strCHKFolder;
   // Set while a preview runs: every pass rolls back what it wrote.
   PreviewRecorder* previewRecorder = nullptr;
+  // Set by a host that holds a transaction of the view database: passes run
+  // in this workspace, inside that transaction, instead of in their own.
+  dao::Workspace* passWorkspace = nullptr;
+  // The rows the last pass changed and committed: 0 after a listing pass,
+  // a preview or a pass whose work was not kept.
+  long long lngRowsWritten = 0;
 
   // The current field.
   std::string strBookmark;

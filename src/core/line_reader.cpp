@@ -1,5 +1,6 @@
 #include "core/line_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -83,9 +84,25 @@ iconv_t openConverter(const std::string& from) {
   return cd;
 }
 
-// Converts `in` onto `out`. A byte the encoding does not have becomes
-// U+FFFD; a character cut at the end of `in` is left in `in` unless `last`.
-void convert(iconv_t cd, std::string& in, std::string& out, bool last) {
+// A byte-order mark names the encoding, whatever the caller asked for: the
+// UTF-8 mark is dropped and the text read as it would be without it; UTF-16
+// is decoded two bytes at a time.
+struct ByteOrderMark {
+  std::size_t size = 0;
+  const char* encoding = nullptr;  // UTF-16 only
+};
+
+ByteOrderMark byteOrderMark(std::string_view start) {
+  if (start.starts_with("\xEF\xBB\xBF")) return {3, nullptr};
+  if (start.starts_with("\xFF\xFE")) return {2, "UTF-16LE"};
+  if (start.starts_with("\xFE\xFF")) return {2, "UTF-16BE"};
+  return {};
+}
+
+// Converts `in` onto `out`. A character the encoding does not have becomes
+// U+FFFD (`unit` bytes are passed over); a character cut at the end of `in`
+// is left in `in` unless `last`.
+void convert(iconv_t cd, std::string& in, std::string& out, bool last, std::size_t unit = 1) {
   char* inPtr = in.data();
   std::size_t inLeft = in.size();
   while (inLeft > 0) {
@@ -99,8 +116,9 @@ void convert(iconv_t cd, std::string& in, std::string& out, bool last) {
     if (rc != static_cast<std::size_t>(-1) || error == E2BIG) continue;
     if (error == EINVAL && !last) break;
     out += "\xEF\xBF\xBD";
-    ++inPtr;
-    --inLeft;
+    const std::size_t skip = std::min(unit, inLeft);
+    inPtr += skip;
+    inLeft -= skip;
   }
   in.erase(0, in.size() - inLeft);
 }
@@ -108,6 +126,9 @@ void convert(iconv_t cd, std::string& in, std::string& out, bool last) {
 }  // namespace
 
 std::string LineReader::DetectEncoding(std::string_view bytes) {
+  const ByteOrderMark bom = byteOrderMark(bytes);
+  if (bom.encoding) return bom.encoding;
+  bytes.remove_prefix(bom.size);
   if (const auto eof = bytes.find(kEndOfFile); eof != std::string_view::npos) bytes = bytes.substr(0, eof);
   EncodingScan scan;
   scan.add(bytes);
@@ -115,31 +136,70 @@ std::string LineReader::DetectEncoding(std::string_view bytes) {
 }
 
 std::string LineReader::Decode(std::string_view bytes, const std::string& encoding) {
-  if (const auto eof = bytes.find(kEndOfFile); eof != std::string_view::npos) bytes = bytes.substr(0, eof);
-  const std::string chosen = encoding.empty() ? DetectEncoding(bytes) : encoding;
+  if (!KnownEncoding(encoding)) Raise(5, "Unknown text encoding '" + encoding + "'");
+  const ByteOrderMark bom = byteOrderMark(bytes);
+  bytes.remove_prefix(bom.size);
+  const std::string named = bom.encoding ? bom.encoding : encoding;
+  const std::size_t unit = CodeUnit(named);
+  if (const auto eof = unit == 1 ? bytes.find(kEndOfFile) : std::string_view::npos;
+      eof != std::string_view::npos)
+    bytes = bytes.substr(0, eof);
+  const std::string chosen = named.empty() ? DetectEncoding(bytes) : named;
   std::string text;
-  if (encoding.empty() && chosen == "UTF-8") {
+  if (named.empty() && chosen == "UTF-8") {
     text.assign(bytes);
   } else {
     iconv_t cd = openConverter(chosen);
     std::string in(bytes);
-    convert(cd, in, text, true);
+    convert(cd, in, text, true, unit);
     iconv_close(cd);
   }
+  if (const auto eof = unit > 1 ? text.find(kEndOfFile) : std::string::npos; eof != std::string::npos)
+    text.resize(eof);
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   return text;
+}
+
+std::size_t LineReader::CodeUnit(const std::string& encoding) {
+  if (encoding.empty()) return 1;
+  iconv_t cd = iconv_open("UTF-8", encoding.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return 1;
+  // Four NUL bytes are four characters in a code page, two in UTF-16, one in UTF-32.
+  std::string in(4, '\0'), out;
+  convert(cd, in, out, true);
+  iconv_close(cd);
+  return out.size() == 2 ? 2 : out.size() == 1 ? 4 : 1;
+}
+
+bool LineReader::KnownEncoding(const std::string& encoding) {
+  if (encoding.empty()) return true;
+  iconv_t cd = iconv_open("UTF-8", encoding.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  iconv_close(cd);
+  return true;
 }
 
 LineReader::LineReader(std::string text) : text_(std::move(text)) {}
 
 LineReader::LineReader(const std::string& path, const std::string& encoding) {
+  std::ifstream scanFile(path, std::ios::binary);
+  if (!scanFile) Raise(75, "Path/File access error: " + path);
+  block_.reset(new char[kBlock]);
+  scanFile.read(block_.get(), 3);
+  const ByteOrderMark bom =
+      byteOrderMark(std::string_view(block_.get(), static_cast<std::size_t>(scanFile.gcount())));
+  skip_ = bom.size;
   std::string chosen = encoding;
-  if (chosen.empty()) {
+  if (bom.encoding) {
+    if (!KnownEncoding(encoding)) Raise(5, "Unknown text encoding '" + encoding + "'");
+    chosen = bom.encoding;
+    unit_ = 2;
+    converter_ = openConverter(chosen);
+  } else if (chosen.empty()) {
     // A first reading decides the encoding; the second one decodes.
-    std::ifstream scanFile(path, std::ios::binary);
-    if (!scanFile) Raise(75, "Path/File access error: " + path);
+    scanFile.clear();
+    scanFile.seekg(static_cast<std::streamoff>(skip_));
     EncodingScan scan;
-    block_.reset(new char[kBlock]);
     while (scanFile) {
       scanFile.read(block_.get(), static_cast<std::streamsize>(kBlock));
       std::string_view got(block_.get(), static_cast<std::size_t>(scanFile.gcount()));
@@ -152,9 +212,11 @@ LineReader::LineReader(const std::string& path, const std::string& encoding) {
     if (chosen != "UTF-8") converter_ = openConverter(chosen);
   } else {
     converter_ = openConverter(chosen);
+    unit_ = CodeUnit(chosen);
   }
   file_.open(path, std::ios::binary);
-  if (!file_) Raise(75, "Path/File access error: " + path);
+  if (!file_ || !file_.seekg(static_cast<std::streamoff>(skip_)))
+    Raise(75, "Path/File access error: " + path);
   fileDone_ = false;
 }
 
@@ -175,7 +237,10 @@ bool LineReader::fill() {
   file_.read(block_.get(), static_cast<std::streamsize>(kBlock));
   if (file_.bad()) Raise(75, "Path/File access error");
   std::string_view block(block_.get(), static_cast<std::size_t>(file_.gcount()));
-  if (const auto eof = block.find(kEndOfFile); eof != std::string_view::npos) {
+  // In UTF-16 and UTF-32 the byte 0x1A is part of many characters: the character ends the text.
+  const bool wide = unit_ > 1;
+  if (const auto eof = wide ? std::string_view::npos : block.find(kEndOfFile);
+      eof != std::string_view::npos) {
     block = block.substr(0, eof);
     fileDone_ = true;
   }
@@ -189,7 +254,11 @@ bool LineReader::fill() {
     text_ += block;
   } else {
     pending_ += block;
-    convert(converter_, pending_, text_, fileDone_);
+    convert(converter_, pending_, text_, fileDone_, unit_);
+  }
+  if (const auto eof = wide ? text_.find(kEndOfFile, before) : std::string::npos; eof != std::string::npos) {
+    text_.resize(eof);
+    fileDone_ = true;
   }
   if (atStart_ && text_.size() >= 3) {
     if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) text_.erase(0, 3);

@@ -19,13 +19,20 @@ class LineReader {
   // Opens a file. `encoding` is an iconv name, or "" to choose: UTF-8 when
   // the whole file is valid UTF-8, else Windows-1252 when most of its 8-bit
   // bytes are that code page's accented letters (0xC0-0xFF) or typographic
-  // quotes (0x91-0x94), else code page 850. Raises "File not found" (53),
-  // "Path/File access error" (75) or, for an encoding iconv does not know, 5.
+  // quotes (0x91-0x94), else code page 850. A byte-order mark overrides
+  // both: UTF-16 (little or big end first) is decoded as such, a UTF-8 mark
+  // is dropped. Raises "File not found" (53), "Path/File access error" (75)
+  // or, for an encoding iconv does not know, 5.
   static std::unique_ptr<LineReader> Open(const std::string& path, const std::string& encoding = "");
 
   // The same rule over bytes held in memory.
   static std::string Decode(std::string_view bytes, const std::string& encoding = "");
   static std::string DetectEncoding(std::string_view bytes);
+  // Whether iconv can decode `encoding` ("": the choice above).
+  static bool KnownEncoding(const std::string& encoding);
+  // Bytes of the smallest character of `encoding`: 2 for UTF-16, 4 for
+  // UTF-32, else 1 (a NUL byte is a character of its own).
+  static std::size_t CodeUnit(const std::string& encoding);
 
   // Lines of a text already decoded.
   explicit LineReader(std::string text);
@@ -50,6 +57,8 @@ class LineReader {
   iconv_t converter_ = reinterpret_cast<iconv_t>(-1);  // none: the bytes are UTF-8
   std::string pending_;                                // bytes of a character cut by the block's end
   bool atStart_ = true;                                // a byte-order mark may still come
+  std::size_t skip_ = 0;                               // bytes of the file's byte-order mark
+  std::size_t unit_ = 1;                               // bytes of the smallest character (CodeUnit)
   std::string text_;                                   // decoded, not yet handed out
   std::size_t pos_ = 0;
 };

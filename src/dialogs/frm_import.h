@@ -42,8 +42,16 @@ class FrmImport : public Form {
   void browse(const char* label, const std::string& textBox, const std::string& filter);
 };
 
+// What a report written to `strReportPath` would destroy among the files it
+// comes from: "the view database PATH" (or its journal), "the CHK file
+// PATH", "the include file PATH"; "" for none. Files are compared by device
+// and inode, so that another name or a link of the same file is caught.
+std::string ReportWouldReplace(const std::string& strReportPath, const std::string& strCHKName,
+                               const std::string& strDBName, const std::string& encoding);
+
 // Writes the report of the check code stored in a view table: the header,
 // then one block per field whose check code is not empty, CRLF line ends.
+// A report path that ReportWouldReplace names raises 75, nothing written.
 void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
                           const std::string& strDBName, const std::string& strTableName);
 

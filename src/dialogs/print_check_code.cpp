@@ -73,9 +73,12 @@ std::vector<std::string> viewerFor(const std::string& path) {
 
 void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
                           const std::string& strDBName, const std::string& strTableName) {
+  if (const std::string input = ReportWouldReplace(strReportPath, strCHKName, strDBName, st.host.encoding);
+      !input.empty())
+    Raise(75, "Path/File access error: the report would replace " + input + "; nothing was written");
   auto ws = dao::DBEngine::CreateWorkspace("Print CHK", "Admin", "", dao::dbUseDefault);
   auto db = ws->OpenDatabase(strDBName);
-  auto rs = db->OpenRecordset("Select * from " + BracketedTableName(strTableName) + " where Pagenumber >= 0",
+  auto rs = db->OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
                               dao::dbOpenDynaset);
   rs->MoveFirst();
 

@@ -1,8 +1,10 @@
 // The database layer over SQLite's C interface.
 #include "services/dao.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -17,6 +19,7 @@
 #include <string_view>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "chkimport/vb_error.h"
 
@@ -105,8 +108,20 @@ struct Connection {
   // are written in the order they were made.
   bool pendingWrites = false;
   const RecordsetState* pendingOwner = nullptr;
-  // Edits held back could not be written: the transaction cannot commit.
+  // Edits held back could not be written, or a write to the file failed,
+  // or SQLite rolled the transaction back: the transaction cannot commit.
   std::optional<VbError> broken;
+
+  // Waiting for a lock that another program holds (see WaitForLock).
+  std::chrono::milliseconds lockWait{0};
+  std::function<void()> lockWaiting;
+  std::chrono::steady_clock::time_point waitStarted;
+
+  // The rows changed since the outermost transaction began, per table, as
+  // SQLite's update hook tells them (see NoteChangedRow).
+  std::unordered_map<std::string, std::unordered_set<long long>> changedRows;
+  std::string lastChangedTable;
+  std::unordered_set<long long>* lastChangedRows = nullptr;
 
   // Held-back edits handed to a thread of their own, which writes them
   // while the caller goes on (see StartWriting). Until it is joined, only
@@ -153,7 +168,10 @@ struct WorkspaceState {
   std::string name;
   bool isDefault = false;
   bool closed = false;
-  int level = 0;  // BeginTrans not yet committed or rolled back
+  int level = 0;            // BeginTrans not yet committed or rolled back
+  bool forWriting = false;  // the outermost transaction holds the write lock
+  std::chrono::milliseconds lockWait{10000};
+  std::function<void()> lockWaiting;
   std::vector<std::weak_ptr<DatabaseState>> databases;
 };
 
@@ -492,10 +510,46 @@ void Settle(Connection& connection) {
   }
 }
 
-// The connection's SQLite handle, free for the caller's use.
+// The connection's SQLite handle, free for the caller's use. SQLite may
+// have rolled the transaction back after a failure of its own (a full disk,
+// an I/O error): then the connection is broken, so that nothing is ever
+// written outside the transaction its user believes it is in.
 sqlite3* Db(Connection& connection) {
   Settle(connection);
+  if (connection.depth > 0 && !connection.broken && sqlite3_get_autocommit(connection.handle)) {
+    const VbError error(dbe::Engine, "Reserved error (" + std::string(sqlite3_errmsg(connection.handle)) +
+                                         "; the transaction was rolled back)");
+    DropPending(connection);
+    connection.broken = error;
+    throw error;
+  }
   return connection.handle;
+}
+
+// A statement that failed inside a transaction breaks it when the failure
+// is the file's and not the row's: SQLite rolled the transaction back, or
+// the file could not be written or read (a full disk, an I/O error, no room
+// for the journal, a read-only file, a lock). Going on would only fail
+// again at every write; a value a table refuses is not such a failure.
+void NoteFailure(Connection& connection, int rc, const VbError& error) noexcept {
+  if (connection.depth == 0 || connection.broken) return;
+  switch (rc & 0xff) {
+    case SQLITE_FULL:
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_NOMEM:
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+    case SQLITE_BUSY:
+    case SQLITE_PERM:
+    case SQLITE_PROTOCOL:
+      break;
+    default:
+      if (!sqlite3_get_autocommit(connection.handle)) return;
+  }
+  DropPending(connection);
+  connection.broken = error;
 }
 
 // The statement the connection keeps prepared for this SQL, prepared now
@@ -517,14 +571,16 @@ Connection::Prepared& Kept(Connection& connection, const std::string& sql, const
 
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql, Context context) : db_(db), context_(context) {
+  // A failure of the statement is noted on `owner` (see NoteFailure).
+  Statement(sqlite3* db, const std::string& sql, Context context, Connection* owner = nullptr)
+      : db_(db), context_(context), owner_(owner) {
     const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
   }
   // A statement the connection keeps prepared for the next use of the same
   // SQL; one already running is not shared.
   Statement(Connection& connection, const std::string& sql, Context context)
-      : db_(Db(connection)), context_(context) {
+      : db_(Db(connection)), context_(context), owner_(&connection) {
     Connection::Prepared& kept = Kept(connection, sql, context_);
     if (kept.inUse) {
       const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
@@ -552,7 +608,12 @@ class Statement {
     const int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return true;
     if (rc == SQLITE_DONE) return false;
-    RaiseSqlite(db_, rc, context_);
+    try {
+      RaiseSqlite(db_, rc, context_);
+    } catch (const VbError& e) {
+      if (owner_) NoteFailure(*owner_, rc, e);
+      throw;
+    }
   }
 
   void Bind(int index, const Value& value) { BindValue(db_, stmt_, index, value, true, context_); }
@@ -595,12 +656,13 @@ class Statement {
  private:
   sqlite3* db_;
   Context context_;
+  Connection* owner_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
   Connection::Prepared* kept_ = nullptr;
 };
 
-void Execute(sqlite3* db, const std::string& sql, Context context) {
-  Statement statement(db, sql, context);
+void Execute(sqlite3* db, const std::string& sql, Context context, Connection* owner = nullptr) {
+  Statement statement(db, sql, context, owner);
   while (statement.Step()) {
   }
 }
@@ -900,7 +962,7 @@ std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
 
 void Load(RecordsetState& rs) {
   Connection& connection = *rs.database->connection;
-  Statement select(Db(connection), rs.query, ContextOf(rs));
+  Statement select(Db(connection), rs.query, ContextOf(rs), &connection);
   ForgetPending(rs);
   rs.rows.clear();
   rs.cells.clear();
@@ -966,7 +1028,7 @@ bool IsBlank(char c) {
 }
 
 struct Token {
-  enum Kind { Word, Bracketed, Star, AtLeast } kind;
+  enum Kind { Word, Quoted, Star, AtLeast } kind;
   std::string text;
 };
 
@@ -980,8 +1042,26 @@ std::vector<Token> Tokens(const std::string& sql) {
     } else if (c == '[') {
       const std::size_t close = sql.find(']', i + 1);
       if (close == std::string::npos) RaiseSyntax();
-      tokens.push_back({Token::Bracketed, sql.substr(i + 1, close - i - 1)});
+      tokens.push_back({Token::Quoted, sql.substr(i + 1, close - i - 1)});
       i = close + 1;
+    } else if (c == '"') {
+      // As SQLite quotes a name: in double quotes, a double quote inside
+      // doubled.
+      std::string name;
+      for (++i;; ++i) {
+        if (i >= sql.size()) RaiseSyntax();
+        if (sql[i] == '"') {
+          if (i + 1 < sql.size() && sql[i + 1] == '"') {
+            name += '"';
+            ++i;
+            continue;
+          }
+          break;
+        }
+        name += sql[i];
+      }
+      tokens.push_back({Token::Quoted, std::move(name)});
+      ++i;
     } else if (c == '*') {
       tokens.push_back({Token::Star, "*"});
       ++i;
@@ -991,7 +1071,7 @@ std::vector<Token> Tokens(const std::string& sql) {
     } else {
       std::size_t end = i + 1;
       while (end < sql.size() && !IsBlank(sql[end]) &&
-             std::string_view("[]*>=").find(sql[end]) == std::string_view::npos)
+             std::string_view("[]\"*>=").find(sql[end]) == std::string_view::npos)
         ++end;
       tokens.push_back({Token::Word, sql.substr(i, end - i)});
       i = end;
@@ -1004,7 +1084,7 @@ bool IsWord(const Token& token, std::string_view word) {
   return token.kind == Token::Word && SameName(token.text, word);
 }
 
-// A table name written without brackets: letters, digits, underscores and
+// A table name written without quotes: letters, digits, underscores and
 // any non-ASCII character.
 bool IsPlainName(const std::string& name) {
   for (char c : name) {
@@ -1019,7 +1099,7 @@ Query ParseQuery(const std::string& sql) {
   if (t.size() != 4 && t.size() != 8) RaiseSyntax();
   if (!IsWord(t[0], "select") || t[1].kind != Token::Star || !IsWord(t[2], "from")) RaiseSyntax();
   Query query;
-  if (t[3].kind == Token::Bracketed && !t[3].text.empty()) {
+  if (t[3].kind == Token::Quoted && !t[3].text.empty()) {
     query.table = t[3].text;
   } else if (t[3].kind == Token::Word && IsPlainName(t[3].text)) {
     query.table = t[3].text;
@@ -1100,8 +1180,57 @@ const std::string& Workspace::Name() const {
   return Live(state_).name;
 }
 
-std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
-  WorkspaceState& ws = Live(state_);
+namespace {
+
+// SQLite's busy handler: waits, in growing steps, until the lock is free or
+// the connection's lock wait has passed since the wait began.
+int WaitForLock(void* data, int count) noexcept {
+  Connection& connection = *static_cast<Connection*>(data);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) {
+    connection.waitStarted = now;
+    try {
+      if (connection.lockWaiting) connection.lockWaiting();
+    } catch (...) {
+      // Telling of the wait is not worth failing over.
+    }
+  }
+  const auto waited = now - connection.waitStarted;
+  if (waited >= connection.lockWait) return 0;
+  const std::chrono::steady_clock::duration step = std::chrono::milliseconds(count < 7 ? 1 << count : 100);
+  std::this_thread::sleep_for(std::min(step, connection.lockWait - waited));
+  return 1;
+}
+
+void ForgetChangedRows(Connection& connection) noexcept {
+  connection.changedRows.clear();
+  connection.lastChangedRows = nullptr;
+}
+
+// SQLite's update hook: a row was inserted, changed or deleted.
+void NoteChangedRow(void* data, int, const char*, const char* table, sqlite3_int64 rowid) noexcept {
+  Connection& connection = *static_cast<Connection*>(data);
+  try {
+    if (!connection.lastChangedRows || connection.lastChangedTable != table) {
+      connection.lastChangedTable = table;
+      connection.lastChangedRows = &connection.changedRows[connection.lastChangedTable];
+    }
+    connection.lastChangedRows->insert(rowid);
+  } catch (...) {
+    // Out of memory: the count comes out low; the rows themselves are written.
+  }
+}
+
+// Begins the connection's outermost transaction; for writing, with the
+// write lock taken at once.
+void Begin(Connection& connection, bool forWriting, const Context& context) {
+  if (forWriting && sqlite3_db_readonly(connection.handle, "main") == 1)
+    Raise(dbe::ReadOnly, "Cannot update. Database or object is read-only.");
+  Execute(Db(connection), forWriting ? "BEGIN EXCLUSIVE" : "BEGIN", context);
+  ForgetChangedRows(connection);
+}
+
+std::shared_ptr<DatabaseState> Open(WorkspaceState& ws, const std::string& path, bool empty) {
   struct stat info {};
   if (path.empty() || stat(path.c_str(), &info) != 0) {
     if (path.empty() || errno == ENOENT || errno == ENOTDIR)
@@ -1109,8 +1238,6 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     RaiseCannotOpen(path, std::strerror(errno));
   }
   if (S_ISDIR(info.st_mode)) RaiseCannotOpen(path, std::strerror(EISDIR));
-  // SQLite would take an empty file for a new, empty database.
-  if (info.st_size == 0) RaiseNotADatabase(path);
 
   auto state = std::make_shared<DatabaseState>();
   state->name = path;
@@ -1118,6 +1245,9 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     if (connection->device == info.st_dev && connection->inode == info.st_ino) state->connection = connection;
 
   if (!state->connection) {
+    // SQLite would take an empty file for a new, empty database. (A
+    // database made in a transaction still open here is empty on disk.)
+    if (info.st_size == 0 && !empty) RaiseNotADatabase(path);
     auto connection = std::make_shared<Connection>();
     connection->device = info.st_dev;
     connection->inode = info.st_ino;
@@ -1129,7 +1259,10 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     const Context context{path, {}};
     if (rc != SQLITE_OK) RaiseSqlite(connection->handle, rc, context);
     sqlite3_extended_result_codes(connection->handle, 1);
-    sqlite3_busy_timeout(connection->handle, 5000);
+    connection->lockWait = ws.lockWait;
+    connection->lockWaiting = ws.lockWaiting;
+    sqlite3_busy_handler(connection->handle, WaitForLock, connection.get());
+    sqlite3_update_hook(connection->handle, NoteChangedRow, connection.get());
     // A double-quoted name that matches no column must be an error, not text.
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -1138,12 +1271,48 @@ std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
     // writing thread, which costs less than holding the whole view twice.
     // SQLite reads the file only when first asked: ask now.
     Execute(connection->handle, "SELECT count(*) FROM sqlite_master", context);
-    for (int i = 0; i < ws.level; ++i) Execute(connection->handle, "SAVEPOINT trans", context);
+    if (ws.level > 0) Begin(*connection, ws.forWriting, context);
+    for (int i = 1; i < ws.level; ++i) Execute(connection->handle, "SAVEPOINT trans", context);
     connection->depth = ws.level;
     state->connection = std::move(connection);
   }
   ws.databases.push_back(state);
-  return std::unique_ptr<Database>(new Database(std::move(state)));
+  return state;
+}
+
+}  // namespace
+
+std::unique_ptr<Database> Workspace::OpenDatabase(const std::string& path) {
+  return std::unique_ptr<Database>(new Database(Open(Live(state_), path, false)));
+}
+
+std::unique_ptr<Database> Workspace::CreateDatabase(const std::string& path, bool* created) {
+  WorkspaceState& ws = Live(state_);
+  if (path.empty()) Raise(dbe::FileNotFound, "Could not find file '" + path + "'.");
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  const bool made = fd >= 0;
+  if (made) {
+    close(fd);
+  } else {
+    const int error = errno;
+    struct stat info {};
+    if (error != EEXIST) RaiseCannotOpen(path, std::strerror(error));
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size != 0)
+      Raise(dbe::DatabaseExists, "Database already exists.");
+  }
+  if (created) *created = made;
+  try {
+    return std::unique_ptr<Database>(new Database(Open(ws, path, true)));
+  } catch (...) {
+    if (made) unlink(path.c_str());
+    throw;
+  }
+}
+
+void Workspace::SetLockWait(std::chrono::milliseconds limit, std::function<void()> waiting) {
+  WorkspaceState& ws = Live(state_);
+  ws.lockWait = limit;
+  ws.lockWaiting = std::move(waiting);
 }
 
 namespace {
@@ -1173,6 +1342,7 @@ void ReloadAll(Connection& connection) {
   connection.schema.reset();
   connection.depth = 0;
   connection.broken.reset();
+  ForgetChangedRows(connection);
   ws.level = 0;
   ReloadAll(connection);
   throw error;
@@ -1180,15 +1350,19 @@ void ReloadAll(Connection& connection) {
 
 }  // namespace
 
-void Workspace::BeginTrans() {
+void Workspace::BeginTrans(bool forWriting) {
   WorkspaceState& ws = Live(state_);
   for (const auto& connection : Connections(ws)) {
     if (connection->broken) throw *connection->broken;
     // What was edited before belongs to the outer transaction.
     FlushPending(*connection);
-    Execute(Db(*connection), "SAVEPOINT trans", {});
+    if (connection->depth == 0)
+      Begin(*connection, forWriting, {});
+    else
+      Execute(Db(*connection), "SAVEPOINT trans", {});
     ++connection->depth;
   }
+  if (ws.level == 0) ws.forWriting = forWriting;
   ++ws.level;
 }
 
@@ -1205,7 +1379,16 @@ void Workspace::CommitTrans() {
       // The connection is broken now.
     }
     if (connection->broken) Abandon(ws, *connection);
-    Execute(Db(*connection), "RELEASE trans", {});
+    if (connection->depth > 1) {
+      Execute(Db(*connection), "RELEASE trans", {});
+    } else {
+      try {
+        Execute(Db(*connection), "COMMIT", {});
+      } catch (const VbError& e) {
+        connection->broken = e;
+        Abandon(ws, *connection);
+      }
+    }
     --connection->depth;
   }
   --ws.level;
@@ -1235,7 +1418,10 @@ void Workspace::Rollback() {
       Execute(Db(*connection), "RELEASE trans", {});
       --connection->depth;
     }
-    if (connection->depth == 0) connection->broken.reset();
+    if (connection->depth == 0) {
+      connection->broken.reset();
+      ForgetChangedRows(*connection);
+    }
     ReloadAll(*connection);
   }
   --ws.level;
@@ -1384,7 +1570,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   FlushPending(connection, rs->table);
   context.table = rs->table;
   {
-    Statement probe(Db(connection), "SELECT * FROM " + Quote(rs->table), context);
+    Statement probe(Db(connection), "SELECT * FROM " + Quote(rs->table), context, &connection);
     for (int i = 0; i < probe.ColumnCount(); ++i) {
       rs->columns.push_back(probe.ColumnName(i));
       rs->columnIndex.emplace(rs->columns.back(), i);
@@ -1458,11 +1644,39 @@ void Database::AppendTableDef(const TableDef& def) {
   sql += ")";
   // The schema known before (current: it was just consulted) stays so with
   // this table added.
-  Execute(Db(connection), sql, context);
+  dao::Execute(Db(connection), sql, context, &connection);
   if (connection.schema) {
     connection.schema->add({"table", def.Name, def.Name, sql});
     connection.schema->version = SchemaVersion(connection, state_->name);
   }
+}
+
+void Database::Execute(const std::string& sql, const std::vector<Value>& parameters) {
+  Connection& connection = Live(*state_);
+  FlushPending(connection);
+  const Context context{state_->name, {}};
+  Statement statement(Db(connection), sql, context, &connection);
+  for (std::size_t i = 0; i < parameters.size(); ++i) statement.Bind(static_cast<int>(i) + 1, parameters[i]);
+  while (statement.Step()) {
+  }
+  // The statement may have changed the schema.
+  connection.schema.reset();
+}
+
+bool Database::HasObject(const std::string& name) {
+  return CurrentSchema(Live(*state_), state_->name).anyByName.contains(std::string_view(name));
+}
+
+long long Database::RowsChanged() {
+  Connection& connection = Live(*state_);
+  FlushPending(connection);
+  long long rows = 0;
+  for (const auto& [table, changed] : connection.changedRows) rows += static_cast<long long>(changed.size());
+  return rows;
+}
+
+bool Database::TransactionFailed() const {
+  return state_->connection && state_->connection->broken.has_value();
 }
 
 void Database::Close() {

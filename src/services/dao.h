@@ -6,7 +6,9 @@
 // Objects of the layer are meant for one thread at a time.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +32,7 @@ inline constexpr int32_t TooFewParameters = 3061;
 inline constexpr int32_t TableNotFound = 3078;
 inline constexpr int32_t SyntaxError = 3131;
 inline constexpr int32_t InvalidBookmark = 3159;
+inline constexpr int32_t DatabaseExists = 3204;
 inline constexpr int32_t FieldTooSmall = 3163;
 inline constexpr int32_t RecordDeleted = 3167;
 inline constexpr int32_t Locked = 3260;
@@ -101,9 +104,26 @@ class Workspace {
   // this workspace already has open shares its connection, so that one
   // transaction covers both.
   std::unique_ptr<Database> OpenDatabase(const std::string& path);
+  // Creates a new, empty SQLite file and opens it. An empty file of that
+  // name (what a process killed while it made one leaves) is taken for a new
+  // database, as SQLite takes it; any other file raises DatabaseExists.
+  // `created`, when given, tells whether the file was made here.
+  std::unique_ptr<Database> CreateDatabase(const std::string& path, bool* created = nullptr);
+  // How long an operation waits for a lock that another program holds on a
+  // database of this workspace before it fails with Locked (10 seconds
+  // unless set), and what is called when such a wait begins. Applies to the
+  // databases opened from then on.
+  void SetLockWait(std::chrono::milliseconds limit, std::function<void()> waiting = {});
   // Transactions cover every database of the workspace that is open, also
-  // those opened after BeginTrans; they nest.
-  void BeginTrans();
+  // those opened after BeginTrans; they nest. With `forWriting`, the
+  // outermost one takes each database's write lock at once (waiting as
+  // SetLockWait says; SQLite's exclusive lock, so that nothing but this
+  // connection reads or writes the file until it ends, in rollback-journal
+  // mode): a database that is read-only or in use fails here, before
+  // anything is written, instead of at each write.
+  void BeginTrans(bool forWriting = false);
+  // A commit that fails rolls the whole transaction back and raises the
+  // failure: a transaction is kept whole or not at all.
   void CommitTrans();
   void Rollback();
   // Closes the workspace's databases, rolling back what is not committed.
@@ -143,8 +163,22 @@ class Database {
   int TableDefsCount();
   std::string TableDefName(int index);
   // Accepts only "Select * from <table>" and "Select * from <table> where
-  // Pagenumber >= 0"; the table name may be in square brackets.
+  // Pagenumber >= 0"; the table name may be in double quotes (a double quote
+  // inside doubled, as SQLite quotes names) or in square brackets.
   std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int type = dbOpenDynaset);
+  // Runs one SQL statement with its parameters (?1, ?2, ...); rows it
+  // returns are dropped.
+  void Execute(const std::string& sql, const std::vector<Value>& parameters = {});
+  // A table, view, index or trigger of this name, compared as SQLite
+  // compares names.
+  bool HasObject(const std::string& name);
+  // The rows inserted, changed or deleted through this database's connection
+  // since its outermost transaction began, each row counted once.
+  long long RowsChanged();
+  // The connection's transaction met a failure that it cannot be kept
+  // after (a write to the file failed, or SQLite rolled it back): every
+  // operation raises that failure until the transaction is rolled back.
+  bool TransactionFailed() const;
   TableDef CreateTableDef(const std::string& name);
   // Creates the table. Its text fields refuse values longer than their size
   // and, unless allowed, empty text, also for any later connection.

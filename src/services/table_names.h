@@ -5,11 +5,16 @@
 
 namespace chkimport {
 
-// The name in square brackets, so that blanks, quotes, semicolons or SQL
-// words in it stay part of the name. A name holding "]" cannot be written
-// so; it is left bare and the query is refused as a syntax error.
-inline std::string BracketedTableName(const std::string& name) {
-  return name.find(']') == std::string::npos ? "[" + name + "]" : name;
+// The name quoted as SQLite quotes names: in double quotes, a double quote
+// inside doubled. Blanks, brackets, quotes, semicolons or SQL words in it
+// stay part of the name.
+inline std::string QuotedTableName(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
 }
 
 }  // namespace chkimport

@@ -67,9 +67,8 @@ void PopulateCodeTable(ImportState& st, dao::Database& dbView, const std::string
   Routine r(st, "PopulateCodeTable, ImportCHKCode");
   r.run([&] {
     std::unique_ptr<dao::Recordset> rs;
-    r.step([&] {
-      rs = dbView.OpenRecordset("Select * from " + BracketedTableName(strTable), dao::dbOpenDynaset);
-    });
+    r.step(
+        [&] { rs = dbView.OpenRecordset("Select * from " + QuotedTableName(strTable), dao::dbOpenDynaset); });
     const std::string strFirst = st.strCodes(0, 0);
     const std::string strSecond = st.strCodes(1, 0);
     for (int row = 1; row < st.intCodeCount; ++row) {

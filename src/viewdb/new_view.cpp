@@ -1,13 +1,15 @@
 #include "viewdb/new_view.h"
 
-#include <SQLiteCpp/SQLiteCpp.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "chkimport/identity_translator.h"
 #include "chkimport/translator.h"
-#include "viewdb/database_copy.h"
+#include "chkimport/vb_error.h"
+#include "core/line_reader.h"
+#include "services/dao.h"
 
 namespace chkimport {
 namespace {
@@ -18,12 +20,19 @@ std::string Quote(const std::string& name) {
   return quoted + "\"";
 }
 
-// Any table, view or index of that name, compared as SQLite compares names.
-bool NameTaken(const std::string& dbFile, const std::string& name) {
-  SQLite::Database db(dbFile, SQLite::OPEN_READONLY);
-  SQLite::Statement query(db, "SELECT 1 FROM sqlite_master WHERE name = ? COLLATE NOCASE");
-  query.bind(1, name);
-  return query.executeStep();
+void WriteViewTable(dao::Database& db, const std::string& table, const RecHeader& header) {
+  db.Execute("CREATE TABLE " + Quote(table) +
+             " (Name TEXT, PageNumber INTEGER, Checkcode TEXT, Type TEXT, Formatstring TEXT, Lists TEXT, "
+             "Prompt TEXT)");
+  const std::string insert = "INSERT INTO " + Quote(table) +
+                             " (Name, PageNumber, Checkcode, Type, Formatstring, Lists, Prompt) "
+                             "VALUES (?1, 1, NULL, ?2, ?3, NULL, ?4)";
+  for (const auto& field : header.fields) {
+    const ViewFieldType type = MapRecType(field.typeCode, field.length);
+    // The successor's text columns refuse the empty text: no label is Null.
+    db.Execute(insert, {field.name, type.type, type.format ? dao::Value(*type.format) : dao::Value(),
+                        field.label.empty() ? dao::Value() : dao::Value(field.label)});
+  }
 }
 
 }  // namespace
@@ -32,9 +41,14 @@ std::string DefaultViewName(const std::string& recFile) {
   return "view" + std::filesystem::path(recFile).stem().string();
 }
 
-bool PrepareView(const std::string& recFile, const std::string& dbFile, const FormOptions& options,
-                 Translator& tr, RecHeader& header, FormResult& result) {
+bool PrepareView(const std::string& recFile, const FormOptions& options, Translator& tr, RecHeader& header,
+                 FormResult& result) {
   result.table = options.view.empty() ? DefaultViewName(recFile) : options.view;
+  // Known before any file is looked at.
+  if (!LineReader::KnownEncoding(options.encoding)) {
+    result.result = tr.T("Unknown text encoding:") + " " + options.encoding;
+    return false;
+  }
   try {
     header = ReadRecHeader(recFile, options.encoding, tr);
   } catch (const RecError& e) {
@@ -52,52 +66,61 @@ bool PrepareView(const std::string& recFile, const std::string& dbFile, const Fo
     result.result = recFile + ": " + tr.T("the form has no fields");
     return false;
   }
-  struct stat info {};
-  if (stat(dbFile.c_str(), &info) == 0) {
-    try {
-      if (NameTaken(dbFile, result.table)) {
-        result.viewExists = true;
-        result.result = dbFile + ": " + tr.T("a table of this name exists already:") + " " + result.table;
-        return false;
-      }
-    } catch (const SQLite::Exception& e) {
-      result.result = tr.T("Cannot open database.") + " (" + dbFile + ": " + e.what() + ")";
-      return false;
-    }
-  }
   return true;
 }
 
-void WriteViewTable(const std::string& dbFile, const std::string& table, const RecHeader& header) {
+bool MakeView(const std::string& dbFile, const FormOptions& options, Translator& tr, const RecHeader& header,
+              FormResult& result, const std::function<std::string(dao::Workspace&)>& work) {
+  auto ws = dao::DBEngine::CreateWorkspace("Make View", "Admin", "", dao::dbUseDefault);
+  ws->SetLockWait(options.lockWait, options.lockWaiting);
+  bool created = false;
+  std::unique_ptr<dao::Database> db;
   try {
-    SQLite::Database db(dbFile, SQLite::OPEN_READWRITE);
-    SQLite::Transaction transaction(db);
-    db.exec("CREATE TABLE " + Quote(table) +
-            " (Name TEXT, PageNumber INTEGER, Checkcode TEXT, Type TEXT, Formatstring TEXT, Lists TEXT, "
-            "Prompt TEXT)");
-    SQLite::Statement insert(db, "INSERT INTO " + Quote(table) +
-                                     " (Name, PageNumber, Checkcode, Type, Formatstring, Lists, Prompt) "
-                                     "VALUES (?, 1, NULL, ?, ?, NULL, ?)");
-    for (const auto& field : header.fields) {
-      const ViewFieldType type = MapRecType(field.typeCode, field.length);
-      insert.bind(1, field.name);
-      insert.bind(2, type.type);
-      if (type.format)
-        insert.bind(3, *type.format);
-      else
-        insert.bind(3);
-      // The successor's text columns refuse the empty text: no label is Null.
-      if (field.label.empty())
-        insert.bind(4);
-      else
-        insert.bind(4, field.label);
-      insert.exec();
-      insert.reset();
+    try {
+      db = ws->CreateDatabase(dbFile, &created);
+    } catch (const VbError& e) {
+      if (e.Number != dao::dbe::DatabaseExists) throw;
+      db = ws->OpenDatabase(dbFile);
     }
-    transaction.commit();
-  } catch (const SQLite::Exception& e) {
-    throw DatabaseCopyError(e.what());
+  } catch (const VbError& e) {
+    result.result = tr.T("Cannot open database.") + " (" + dbFile + ": " + e.Description + ")";
+    return false;
   }
+
+  std::string failure;
+  try {
+    // The lock is taken before the name is looked at: nobody can take the
+    // name in between.
+    ws->BeginTrans(/*forWriting=*/true);
+    if (db->HasObject(result.table)) {
+      result.viewExists = true;
+      failure = dbFile + ": " + tr.T("a table of this name exists already:") + " " + result.table;
+    } else {
+      WriteViewTable(*db, result.table, header);
+      failure = work(*ws);
+      if (failure.empty()) ws->CommitTrans();
+    }
+  } catch (const VbError& e) {
+    failure =
+        dbFile + ": " + tr.T("the view could not be made:") + " " +
+        (e.Number == dao::dbe::Locked ? tr.T("the database is in use by another program") : e.Description);
+  }
+  if (failure.empty()) return true;
+
+  result.result = failure;
+  try {
+    ws->Rollback();
+  } catch (const VbError&) {
+    // Rolled back already, by a commit that failed; closing rolls back the rest.
+  }
+  db.reset();
+  ws.reset();
+  // The file made here holds nothing worth keeping.
+  if (created) {
+    unlink(dbFile.c_str());
+    unlink((dbFile + "-journal").c_str());
+  }
+  return false;
 }
 
 FormResult NewView(const std::string& recFile, const std::string& dbFile, const FormOptions& options) {
@@ -105,15 +128,9 @@ FormResult NewView(const std::string& recFile, const std::string& dbFile, const 
   Translator& tr = options.translator ? *options.translator : english;
   FormResult result;
   RecHeader header;
-  if (!PrepareView(recFile, dbFile, options, tr, header, result)) return result;
-  try {
-    DatabaseCopy copy(dbFile);
-    WriteViewTable(copy.Path(), result.table, header);
-    copy.Commit();
-  } catch (const DatabaseCopyError& e) {
-    result.result = dbFile + ": " + tr.T("the view could not be made:") + " " + e.what();
+  if (!PrepareView(recFile, options, tr, header, result)) return result;
+  if (!MakeView(dbFile, options, tr, header, result, [](dao::Workspace&) { return std::string(); }))
     return result;
-  }
   result.fields = static_cast<int>(header.fields.size());
   return result;
 }

@@ -1,6 +1,8 @@
-// The view table of a form, made from its .REC header.
+// The view table of a form, made from its .REC header inside one
+// transaction of the view database.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "chkimport/forms.h"
@@ -8,13 +10,22 @@
 
 namespace chkimport {
 
-// Reads the .REC header and checks the view's name against the database
-// (which need not exist). False with the reason in result.result.
-bool PrepareView(const std::string& recFile, const std::string& dbFile, const FormOptions& options,
-                 Translator& tr, RecHeader& header, FormResult& result);
+namespace dao {
+class Workspace;
+}  // namespace dao
 
-// Creates the view table and its rows in a database file, in one transaction.
-// Raises DatabaseCopyError with SQLite's reason.
-void WriteViewTable(const std::string& dbFile, const std::string& table, const RecHeader& header);
+// Reads the .REC header and checks the view's name. False with the reason
+// in result.result.
+bool PrepareView(const std::string& recFile, const FormOptions& options, Translator& tr, RecHeader& header,
+                 FormResult& result);
+
+// Opens the view database (creating it when missing) in a workspace of its
+// own, takes its write lock, creates the view table result.table with a row
+// per field of the header, and runs `work` in the same transaction and
+// workspace. The transaction is committed when `work` returns "", and
+// rolled back otherwise or when anything fails; a database file made here
+// is then removed again. False with the reason in result.result.
+bool MakeView(const std::string& dbFile, const FormOptions& options, Translator& tr, const RecHeader& header,
+              FormResult& result, const std::function<std::string(dao::Workspace&)>& work);
 
 }  // namespace chkimport

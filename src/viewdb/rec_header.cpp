@@ -8,6 +8,7 @@
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
 #include "core/line_reader.h"
+#include "services/file_paths.h"
 
 namespace chkimport {
 namespace {
@@ -16,6 +17,9 @@ namespace {
 // old code page: the name in 2 to 11, the numbers up to 45, the prompt from 46.
 constexpr std::size_t kNameColumn = 1, kNumbersColumn = 11, kPromptColumn = 45;
 constexpr int kMaxLines = 9999;
+// The old system's entry screen took text of at most 80 characters; no
+// field of any type is longer than 255 (bigger numbers are broken headers).
+constexpr int kMaxTextLength = 80, kMaxLength = 255;
 
 // The byte offset of character `n` of a UTF-8 text (its size when shorter).
 std::size_t ByteOfChar(std::string_view text, std::size_t n) {
@@ -69,11 +73,32 @@ bool ParseInt(std::string_view word, int& value) {
   return true;
 }
 
+// A C0 or C1 control character, or DEL, in a UTF-8 text.
+bool HasControlCharacter(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b < 0x20 || b == 0x7F) return true;
+    if (b == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) return true;
+  }
+  return false;
+}
+
 std::string Hashes(int count) {
   return std::string(static_cast<std::size_t>(std::max(count, 0)), '#');
 }
 
 }  // namespace
+
+bool StartsLikeRecHeader(const std::string& first, const std::string& second) {
+  const auto counts = Words(first);
+  int count = 0;
+  if (counts.empty() || !ParseInt(counts[0], count) || count <= 0 || count > kMaxLines) return false;
+  const auto numbers = Words(Columns(second, kNumbersColumn, kPromptColumn));
+  int value = 0;
+  for (std::size_t n = 0; n < 8; ++n)
+    if (n >= numbers.size() || !ParseInt(numbers[n], value)) return false;
+  return true;
+}
 
 ViewFieldType MapRecType(int typeCode, int length) {
   switch (typeCode) {
@@ -103,7 +128,7 @@ ViewFieldType MapRecType(int typeCode, int length) {
       break;
   }
   if (typeCode > 100) {
-    // More decimals than the length holds leaves no whole digits, not fewer.
+    // The header's reader refuses decimals that leave no room for the point.
     const int decimals = typeCode - 100;
     return {"NUMBER", Hashes(length - decimals - 1) + "." + Hashes(decimals)};
   }
@@ -115,6 +140,8 @@ RecHeader ReadRecHeader(const std::string& path, const std::string& encoding, Tr
     return {path + ":" + std::to_string(line) + ": " + reason};
   };
 
+  // A device or a pipe would be read without end, like a CHK path that is not a file.
+  if (!IsNormalFile(path)) throw RecError{path + ": " + tr.T("REC file not found.")};
   std::unique_ptr<LineReader> reader;
   try {
     reader = LineReader::Open(path, encoding);
@@ -174,6 +201,19 @@ RecHeader ReadRecHeader(const std::string& path, const std::string& encoding, Tr
 
     field.name = Trim(Columns(line, kNameColumn, kNumbersColumn));
     if (field.name.empty()) throw fail(lineNumber, tr.T("a field without a name"));
+    if (HasControlCharacter(field.name))
+      throw fail(lineNumber, tr.T("a field name with a control character"));
+    if (field.length > kMaxLength)
+      throw fail(lineNumber,
+                 tr.T("a field length above 255:") + " " + field.name + " " + std::to_string(field.length));
+    if (field.typeCode > 100 && field.typeCode - 100 >= field.length)
+      throw fail(lineNumber,
+                 tr.T("more decimals than the field's length leaves room for (type code, length):") + " " +
+                     field.name + " " + std::to_string(field.typeCode) + ", " + std::to_string(field.length));
+    if (const ViewFieldType type = MapRecType(field.typeCode, field.length);
+        type.known && type.type == "TEXT" && field.length > kMaxTextLength)
+      throw fail(lineNumber, tr.T("a text field length above 80:") + " " + field.name + " " +
+                                 std::to_string(field.length));
     const auto [seen, added] = lines.emplace(Lower(field.name), lineNumber);
     if (!added)
       throw fail(lineNumber, tr.T("a second field of the same name (case aside) as the field on line") + " " +

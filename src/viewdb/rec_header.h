@@ -35,6 +35,10 @@ struct RecError {
 // decoded as CHK files are; `encoding` overrides. Raises RecError.
 RecHeader ReadRecHeader(const std::string& path, const std::string& encoding, Translator& tr);
 
+// Whether two lines begin a header: line 1's count of description lines,
+// then the eight numbers of a description line.
+bool StartsLikeRecHeader(const std::string& first, const std::string& second);
+
 // A field's "Type" and "Formatstring" in the view; `known` is false for a
 // type code we cannot map (it becomes TEXT).
 struct ViewFieldType {
