@@ -327,23 +327,6 @@ TEST_F(DatabaseLayerTest, FindFirstGivesTheFirstRowOfAKeyInAnyOrder) {
   EXPECT_EQ(rs->Field("Tag"), Value(0));
 }
 
-// Many rows in their own order, then backwards: the index grows past its
-// first table and every row is still found.
-TEST_F(DatabaseLayerTest, FindFirstOverManyRows) {
-  std::string sql = "CREATE TABLE Many (Name TEXT, Tag INTEGER); INSERT INTO Many VALUES ('n0', 0)";
-  for (int i = 1; i < 5000; ++i) sql += ", ('n" + std::to_string(i) + "', " + std::to_string(i) + ")";
-  Sql(path_, sql + ", ('n17', -17);");
-  Recordset::KeyFunction same = [](std::string_view s) { return std::string(s); };
-  auto rs = db_->OpenRecordset("Select * from Many");
-  for (int i : {0, 1, 2, 3, 4999, 17, 18, 4998, 2500})
-    ASSERT_TRUE(rs->FindFirst("Name", same, "n" + std::to_string(i))) << i;
-  for (int i = 4999; i >= 0; --i) {
-    ASSERT_TRUE(rs->FindFirst("Name", same, "n" + std::to_string(i))) << i;
-    ASSERT_EQ(rs->Field("Tag"), Value(i));
-  }
-  EXPECT_FALSE(rs->FindFirst("Name", same, "n5000"));
-}
-
 // A bookmark names its row by row id; the place it also carries only saves
 // a search, so a row that moved or a place gone wrong still lead home.
 TEST_F(DatabaseLayerTest, BookmarkPlaceIsOnlyAHint) {

@@ -192,8 +192,11 @@ class Database {
 };
 
 // An updatable recordset over one table, in row id order. The rows are read
-// once when it opens; walking and reading never go back to the file, writes
-// go to the file at once and to the rows held here.
+// once when it opens; walking and reading never go back to the file. Writes
+// change the rows held here and reach the file at once, except inside a
+// transaction, where edits of text that no rule of the table can refuse are
+// held back and written (by a thread of their own once many rows wait)
+// before anything else reads that table and before the commit.
 class Recordset {
  public:
   ~Recordset();

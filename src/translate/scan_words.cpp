@@ -23,7 +23,9 @@ struct Command {
   Guard guard;
 };
 
-// The keywords in the order word 0 is compared with them; the first match wins.
+// The keywords in the order of the old language's table; each keyword is
+// there once, so the look-up by hash below finds what comparing in this
+// order would.
 constexpr std::array<Command, 38> kCommands{{
     {"AFTER", &onBeforeAfter, Guard::None},
     {"AUTOJUMP", &onJump, Guard::Common},

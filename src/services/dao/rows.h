@@ -1,0 +1,143 @@
+// A recordset's state: its rows and their values, held in blocks that
+// never move, found by place or row id; bookmarks; reading rows from the
+// file; the UPDATE that writes a row's fields.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "services/dao.h"
+#include "services/dao/errors.h"
+#include "services/dao/key_index.h"
+#include "services/dao/names.h"
+
+namespace chkimport::dao::detail {
+
+struct DatabaseState;
+
+// A row held by a recordset; its values are in the recordset's cells.
+struct Row {
+  long long rowid = 0;
+  // Where the row's edits held back are listed (RecordsetState::pending),
+  // or kNotPending.
+  std::uint32_t pendingAt = kNotPending;
+  // Its values are being written by a writing thread (Connection::Batch).
+  bool inBatch = false;
+  static constexpr std::uint32_t kNotPending = static_cast<std::uint32_t>(-1);
+};
+
+// A row as read from the file.
+struct RowValues {
+  long long rowid = 0;
+  std::vector<Value> values;
+};
+
+enum class EditMode { None, Editing, Adding };
+
+inline constexpr std::size_t kRowsPerBlock = 1024;
+
+struct RecordsetState {
+  std::shared_ptr<DatabaseState> database;
+  std::uint64_t id = 0;
+  bool open = true;
+  std::string table;  // as the schema spells it
+  std::string query;  // fills the rows: row id first, then the fields
+  std::string rowid;  // the name that reaches the row id in this table
+  std::vector<std::string> columns;
+  std::unordered_map<std::string, int, NameHash, NameEqual> columnIndex;
+  // The names last asked for, spelled as asked, and their fields: callers
+  // ask for the same few fields over and over.
+  struct RecentName {
+    std::string name;
+    std::size_t column = 0;
+  };
+  mutable std::array<RecentName, 8> recentNames;
+  mutable std::size_t nextRecent = 0;
+  std::vector<Row> rows;
+  // The values of every row, row after row, as many as there are columns,
+  // in blocks of kRowsPerBlock rows, each block's room taken when it is
+  // made: rows added never move the others.
+  std::vector<std::vector<Value>> cells;
+  // Row ids and their rows' places, made when first needed (bookmarks carry
+  // the place, so it seldom is).
+  std::unordered_map<long long, std::size_t> rowIndex;
+  bool rowIndexMade = false;
+  std::size_t current = kEof;
+  EditMode mode = EditMode::None;
+  std::vector<Value> buffer;  // while editing: the values assigned, where assigned is set
+  std::vector<char> assigned;
+  std::vector<std::size_t> changed;  // Update's list of the fields assigned, its room kept
+  std::optional<long long> lastModified;
+  std::size_t lastModifiedAt = 0;  // its row's place in rows
+  // Per field: text stored in it stays the same text (its declared type
+  // gives it text affinity or none).
+  std::vector<bool> keepsText;
+  bool hasTriggers = false;
+  // Per field: writing text into it cannot fail on a rule of the table (no
+  // CHECK, foreign key, unique index or generated value involves it), so
+  // inside a transaction the write may wait and join the row's other writes.
+  std::vector<bool> deferrable;
+  // Rows edited but not yet written, in the order first edited, with the
+  // fields to write; their values are the ones the rows hold. Rows keep
+  // their place in rows while edits wait (nothing that moves or renumbers a
+  // row is done before they are written).
+  struct PendingRow {
+    std::size_t at = 0;
+    std::vector<std::size_t> fields;
+  };
+  std::vector<PendingRow> pending;
+  // The UPDATE of each set of fields written, made once.
+  std::map<std::vector<std::size_t>, std::string> updateSql;
+  std::vector<KeyIndex> indexes;
+};
+
+// The recordset, raising ObjectClosed when it or its database is closed;
+// Live also raises the failure of a broken transaction.
+RecordsetState& Open(const std::shared_ptr<RecordsetState>& state);
+RecordsetState& Live(const std::shared_ptr<RecordsetState>& state);
+Context ContextOf(const RecordsetState& rs);
+
+// The values of the row at this place, one per column.
+Value* CellsOf(RecordsetState& rs, std::size_t at);
+const Value* CellsOf(const RecordsetState& rs, std::size_t at);
+// Adds a row at the end of rows; the caller adds its values to the block
+// returned, as many as there are columns.
+std::vector<Value>& AddRow(RecordsetState& rs, long long rowid);
+// The place of the row with this row id, or kEof; `hint` is where it was.
+std::size_t PlaceOf(RecordsetState& rs, long long rowid, std::size_t hint = kEof);
+// Puts a row read from the file at its place (rows.size() adds it).
+void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row);
+
+// The field of this name, found without regard to case.
+std::size_t IndexOf(const RecordsetState& rs, const std::string& name);
+// Reads every row of the recordset's query afresh.
+void Load(RecordsetState& rs);
+// Reads one row back from the file, as SQLite stored it.
+std::optional<RowValues> ReadRow(const RecordsetState& rs, long long rowid);
+// After a rollback the rows held no longer match the file: read them again,
+// keeping the current row where it still exists.
+void Reload(RecordsetState& rs);
+
+// The UPDATE of a row's fields (?1, ?2, ...; the row id last), with a
+// RETURNING clause that hands the row back as SQLite stored it, or without:
+// then made once per set of fields.
+std::string UpdateSql(const RecordsetState& rs, const std::vector<std::size_t>& fields, bool returning);
+const std::string& UpdateSql(RecordsetState& rs, const std::vector<std::size_t>& fields);
+// " RETURNING " the row id and every field.
+std::string Returning(const RecordsetState& rs);
+
+// Bookmarks: the recordset's number (its low four bytes), the row id (eight
+// bytes) and the row's place in the recordset's rows (its low three bytes):
+// fifteen bytes, short enough to be kept without an allocation. The place
+// saves a search; the row id decides.
+std::string MakeBookmark(std::uint64_t recordset, long long rowid, std::size_t at);
+// The row id and place a bookmark of this recordset carries; raises
+// InvalidBookmark for any other.
+std::pair<long long, std::size_t> ReadBookmark(const RecordsetState& rs, const std::string& bookmark);
+
+}  // namespace chkimport::dao::detail

@@ -1,0 +1,57 @@
+// The file's schema as sqlite_master lists it, and what a table's
+// definition says about the fields a recordset writes.
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "services/dao/errors.h"
+#include "services/dao/names.h"
+
+namespace chkimport::dao::detail {
+
+struct Connection;
+struct RecordsetState;
+
+// The file's schema as sqlite_master lists it, read again only when the
+// schema version moves: a pass that creates a code table per value list
+// would otherwise scan the whole list at each look-up.
+struct Schema {
+  struct Entry {
+    std::string type, name, tableName, sql;
+  };
+  long long version = -1;
+  std::vector<Entry> entries;  // in sqlite_master's order
+  std::unordered_map<std::string, std::size_t, NameHash, NameEqual> anyByName;
+  std::unordered_map<std::string, std::size_t, NameHash, NameEqual> tablesByName;  // tables and views
+  std::unordered_map<std::string, int, NameHash, NameEqual> triggersOn;
+  std::vector<std::string> tableNames;  // the tables, without SQLite's own
+
+  void add(Entry entry) {
+    const std::size_t at = entries.size();
+    anyByName.try_emplace(entry.name, at);
+    if (entry.type == "table" || entry.type == "view") tablesByName.try_emplace(entry.name, at);
+    if (entry.type == "trigger") ++triggersOn[entry.tableName];
+    if (entry.type == "table" &&
+        !(entry.name.size() >= 7 && SameName(std::string_view(entry.name).substr(0, 7), "sqlite_")))
+      tableNames.push_back(entry.name);
+    entries.push_back(std::move(entry));
+  }
+};
+
+long long SchemaVersion(Connection& connection, const std::string& name);
+// The schema, read again only when its version has moved.
+const Schema& CurrentSchema(Connection& connection, const std::string& name);
+
+// Whether SQLite stores text given to a field of this declared type as that
+// same text: text affinity, or none.
+bool KeepsText(std::string declared);
+
+// Which fields take text that no rule of the table can refuse. Any doubt
+// (a rule anywhere in the table's definition, a trigger, foreign keys
+// enforced, an index over an expression) keeps every write immediate.
+std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
+                             const Context& context);
+
+}  // namespace chkimport::dao::detail

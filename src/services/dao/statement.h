@@ -1,0 +1,125 @@
+// Statements on a connection: prepared, bound and stepped, their SQLite
+// failures raised as the engine's errors; the statements a connection keeps
+// prepared for the next use of the same SQL.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "services/dao.h"
+#include "services/dao/connection.h"
+#include "services/dao/errors.h"
+
+namespace chkimport::dao::detail {
+
+// Reads a Value's alternatives, which the layer's own code binds and stores.
+struct ValueReader {
+  static const auto& Data(const Value& v) { return v.data_; }
+};
+
+// Binds a value to a parameter; text that stays as it is until the
+// statement is reset need not be copied.
+void BindValue(sqlite3* db, sqlite3_stmt* stmt, int index, const Value& value, bool copyText,
+               const Context& context);
+
+// The statement the connection keeps prepared for this SQL, prepared now
+// if it is not yet. The caller has the connection to itself.
+Connection::Prepared& Kept(Connection& connection, const std::string& sql, const Context& context);
+
+class Statement {
+ public:
+  // A failure of the statement is noted on `owner` (see NoteFailure).
+  Statement(sqlite3* db, const std::string& sql, Context context, Connection* owner = nullptr)
+      : db_(db), context_(context), owner_(owner) {
+    const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+  }
+  // A statement the connection keeps prepared for the next use of the same
+  // SQL; one already running is not shared.
+  Statement(Connection& connection, const std::string& sql, Context context)
+      : db_(Db(connection)), context_(context), owner_(&connection) {
+    Connection::Prepared& kept = Kept(connection, sql, context_);
+    if (kept.inUse) {
+      const int rc = sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+      if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+      return;
+    }
+    kept.inUse = true;
+    kept_ = &kept;
+    stmt_ = kept.stmt;
+  }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() {
+    if (!kept_) {
+      sqlite3_finalize(stmt_);
+      return;
+    }
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+    kept_->inUse = false;
+  }
+
+  // True while there is a row to read.
+  bool Step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    try {
+      RaiseSqlite(db_, rc, context_);
+    } catch (const VbError& e) {
+      if (owner_) NoteFailure(*owner_, rc, e);
+      throw;
+    }
+  }
+
+  void Bind(int index, const Value& value) { BindValue(db_, stmt_, index, value, true, context_); }
+  void Bind(int index, const std::string& text) { Bind(index, Value(text)); }
+  // As Bind, for a value that stays as it is until the statement is reset:
+  // its text is not copied.
+  void BindUnchanging(int index, const Value& value) { BindValue(db_, stmt_, index, value, false, context_); }
+
+  int ColumnCount() const { return sqlite3_column_count(stmt_); }
+  std::string DeclType(int index) const {
+    const char* type = sqlite3_column_decltype(stmt_, index);
+    return type ? type : "";
+  }
+  std::string ColumnName(int index) const {
+    const char* name = sqlite3_column_name(stmt_, index);
+    return name ? name : "";
+  }
+  long long Integer(int index) const { return sqlite3_column_int64(stmt_, index); }
+  Value Column(int index) const {
+    switch (sqlite3_column_type(stmt_, index)) {
+      case SQLITE_NULL:
+        return Value();
+      case SQLITE_INTEGER:
+        return Value(static_cast<long long>(sqlite3_column_int64(stmt_, index)));
+      case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt_, index));
+      case SQLITE_BLOB: {
+        const void* bytes = sqlite3_column_blob(stmt_, index);
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return Value(size ? std::string(static_cast<const char*>(bytes), size) : std::string());
+      }
+      default: {
+        const unsigned char* text = sqlite3_column_text(stmt_, index);
+        const int size = sqlite3_column_bytes(stmt_, index);
+        return Value(size ? std::string(reinterpret_cast<const char*>(text), size) : std::string());
+      }
+    }
+  }
+
+ private:
+  sqlite3* db_;
+  Context context_;
+  Connection* owner_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+  Connection::Prepared* kept_ = nullptr;
+};
+
+// Runs one statement to its end.
+void Execute(sqlite3* db, const std::string& sql, Context context, Connection* owner = nullptr);
+
+}  // namespace chkimport::dao::detail
