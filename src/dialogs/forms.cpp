@@ -14,12 +14,6 @@ void Unload(ImportState& st, Form& form) {
   st.UnloadedForms.push_back(std::move(unloaded));
 }
 
-// Defined here rather than with the rest of the form's data, which the
-// dialogs' plugin carries without the module.
-void Form::FrameClosed() {
-  Unload(st, *this);
-}
-
 void ReleaseUnloadedForms(ImportState& st) {
   st.UnloadedForms.clear();
 }

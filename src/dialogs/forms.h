@@ -11,6 +11,11 @@
 
 namespace chkimport {
 
+// Unloads a form: it is no longer loaded and its window goes away. The
+// object itself lives until ReleaseUnloadedForms, so that a handler that
+// unloads its own form can finish.
+void Unload(ImportState& st, Form& form);
+
 // The loaded instance of F, or null.
 template <class F>
 F* Loaded(ImportState& st) {
@@ -25,15 +30,12 @@ F& Instance(ImportState& st) {
   if (F* f = Loaded<F>(st)) return *f;
   auto created = std::make_unique<F>(st);
   F& form = *created;
+  form.Unloader = [&st](Form& unloaded) { Unload(st, unloaded); };
   st.Forms.push_back(std::move(created));
   form.Form_Load();
   return form;
 }
 
-// Unloads a form: it is no longer loaded and its window goes away. The
-// object itself lives until ReleaseUnloadedForms, so that a handler that
-// unloads its own form can finish.
-void Unload(ImportState& st, Form& form);
 // Frees the unloaded forms; only where no handler of any form is running.
 void ReleaseUnloadedForms(ImportState& st);
 

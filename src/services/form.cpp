@@ -50,6 +50,12 @@ void Form::SetValue(const std::string& control, int value) {
   Fire(control, FormEvent::Click);
 }
 
+Form::~Form() = default;
+
+void Form::FrameClosed() {
+  if (Unloader) Unloader(*this);
+}
+
 Control& Form::operator[](const std::string& name) {
   for (auto& control : Controls)
     if (control.Name == name) return control;

@@ -2,6 +2,7 @@
 // form's own class; windowing layers render and drive a form from this data.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,7 @@ struct Control {
 class Form {
  public:
   Form(ImportState& state, std::string name) : st(state), Name(std::move(name)) {}
-  virtual ~Form() = default;
+  virtual ~Form();
   Form(const Form&) = delete;
   Form& operator=(const Form&) = delete;
 
@@ -67,9 +68,11 @@ class Form {
     (void)event;
     (void)arg;
   }
-  // The user closed the window by its frame: the form is unloaded, and no
-  // handler runs.
+  // The user closed the window by its frame: the form is unloaded (by
+  // Unloader), and no handler runs.
   virtual void FrameClosed();
+  // How the form is unloaded; set by whoever loads it.
+  std::function<void(Form&)> Unloader;
 
   // Property changes that raise events as the user's would: a text box's
   // Change when its text changes, a list box's Click when its selection is
