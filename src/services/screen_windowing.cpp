@@ -17,6 +17,8 @@
 
 namespace chkimport {
 namespace fs = std::filesystem;
+
+#if CHKIMPORT_GUI
 namespace {
 
 // Where the plugin may be, in the order tried: beside this code's own file
@@ -37,17 +39,11 @@ std::vector<fs::path> pluginCandidates() {
 
 // The plugin's file, or empty with the reason.
 fs::path findPlugin(std::string& whyNot) {
-#if !CHKIMPORT_GUI
-  // A build without the Qt dialogs, such as the fuzzing build.
-  whyNot = "this build has no dialogs";
-  return {};
-#else
   std::error_code ec;
   for (const fs::path& candidate : pluginCandidates())
     if (fs::is_regular_file(candidate, ec)) return candidate;
   whyNot = std::string("the dialogs' plugin ") + kScreenPluginName + " was not found";
   return {};
-#endif
 }
 
 struct LoadedPlugin {
@@ -95,5 +91,15 @@ std::shared_ptr<Windowing> ScreenWindowing(std::string& whyNot) {
   whyNot.clear();
   return *layer;
 }
+
+#else
+
+// A build without the Qt dialogs, such as the fuzzing build.
+std::shared_ptr<Windowing> ScreenWindowing(std::string& whyNot) {
+  whyNot = "this build has no dialogs";
+  return nullptr;
+}
+
+#endif
 
 }  // namespace chkimport
