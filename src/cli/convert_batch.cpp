@@ -153,6 +153,7 @@ void PrintSummary(const std::vector<BatchForm>& forms, const std::vector<std::st
 
 ReportForm ReportFormOf(const BatchForm& form, const std::string& result) {
   const FormResult& r = form.result;
+  if (!result.empty()) return {form.rec, "", result, 0, "", 0, {}, {}};
   return {form.rec, r.table, result, r.fields, r.dataTable, r.records, r.advice, r.unmatched};
 }
 

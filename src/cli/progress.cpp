@@ -19,7 +19,7 @@ void ProgressLine::Draw(const std::string& text) {
 void ProgressLine::Form(std::size_t index, std::size_t count, const std::string& name) {
   if (!shown_) return;
   form_ = "chkimport: [" + std::to_string(index) + "/" + std::to_string(count) + "] " + name;
-  last_ = std::chrono::steady_clock::now();
+  last_ = {};  // the first count of a form is drawn at once
   Draw(form_);
 }
 

@@ -63,7 +63,7 @@ class Writer {
     Table({tr_.T("What"), tr_.T("Count")},
           {{tr_.T("Forms"), std::to_string(forms.size())},
            {tr_.T("Forms not converted"), std::to_string(failed)},
-           {tr_.T("Lines of advice to go through"), std::to_string(advice)},
+           {tr_.T("Comments of advice to go through"), std::to_string(advice)},
            {tr_.T("CHK fields without a row in the view"), std::to_string(unmatched)}});
     std::vector<std::vector<std::string>> kinds;
     for (std::size_t k = 0; k < kAdviceKinds.size(); ++k)
@@ -77,11 +77,12 @@ class Writer {
         Paragraph(tr_.T("Not converted; nothing of it is in the database:") + " " + form.failure);
         continue;
       }
-      std::string facts = std::to_string(form.fields) + " " + tr_.T("fields");
+      std::string facts;
+      if (form.fields > 0) facts += tr_.T("Fields:") + " " + std::to_string(form.fields) + ". ";
       if (!form.dataTable.empty())
-        facts += "; " + std::to_string(form.records) + " " + tr_.T("records in") + " " + form.dataTable;
-      facts += "; " + std::to_string(form.advice.size()) + " " + tr_.T("comments of advice");
-      Paragraph(facts + ".");
+        facts += tr_.T("Records:") + " " + std::to_string(form.records) + " " + tr_.T("into") + " " +
+                 form.dataTable + ". ";
+      Paragraph(facts + tr_.T("Comments of advice:") + " " + std::to_string(form.advice.size()) + ".");
       std::vector<std::vector<std::string>> rows;
       for (std::size_t k = 0; k < kAdviceKinds.size(); ++k)
         for (const Advice& a : form.advice)
@@ -215,7 +216,7 @@ class HtmlWriter : public Writer {
              const std::vector<std::vector<std::string>>& rows) override {
     out_ += "<table>\n<thead><tr>";
     for (const std::string& h : head) out_ += "<th>" + Escape(h) + "</th>";
-    out_ += "</tr></thead>\n<tbody>\n";
+    out_ += "</tr></thead>\n";
     for (const auto& row : rows) {
       out_ += "<tr>";
       for (std::size_t i = 0; i < row.size(); ++i) {
@@ -225,7 +226,7 @@ class HtmlWriter : public Writer {
       }
       out_ += "</tr>\n";
     }
-    out_ += "</tbody>\n</table>\n";
+    out_ += "</table>\n";
   }
   void List(const std::vector<std::string>& items) override {
     out_ += "<ul>\n";
