@@ -153,8 +153,8 @@ void PrintSummary(const std::vector<BatchForm>& forms, const std::vector<std::st
 
 ReportForm ReportFormOf(const BatchForm& form, const std::string& result) {
   const FormResult& r = form.result;
-  if (!result.empty()) return {form.rec, "", result, 0, "", 0, {}, {}};
-  return {form.rec, r.table, result, r.fields, r.dataTable, r.records, r.advice, r.unmatched};
+  if (!result.empty()) return {form.rec, "", result, "", 0, "", 0, {}, {}};
+  return {form.rec, r.table, "", "", r.fields, r.dataTable, r.records, r.advice, r.unmatched};
 }
 
 }  // namespace
@@ -232,7 +232,8 @@ int RunConvert(const ConvertRun& run, FormOptions options, Translator& tr) {
 std::string ReportImport(const std::string& report, const std::string& chk, const std::string& db,
                          const std::string& view, const std::string& result, const MigrationNotes& notes,
                          Translator& tr) {
-  ReportForm form{chk, view, result, 0, "", 0, {}, notes.unmatched};
+  // What a pass kept, it kept: its result is told, not taken for a failure.
+  ReportForm form{chk, view, "", result, 0, "", 0, {}, notes.unmatched};
   for (const AdviceNote& note : notes.advice)
     form.advice.push_back({note.field, AdviceKindKey(note.kind), note.text});
   return WriteMigrationReport(report, db, {form}, tr);

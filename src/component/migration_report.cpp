@@ -83,6 +83,7 @@ class Writer {
         facts += tr_.T("Records:") + " " + std::to_string(form.records) + " " + tr_.T("into") + " " +
                  form.dataTable + ". ";
       Paragraph(facts + tr_.T("Comments of advice:") + " " + std::to_string(form.advice.size()) + ".");
+      if (!form.outcome.empty()) Paragraph(tr_.T("The import said:") + " " + tr_.T(form.outcome));
       std::vector<std::vector<std::string>> rows;
       for (std::size_t k = 0; k < kAdviceKinds.size(); ++k)
         for (const Advice& a : form.advice)

@@ -18,6 +18,7 @@ struct ReportForm {
   std::string source;   // the .REC file converted, or the CHK file imported
   std::string view;     // the view table
   std::string failure;  // "" when it went through; otherwise why (nothing of it was kept)
+  std::string outcome;  // an import's result, when not "": what it said
   int fields = 0;
   std::string dataTable;
   long long records = 0;
