@@ -29,8 +29,7 @@ using testing_support::TempDir;
 const std::string kDocs = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-documentation/";
 
 // The real files live beside the project, not in it.
-#define SKIP_WITHOUT_REAL_FILES() \
-  if (!std::filesystem::exists(kDocs)) GTEST_SKIP() << "no real files beside the project"
+#define SKIP_WITHOUT_REAL_FILES() REQUIRE_REAL_FILES(kDocs)
 
 std::vector<std::string> column(const std::string& db, const std::string& table, const std::string& name) {
   return querySql(db, "SELECT " + name + " FROM \"" + table + "\" ORDER BY rowid");
@@ -149,10 +148,16 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   TempDir dir;
   const std::string rec = dir.write("STUDENT.REC", slurp(kDocs + "STUDENT.rec"));
   std::ostringstream log;
-  auto r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
-  EXPECT_EQ(r.result, "CHECK file not found. Looked for STUDENT.chk (in any case) in " + dir.path().string() +
-                          "; name the CHK file with --chk.");
-  EXPECT_EQ(filesIn(dir), std::vector<std::string>{"STUDENT.REC"});
+  // None beside it: the view and the records, and a warning.
+  auto r = chkimport::ConvertForm(rec, dir.file("first.db"), quiet(dir, log));
+  EXPECT_EQ(r.result, "");
+  EXPECT_EQ(r.chk, "");
+  EXPECT_EQ(r.warnings, std::vector<std::string>{rec +
+                                                 ": warning: no check code: Looked for STUDENT.chk (in any "
+                                                 "case) in " +
+                                                 dir.path().string() + "; name the CHK file with --chk."});
+  EXPECT_EQ(querySql(dir.file("first.db"), "SELECT name FROM sqlite_master"),
+            (std::vector<std::string>{"viewSTUDENT", "STUDENT"}));
 
   dir.write("student.chk", slurp(kDocs + "STUDENT.chk"));
   r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
@@ -171,6 +176,24 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   options.view = "viewThird";
   EXPECT_EQ(chkimport::ConvertForm(rec, dir.file("a.db"), options).result,
             "CHECK file not found. (" + dir.file("missing.chk") + ")");
+
+  // The data table's name: taken, or not one for a data table; or no records at all.
+  options.chk = "";
+  options.dataTable = "Other";
+  r = chkimport::ConvertForm(rec, dir.file("a.db"), options);
+  EXPECT_TRUE(r.dataTableExists);
+  EXPECT_EQ(r.result, dir.file("a.db") + ": a table of this name exists already: Other");
+  options.dataTable = "viewData";
+  EXPECT_EQ(chkimport::ConvertForm(rec, dir.file("a.db"), options).result,
+            rec +
+                ": the name of a data table must not begin with \"view\": viewData (choose another name with "
+                "--data-table NAME)");
+  options.noData = true;
+  r = chkimport::ConvertForm(rec, dir.file("a.db"), options);
+  EXPECT_EQ(r.result, "");
+  EXPECT_EQ(r.dataTable, "");
+  EXPECT_EQ(querySql(dir.file("a.db"), "SELECT name FROM sqlite_master WHERE name NOT LIKE 'view%'"),
+            (std::vector<std::string>{"STUDENT", "Other"}));
 }
 
 TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
@@ -234,9 +257,13 @@ TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --json");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(nlohmann::json::parse(r.out),
-            nlohmann::json::parse(
-                R"({"result": "", "unmatched": [], "table": "viewSTUDENT", "fields": 11, "errors": []})"));
+  auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json["unmatched"].size(), 15u);  // the LABELBLOCK's lines
+  for (const char* key : {"unmatched", "advice", "code_tables", "warnings"}) json.erase(key);
+  EXPECT_EQ(json, nlohmann::json::parse(R"({"result": "", "table": "viewSTUDENT", "fields": 11, "errors": [],
+      "rec": ")" + kDocs + R"(STUDENT.rec", "chk": ")" +
+                                        kDocs + R"(STUDENT.chk", "code_lines": 20,
+      "data_table": "STUDENT", "records": 0, "deleted_records": 0, "unread_values": 0, "damaged_records": 0})"));
 
   r = run("convert '" + kDocs + "STUDENT.rec' --db '" + db + "' --view Student");
   EXPECT_EQ(r.status, 1);
@@ -305,7 +332,7 @@ TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
       freopen("/dev/null", "w", stdout);
       freopen("/dev/null", "w", stderr);
       setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-      execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(),
+      execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(), "--no-data",
             static_cast<char*>(nullptr));
       _exit(127);
     }

@@ -104,7 +104,7 @@ class FullDisk {
   };
 };
 
-// A form of a few fields and its check code, as .REC and .CHK files.
+// A form of a few fields, its check code and 1,000 records, as .REC and .CHK files.
 void writeForm(const TempDir& dir) {
   std::string rec = "4 1\r\n", chk;
   for (int i = 0; i < 4; ++i) {
@@ -113,6 +113,11 @@ void writeForm(const TempDir& dir) {
     rec += line;
     chk += "F" + std::to_string(i) +
            "\r\n  MUSTENTER\r\n  LEGAL\r\n    1\r\n    2\r\n  END\r\n  GOTO F0\r\nEND\r\n";
+  }
+  for (int i = 0; i < 1000; ++i) {
+    char record[32];
+    std::snprintf(record, sizeof record, "%3d%3d%3d%3d!\r\n", i % 1000, 1, 2, 3);
+    rec += record;
   }
   dir.write("form.rec", rec);
   dir.write("form.chk", chk);
@@ -158,7 +163,9 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
          options.settingsFile = dir.file("settings.ini");
          return chkimport::ConvertForm(dir.file("form.rec"), db, options).result;
        },
-       [&](const std::string& db) { return codeIn(db, "viewform"); }},
+       [&](const std::string& db) {
+         return codeIn(db, "viewform") && querySql(db, "SELECT count(*) FROM form") == V{"1000"};
+       }},
       {"convert into a new database", false,
        [](const TempDir& dir, const std::string& db) {
          std::ostringstream log;
@@ -168,7 +175,8 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
          return chkimport::ConvertForm(dir.file("form.rec"), db, options).result;
        },
        [](const std::string& db) {
-         return querySql(db, "SELECT count(*) FROM viewform WHERE Lists = 'M'") == V{"4"};
+         return querySql(db, "SELECT count(*) FROM viewform WHERE Lists = 'M'") == V{"4"} &&
+                querySql(db, "SELECT sum(F0) FROM form") == V{"499500"};
        }},
       {"newview", true,
        [](const TempDir& dir, const std::string& db) {

@@ -83,7 +83,7 @@ TEST(LineReader, TheEncodingIsChosenByTheBytes) {
 TEST(LineReader, RealFilesFromTheField) {
   // Bare CRs inside a CRLF file and a Windows-1252 letter in a label.
   const std::string path = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-documentation/STUDENT.chk";
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no real files beside the project";
+  REQUIRE_REAL_FILES(path);
   auto reader = LineReader::Open(path);
   std::vector<std::string> all;
   while (!reader->AtEnd()) all.push_back(reader->ReadLine());

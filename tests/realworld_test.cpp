@@ -16,7 +16,7 @@ using testing_support::ImportRun;
 using testing_support::querySql;
 using testing_support::ViewRow;
 
-const std::string kRealWorld = CHKIMPORT_SOURCE_DIR "/../shared/realworld/";
+using testing_support::kRealWorld;
 
 struct RealFile {
   const char* chk;
@@ -43,7 +43,7 @@ int linesStartingWith(const std::string& chkFile, const std::string& keyword) {
 }
 
 TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
-  if (!std::filesystem::exists(kRealWorld)) GTEST_SKIP() << "no real files beside the project";
+  REQUIRE_REAL_FILES(kRealWorld);
   for (const RealFile file :
        {RealFile{"survey-2017/ramOP-EN.chk", "survey-2017/ramOP-EN.fields.json"},
         RealFile{"dk-documentation/STUDENT.chk", "dk-documentation/STUDENT.fields.json"},

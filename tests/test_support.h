@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,7 +16,18 @@
 #include <thread>
 #include <vector>
 
+// The real files beside the project, ../shared/realworld/: a test that
+// needs them fails when they are missing under CI (CI set), and is skipped
+// elsewhere.
+#define REQUIRE_REAL_FILES(folder)                                               \
+  if (!std::filesystem::exists(folder)) {                                        \
+    if (std::getenv("CI")) FAIL() << "the real files are missing: " << (folder); \
+    GTEST_SKIP() << "no real files beside the project";                          \
+  }
+
 namespace testing_support {
+
+inline const std::string kRealWorld = CHKIMPORT_SOURCE_DIR "/../shared/realworld/";
 
 // A fresh folder, removed with everything in it when the test ends.
 class TempDir {

@@ -67,11 +67,24 @@ CHKIMPORT_API char* chkimport_new_view(chkimport_object* object, const char* rec
                                        const char* table_name, const char* encoding);
 
 /* Converts a form: the view as chkimport_new_view makes it, then the import
- * of chk_name (NULL: the .CHK file of the same base name beside rec_name)
- * into it; all of it, or nothing. Returns as chkimport_new_view. */
+ * of chk_name (NULL: the .CHK file of the same base name beside rec_name;
+ * without one the form is converted without check code) into it, then the
+ * data records of rec_name into a data table named as the view without
+ * "view"; all of it, or nothing. Returns as chkimport_new_view. */
 CHKIMPORT_API char* chkimport_convert(chkimport_object* object, const char* rec_name, const char* chk_name,
                                       const char* db_name, const char* table_name, int overwrite,
                                       int generate_tables);
+
+/* chkimport_convert with the data records' options: data_table names the
+ * data table (NULL: the view's name without "view"); data_flags are any of
+ * these, or 0. */
+#define CHKIMPORT_NO_DATA 1      /* leave the records out */
+#define CHKIMPORT_SKIP_DELETED 2 /* leave out the records marked deleted */
+#define CHKIMPORT_LENIENT 4      /* keep the records that read, leave out the damaged ones */
+CHKIMPORT_API char* chkimport_convert_with_data(chkimport_object* object, const char* rec_name,
+                                                const char* chk_name, const char* db_name,
+                                                const char* table_name, const char* data_table, int overwrite,
+                                                int generate_tables, int data_flags);
 
 /* Why the last call on this object failed; "" after a success. */
 CHKIMPORT_API const char* chkimport_last_error(const chkimport_object* object);

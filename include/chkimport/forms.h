@@ -1,6 +1,7 @@
 // chkimport: from the files of a Vantrel 6 form to a view. NewView makes
 // the view table from the header of the form's data file (.REC); ConvertForm
-// does that and imports the form's check code (.CHK) into the new view.
+// does that, imports the form's check code (.CHK) into the new view and
+// puts the file's data records into a data table.
 //
 //   chkimport::FormResult r = chkimport::ConvertForm("STUDENT.REC", "forms.db");
 //   if (!r.result.empty()) std::cerr << r.result << "\n";  // nothing was changed
@@ -34,6 +35,22 @@ struct FormOptions {
   // what is called when the wait begins; past it, nothing is made.
   std::chrono::milliseconds lockWait{10000};
   std::function<void()> lockWaiting;
+  // ConvertForm: the data records.
+  bool noData = false;       // leave them out
+  std::string dataTable;     // "": the view's name without "view" (viewSTUDENT: STUDENT)
+  bool skipDeleted = false;  // leave out the records marked deleted
+  bool lenient = false;      // keep the records that read; leave out (and name) the damaged ones
+  std::function<void(long long records)> progress;  // called now and then with the records so far
+};
+
+// A comment of advice that the import wrote into a field's check code: what
+// is left to do by hand.
+struct Advice {
+  std::string field;  // the CHK field, or RECORD or VIEW
+  // code-table, range, key, relate, help, include, jumps, no-counterpart,
+  // property or variables
+  std::string kind;
+  std::string text;  // the comment as stored, its lines joined by CRLF
 };
 
 // An error met during an import: its number and description, and the
@@ -54,6 +71,23 @@ struct FormResult {
   std::string chk;                     // ConvertForm: the .CHK file imported
   int errors = 0;                      // ConvertForm: errors that interrupted the import
   std::vector<ImportError> errorList;  // ConvertForm: those errors, in the order met
+  // ConvertForm, the check code: "" in chk when there was none beside the .REC
+  // (a warning says so), the lines read, the CHK lines without a view row,
+  // the code tables made and the advice written.
+  long long codeLines = 0;
+  std::vector<std::string> unmatched;
+  std::vector<std::string> codeTables;
+  std::vector<Advice> advice;
+  // ConvertForm, the records: the data table ("" with noData), its rows,
+  // the records marked deleted, the values kept as written because they
+  // did not read as their type and, with lenient, the damaged records left
+  // out (the warnings name them).
+  std::string dataTable;
+  bool dataTableExists = false;  // the result says that a table of that name exists
+  long long records = 0;
+  long long deletedRecords = 0;
+  long long unreadValues = 0;
+  long long damagedRecords = 0;
 };
 
 // Creates the database file when missing and in it the view table of the
@@ -64,8 +98,10 @@ CHKIMPORT_API FormResult NewView(const std::string& recFile, const std::string& 
                                  const FormOptions& options = {});
 
 // NewView, then the writing pass of the import of the form's .CHK file into
-// the new view, in the same transaction: all of it or, when anything fails
-// or the process is killed, nothing.
+// the new view, then the data records into the data table, in the same
+// transaction: all of it or, when anything fails or the process is killed,
+// nothing. Without a .CHK file (and none named) the view and the records
+// are made, and a warning says that there was no check code.
 CHKIMPORT_API FormResult ConvertForm(const std::string& recFile, const std::string& dbFile,
                                      const FormOptions& options = {});
 

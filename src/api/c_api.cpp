@@ -161,6 +161,21 @@ char* chkimport_convert(chkimport_object* object, const char* rec_name, const ch
   return formCall(object, true, rec_name, db_name, options);
 }
 
+char* chkimport_convert_with_data(chkimport_object* object, const char* rec_name, const char* chk_name,
+                                  const char* db_name, const char* table_name, const char* data_table,
+                                  int overwrite, int generate_tables, int data_flags) {
+  chkimport::FormOptions options;
+  options.chk = chk_name ? chk_name : "";
+  options.view = table_name ? table_name : "";
+  options.dataTable = data_table ? data_table : "";
+  options.overwrite = overwrite != 0;
+  options.tables = generate_tables != 0;
+  options.noData = (data_flags & CHKIMPORT_NO_DATA) != 0;
+  options.skipDeleted = (data_flags & CHKIMPORT_SKIP_DELETED) != 0;
+  options.lenient = (data_flags & CHKIMPORT_LENIENT) != 0;
+  return formCall(object, true, rec_name, db_name, options);
+}
+
 const char* chkimport_last_error(const chkimport_object* object) {
   return object ? object->lastError.c_str() : "no object";
 }

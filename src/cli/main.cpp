@@ -14,11 +14,14 @@
 #include "chkimport/catalog_translator.h"
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
+#include "cli/convert_batch.h"
 #include "cli/man_page.h"
 #include "cli/preview_output.h"
+#include "component/migration_report.h"
 #include "component/preview.h"
 #include "core/import_state.h"
 #include "core/line_reader.h"
+#include "core/migration_notes.h"
 #include "dialogs/frm_import.h"
 #include "services/dao.h"
 #include "services/file_paths.h"
@@ -40,7 +43,7 @@ std::filesystem::path executableDir() {
 struct ImportOptions {
   std::string chk, db, view;
   bool overwrite = false, ignoreNew = false, tables = false, json = false, dryRun = false;
-  std::string language, languagesDir, encoding, includeWithin;
+  std::string language, languagesDir, encoding, includeWithin, report;
   double wait = 10;
 };
 
@@ -91,6 +94,11 @@ int runImport(const ImportOptions& o) {
   if (o.json) module->host.errorLog = &toldInTheJson;
   auto& settings = module->host.settings;
   if (!o.language.empty()) settings.SetOverride("Variables", "Language", o.language);
+  // The report is made from what the pass writes as it writes it.
+  MigrationNotes notes;
+  if (!o.report.empty()) module->migrationNotes = &notes;
+  const std::string reportRefused =
+      o.report.empty() ? "" : ReportRefused(o.report, o.db, {}, {o.chk}, o.encoding);
 
   CatalogTranslator translator(o.languagesDir.empty()
                                    ? CatalogTranslator::DefaultLanguagesDir(executableDir())
@@ -102,6 +110,11 @@ int runImport(const ImportOptions& o) {
   const std::string notChk = NotACheckFile(o.chk, o.encoding);
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
+    if (!reportRefused.empty()) {
+      std::cerr << "chkimport: " << translator.T("the report would be written over") << " " << reportRefused
+                << "; " << translator.T("nothing was imported") << "\n";
+      return kMessage;
+    }
     clsCHKImport component(module);
     component.SetObjLanguage(translator);
     component.SetIncludeWithin(o.includeWithin);
@@ -137,27 +150,38 @@ int runImport(const ImportOptions& o) {
              (o.dryRun ? "preview" : "import") + (o.json ? " (see \"errors\"); " : " (see above); ") + kept;
   }
 
+  std::string reportWhy;
+  if (!o.report.empty()) {
+    reportWhy = ReportImport(o.report, o.chk, o.db, o.view, result, notes, translator);
+    if (!reportWhy.empty() && !o.json)
+      std::cerr << "chkimport: " << translator.T("the report was not written:") << " " << reportWhy << "\n";
+  }
+  const int status = result.empty() && reportWhy.empty() ? kSuccess : kMessage;
+
   if (o.dryRun) {
     preview.result = result;
     if (o.json) {
       nlohmann::json out = nlohmann::json::parse(PreviewJson(preview));
       out["errors"] = errorsJson(errorList);
+      if (!o.report.empty()) out["report"] = {{"file", o.report}, {"result", reportWhy}};
       printJson(out);
     } else {
       PrintPreview(preview, o.json, translator);
     }
-    return result.empty() ? kSuccess : kMessage;
+    return status;
   }
 
   if (o.json) {
-    printJson({{"result", result}, {"unmatched", unmatched}, {"errors", errorsJson(errorList)}});
+    nlohmann::json out = {{"result", result}, {"unmatched", unmatched}, {"errors", errorsJson(errorList)}};
+    if (!o.report.empty()) out["report"] = {{"file", o.report}, {"result", reportWhy}};
+    printJson(out);
   } else {
     // Messages are shown in the user's language, as the import dialog shows
     // them; --json keeps the component's own text.
     if (!result.empty()) std::cerr << "chkimport: " << translator.T(result) << "\n";
     for (const auto& line : unmatched) std::cout << line << "\n";
   }
-  return result.empty() ? kSuccess : kMessage;
+  return status;
 }
 
 // The import dialog, as the form designer would show it.
@@ -246,6 +270,10 @@ struct FormCommand {
   std::string rec, chk, db, view, encoding, language, languagesDir, includeWithin;
   bool overwrite = false, tables = false, json = false;
   double wait = 10;
+  // convert
+  std::vector<std::string> recs;
+  std::string dataTable, report;
+  bool noData = false, skipDeleted = false, lenient = false;
 };
 
 void printWarnings(const FormResult& r) {
@@ -292,6 +320,10 @@ int runForm(const FormCommand& o, bool convert) {
   options.language = o.language;
   options.lockWait = waitLimit(o.wait);
   options.lockWaiting = waitingNotice(o.db, o.wait);
+  options.dataTable = o.dataTable;
+  options.noData = o.noData;
+  options.skipDeleted = o.skipDeleted;
+  options.lenient = o.lenient;
   std::ostringstream toldInTheJson;
   if (o.json) options.errorLog = &toldInTheJson;
   Settings settings(Settings::DefaultPath());
@@ -303,7 +335,8 @@ int runForm(const FormCommand& o, bool convert) {
   try {
     translator.setLANGUAGE(settings.IniRead("Variables", "Language", "English"));
     options.translator = &translator;
-    r = convert ? ConvertForm(o.rec, o.db, options) : NewView(o.rec, o.db, options);
+    if (convert) return RunConvert({o.recs, o.db, o.report, o.json}, options, translator);
+    r = NewView(o.rec, o.db, options);
   } catch (const VbError& e) {
     r.result = "error " + std::to_string(e.Number) + ": " + e.Description;
   }
@@ -433,10 +466,13 @@ int main(int argc, char** argv) {
   FormCommand cv;
   auto* convert = app.add_subcommand(
       "convert",
-      "Convert a form: create its view table from the .REC file as newview does, then import the check code "
-      "of its CHK file into it (the writing pass of import). All of it happens, or nothing: the database is "
-      "left as it was when anything fails.");
-  convert->add_option("REC", cv.rec, "The data file (.REC)")->required();
+      "Convert forms: for each, create its view table from the .REC file as newview does, import the check "
+      "code of its CHK file into it (the writing pass of import; without a CHK file, a warning) and put the "
+      "file's data records into a data table. Each form is converted whole or not at all, in a transaction "
+      "of its own: one that fails leaves nothing and the others go on. Several forms end with a summary; the "
+      "exit status is 1 when any form failed.");
+  convert->add_option("REC", cv.recs, "Data files (.REC) and folders of them (their .REC files, any case)")
+      ->required();
   convert->add_option("--chk", cv.chk,
                       "The CHK file; default: the .REC file's base name with .CHK, in any case, beside it");
   convert->add_option("--db", cv.db, "The view database (a SQLite file), created when it does not exist")
@@ -453,8 +489,24 @@ int main(int argc, char** argv) {
   convert->add_option("--languages", cv.languagesDir, "Folder of the translation catalogs (NAME.po)");
   convert->add_flag(
       "--json", cv.json,
-      R"(Print {"result": ..., "unmatched": [], "table": ..., "fields": N, "errors": [...]} on standard output)");
+      R"(Print a line of JSON per form on standard output: {"rec", "result", "unmatched", "table", "fields", )"
+      R"("errors", "chk", "code_lines", "code_tables", "advice", "data_table", "records", "deleted_records", )"
+      R"("unread_values", "damaged_records", "warnings"}, and with --report {"report": {"file", "result"}})");
   convert->add_option("--wait", cv.wait, waitHelp)->check(CLI::NonNegativeNumber);
+  convert->add_option(
+      "--data-table", cv.dataTable,
+      "The data table to create; default: the view's name without \"view\" (viewSTUDENT: STUDENT)");
+  convert->add_flag("--no-data", cv.noData, "Leave the data records out: the view and the check code only");
+  convert->add_flag("--skip-deleted", cv.skipDeleted, "Leave out the records marked deleted");
+  convert->add_flag("--lenient", cv.lenient,
+                    "Keep the records that read when the data section is damaged, and name those left out; "
+                    "without it a damaged record leaves nothing of the form");
+  const std::string reportHelp =
+      "Write a migration report to FILE: per form and field, the advice the import wrote (what is left to "
+      "do by hand), by kind, with counts, and the CHK fields without a view row. Markdown for FILE.md, a "
+      "self-contained HTML page for FILE.html";
+  convert->add_option("--report", cv.report, reportHelp)->check(kReportFile);
+  import->add_option("--report", o.report, reportHelp)->check(kReportFile);
 
   app.footer("Settings file: " + chkimport::Settings::DefaultPath().string() +
              " (section [Variables], key Language).");

@@ -5,6 +5,7 @@
 
 #include "component/preview.h"
 #include "core/import_state.h"
+#include "core/migration_notes.h"
 #include "core/routine.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_no_match.h"
@@ -175,6 +176,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
     st.takenTableNames = {};  // they belong to another pass's database
     st.includeOpenings = 0;
     st.blnIncludesStopped = false;
+    if (st.migrationNotes) *st.migrationNotes = {};  // the notes are those of the last pass
 
     p.intSection = 2;
     r.step([&] { InitializeArray(st); });
@@ -228,6 +230,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         if (!st.File(st.intCurrentFile).AtEnd()) {
           st.File(st.intCurrentFile).ReadLine(p.strLine);
           blnHaveLine = true;
+          if (st.migrationNotes) ++st.migrationNotes->linesRead;
         }
       });
       if (blnHaveLine) return true;
@@ -251,6 +254,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         if (!st.File(st.intCurrentFile).AtEnd()) {
           st.File(st.intCurrentFile).ReadLine(p.strLine);
           blnHaveLine = true;
+          if (st.migrationNotes) ++st.migrationNotes->linesRead;
         }
       });
       return blnHaveLine;
@@ -302,6 +306,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         r.step([&] { GetBookmark(st, *p.rsView, st.strWords(0)); });
         if (st.strBookmark.empty() || !st.strWords(1).empty()) {
           st.strBookmark = strPrevBookmark;
+          if (st.migrationNotes) st.migrationNotes->unmatched.push_back(p.strLine);
           if (!p.blnIgnoreNew) r.step([&] { Instance<FrmNoMatch>(st).listNoMatch().AddItem(p.strLine); });
           continue;
         }
@@ -310,6 +315,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         if (!p.blnIgnoreNew) continue;
 
         st.strFieldName = st.strWords(0);
+        if (st.migrationNotes) st.migrationNotes->row.clear();
         if (p.blnPending) {
           const std::string strNewBookmark = st.strBookmark;
           st.strBookmark = strPrevBookmark;

@@ -26,6 +26,7 @@
 namespace chkimport {
 
 class PreviewRecorder;
+struct MigrationNotes;
 namespace dao {
 class Workspace;
 }  // namespace dao
@@ -71,6 +72,9 @@ struct ImportState {
   std::string strCHKFolder;
   // Set while a preview runs: every pass rolls back what it wrote.
   PreviewRecorder* previewRecorder = nullptr;
+  // Set by a host that wants the advice a writing pass stores, as it stores
+  // it (see NoteAdvice).
+  MigrationNotes* migrationNotes = nullptr;
   // Set by a host that holds a transaction of the view database: passes run
   // in this workspace, inside that transaction, instead of in their own.
   dao::Workspace* passWorkspace = nullptr;

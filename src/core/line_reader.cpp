@@ -214,6 +214,7 @@ LineReader::LineReader(const std::string& path, const std::string& encoding) {
     converter_ = openConverter(chosen);
     unit_ = CodeUnit(chosen);
   }
+  if (!chosen.empty()) encoding_ = chosen;
   file_.open(path, std::ios::binary);
   if (!file_ || !file_.seekg(static_cast<std::streamoff>(skip_)))
     Raise(75, "Path/File access error: " + path);

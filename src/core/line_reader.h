@@ -40,6 +40,10 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
+  // The encoding the file is read in (an iconv name: "UTF-8" when the
+  // bytes are taken as they are).
+  const std::string& Encoding() const { return encoding_; }
+
   bool AtEnd();
   // The next line; raises "Input past end of file" (62) at the end.
   std::string ReadLine();
@@ -59,7 +63,8 @@ class LineReader {
   bool atStart_ = true;                                // a byte-order mark may still come
   std::size_t skip_ = 0;                               // bytes of the file's byte-order mark
   std::size_t unit_ = 1;                               // bytes of the smallest character (CodeUnit)
-  std::string text_;                                   // decoded, not yet handed out
+  std::string encoding_ = "UTF-8";
+  std::string text_;  // decoded, not yet handed out
   std::size_t pos_ = 0;
 };
 

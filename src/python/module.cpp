@@ -129,6 +129,12 @@ class VbError(Exception):
 }
 
 void bindFormResult(py::module_& m) {
+  py::class_<Advice>(m, "Advice", "A comment of advice the import wrote: what is left to do by hand.")
+      .def_readonly("field", &Advice::field, "the CHK field, or RECORD or VIEW")
+      .def_readonly(
+          "kind", &Advice::kind,
+          "code-table, range, key, relate, help, include, jumps, no-counterpart, property or variables")
+      .def_readonly("text", &Advice::text, "the comment as stored, its lines joined by CRLF");
   py::class_<FormResult>(m, "FormResult", "What new_view or convert_form made, or why nothing was made.")
       .def_readonly("result", &FormResult::result,
                     "\"\" on success; otherwise why, and the database is as it was")
@@ -141,6 +147,20 @@ void bindFormResult(py::module_& m) {
                     "fields of a type code without a counterpart (made TEXT)")
       .def_readonly("chk", &FormResult::chk, "convert_form: the .CHK file imported")
       .def_readonly("errors", &FormResult::errors, "convert_form: errors that interrupted the import")
+      .def_readonly("code_lines", &FormResult::codeLines, "convert_form: lines of check code read")
+      .def_readonly("unmatched", &FormResult::unmatched, "convert_form: CHK lines without a row in the view")
+      .def_readonly("code_tables", &FormResult::codeTables, "convert_form: the code tables made")
+      .def_readonly("advice", &FormResult::advice, "convert_form: the advice the import wrote (Advice)")
+      .def_readonly("data_table", &FormResult::dataTable,
+                    "convert_form: the data table (\"\" without records)")
+      .def_readonly("data_table_exists", &FormResult::dataTableExists,
+                    "the result says that a table of the data table's name exists")
+      .def_readonly("records", &FormResult::records, "convert_form: the rows of the data table")
+      .def_readonly("deleted_records", &FormResult::deletedRecords, "convert_form: records marked deleted")
+      .def_readonly("unread_values", &FormResult::unreadValues,
+                    "convert_form: values that did not read as their type, kept as written (see warnings)")
+      .def_readonly("damaged_records", &FormResult::damagedRecords,
+                    "convert_form with lenient: damaged records left out (see warnings)")
       .def("__repr__", [](const FormResult& r) {
         return "<FormResult result=" + py::repr(py::str(r.result)).cast<std::string>() +
                " table=" + py::repr(py::str(r.table)).cast<std::string>() +
@@ -213,19 +233,29 @@ py::class_<Import> bindImport(py::module_& m) {
           "convert_form",
           [](Import& self, const fs::path& rec, const fs::path& db, const std::optional<fs::path>& chk,
              const std::optional<std::string>& view, bool overwrite, bool tables,
-             const std::optional<std::string>& encoding) {
+             const std::optional<std::string>& encoding, const std::optional<std::string>& dataTable,
+             bool noData, bool skipDeleted, bool lenient) {
             FormOptions options;
             options.chk = chk ? chk->string() : "";
             options.view = view.value_or("");
             options.overwrite = overwrite;
             options.tables = tables;
             options.encoding = encoding.value_or("");
+            options.dataTable = dataTable.value_or("");
+            options.noData = noData;
+            options.skipDeleted = skipDeleted;
+            options.lenient = lenient;
             return self.form(true, rec, db, options);
           },
           py::arg("rec"), py::arg("db"), py::arg("chk") = std::nullopt, py::arg("view") = std::nullopt,
           py::arg("overwrite") = false, py::arg("tables") = false, py::arg("encoding") = std::nullopt,
+          py::arg("data_table") = std::nullopt, py::arg("no_data") = false, py::arg("skip_deleted") = false,
+          py::arg("lenient") = false,
           "new_view, then the writing pass of the import of the form's CHK file (default: the .CHK file of "
-          "the same base name beside rec); all of it, or nothing.");
+          "the same base name beside rec; without one, a warning), then the records of rec into the data "
+          "table (default: the view's name without \"view\"; no_data leaves them out, skip_deleted the "
+          "deleted ones; lenient keeps the records that read and names the damaged ones in warnings); all "
+          "of it, or nothing.");
   return cls;
 }
 

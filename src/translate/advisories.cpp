@@ -15,9 +15,9 @@ namespace {
 // Sets strLine to the comment and stores it. When the comment cannot be
 // made, the line is stored as it stands.
 template <class F>
-void storeComment(ImportState& st, PassState& p, Routine& r, F comment) {
+void storeComment(ImportState& st, PassState& p, Routine& r, AdviceKind kind, F comment) {
   r.step([&] { p.strLine = comment(); });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, kind);
 }
 
 // HELP or TYPE with a message: the command's keyword becomes DIALOG and
@@ -37,7 +37,7 @@ void storeDialog(ImportState& st, PassState& p, Routine& r) {
 }  // namespace
 
 void onCall(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] {
+  storeComment(st, p, r, AdviceKind::NoCounterpart, [&] {
     return "*CALL " + st.T("is not relevant in Vantrel 2000") + " \r\n*" +
            st.T("It calls TSR programs that are only supported in DOS.") + " ";
   });
@@ -48,21 +48,22 @@ void onClear(ImportState& st, PassState& p, Routine& r) {
 }
 
 void onColor(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] {
+  storeComment(st, p, r, AdviceKind::NoCounterpart, [&] {
     return "*COLOR " + st.T("is not necessary in Vantrel 2000") + " \r\n*" +
            st.T("Change background color from") + " \r\n*" + st.T("the View|Background menu item.");
   });
 }
 
 void onFieldChar(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] { return "*FIELDCHAR " + st.T("is not supported in Vantrel 2000") + " "; });
+  storeComment(st, p, r, AdviceKind::NoCounterpart,
+               [&] { return "*FIELDCHAR " + st.T("is not supported in Vantrel 2000") + " "; });
 }
 
 // HELP names a help file, asks for keys, or shows a quoted message.
 void onHelp(ImportState& st, PassState& p, Routine& r) {
   const std::string w1 = st.strWords(1);
   if (Left(w1, 1) != "\"") {
-    storeComment(st, p, r, [&] {
+    storeComment(st, p, r, AdviceKind::Help, [&] {
       return "*" + st.T("The following HELP file") + " " +
              st.T("is not translated into Vantrel 2000 syntax.") + " \r\n*" + p.strLine + "\r\n*" +
              st.T("Rewrite the Help text file to an HTML file.") + "\r\n*" +
@@ -79,7 +80,7 @@ void onHelp(ImportState& st, PassState& p, Routine& r) {
       if (Left(st.strWords(i), 4) == "KEYS") blnKeys = true;
   });
   if (blnKeys) {
-    storeComment(st, p, r, [&] {
+    storeComment(st, p, r, AdviceKind::Help, [&] {
       return "*" + st.T("The following HELP command with KEYS keyword") + " \r\n*" +
              st.T("is not translated into Vantrel 2000 syntax.") + " \r\n*" + p.strLine + "\r\n*" +
              st.T("To perform this feature, first define a variable.") + " \r\n*" +
@@ -101,7 +102,7 @@ namespace {
 
 // LOAD and UNLOAD brought machine code into memory; their advice is the same.
 void storeMachineCodeComment(ImportState& st, PassState& p, Routine& r, const std::string& strKeyword) {
-  storeComment(st, p, r, [&] {
+  storeComment(st, p, r, AdviceKind::NoCounterpart, [&] {
     return "*" + strKeyword + " " + st.T("is not necessary in Vantrel 2000") + " \r\n*" +
            st.T("It is for machine language programs that") + " \r\n*" + st.T("are only supported in DOS.") +
            " ";
@@ -115,7 +116,7 @@ void onLoad(ImportState& st, PassState& p, Routine& r) {
 }
 
 void onRelate(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] {
+  storeComment(st, p, r, AdviceKind::Relate, [&] {
     return "*RELATE " + st.T("is not supported in Checkcode") + " \r\n*" +
            st.T("To RELATE to another view,") + " \r\n*" + st.T("Right-click on the view in Plandor,") +
            " \r\n*" + st.T("Enter prompt and select RELATE as the") + " \r\n*" +
@@ -137,11 +138,11 @@ void onRepeat(ImportState& st, PassState& p, Routine& r) {
   // Letters that could not be read are not written over.
   if (blnRead && !HasLetter(strLists, 'R')) r.step([&] { SetLists(*p.rsView, strLists + "R"); });
   r.step([&] { p.strLine += "\r\n*" + st.T("Property has been set.") + " "; });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::Property);
 }
 
 void onShowMemory(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] {
+  storeComment(st, p, r, AdviceKind::NoCounterpart, [&] {
     return "*SHOWMEMORY " + st.T("is not relevant in Vantrel 2000") + " \r\n*" +
            st.T("It is about memory available to DOS.");
   });
@@ -149,7 +150,8 @@ void onShowMemory(ImportState& st, PassState& p, Routine& r) {
 
 void onType(ImportState& st, PassState& p, Routine& r) {
   if (st.strWords(1) == "COMMENT") {
-    storeComment(st, p, r, [&] { return "*TYPE COMMENT " + st.T("is not supported in Vantrel 2000") + " "; });
+    storeComment(st, p, r, AdviceKind::NoCounterpart,
+                 [&] { return "*TYPE COMMENT " + st.T("is not supported in Vantrel 2000") + " "; });
     return;
   }
   storeDialog(st, p, r);
@@ -164,7 +166,8 @@ void onUnload(ImportState& st, PassState& p, Routine& r) {
 }
 
 void onUpdate(ImportState& st, PassState& p, Routine& r) {
-  storeComment(st, p, r, [&] { return "*UPDATE " + st.T("is not necessary in Vantrel 2000") + " "; });
+  storeComment(st, p, r, AdviceKind::NoCounterpart,
+               [&] { return "*UPDATE " + st.T("is not necessary in Vantrel 2000") + " "; });
 }
 
 }  // namespace chkimport

@@ -85,6 +85,13 @@ void onAutosearch(ImportState& st, PassState& p, Routine& r) {
     if (blnRead && !HasLetter(strLists, 'S')) r.step([&] { SetLists(*p.rsView, strLists + "S"); });
   }
   StoreLine(st, p, r);
+  for (const Option option : options)
+    r.step([&] {
+      if (option == Option::Soundex)
+        NoteAdvice(st, AdviceKind::Property, soundexAdvisory(st));
+      else
+        NoteAdvice(st, AdviceKind::NoCounterpart, listAdvisory(st));
+    });
 }
 
 }  // namespace chkimport

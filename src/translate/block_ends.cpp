@@ -1,6 +1,7 @@
 // END: closes a BEFORE, AFTER, field, JUMPS or value-list block, returns to
 // the section around it and, after a value list, has its code table built.
 #include "core/import_state.h"
+#include "core/migration_notes.h"
 #include "core/routine.h"
 #include "services/dao.h"
 #include "translate/field_code_buffers.h"
@@ -56,8 +57,11 @@ void onEnd(ImportState& st, PassState& p, Routine& r) {
     r.step([&] { strName = p.rsView->Field("Name").ToString(); });
     r.step([&] { strCodeTable = CreateNewCodetable(st, *p.dbView, strName); });
     r.step([&] { PopulateCodeTable(st, *p.dbView, strCodeTable); });
+    r.step([&] {
+      if (st.migrationNotes && !strCodeTable.empty()) st.migrationNotes->codeTables.push_back(strCodeTable);
+    });
     r.step([&] { p.strLine = codeTableComment(st, strCodeTable); });
-    StoreLine(st, p, r);
+    StoreAdvice(st, p, r, AdviceKind::CodeTable);
   }
 
   st.blnInCodes = false;

@@ -44,7 +44,7 @@ void onExit(ImportState& st, PassState& p, Routine& r) {
     p.strLine = "*EXIT " + st.T("is not supported in Vantrel 2000") + " \r\n*" +
                 st.T("Use an If-THEN block to do this.");
   });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::NoCounterpart);
 }
 
 }  // namespace chkimport

@@ -1,5 +1,6 @@
 // BEFORE and AFTER (ENTRY, RECORD, FILE), AUTOJUMP and GOTO.
 #include "core/import_state.h"
+#include "core/migration_notes.h"
 #include "core/routine.h"
 #include "services/dao.h"
 #include "services/vb_strings.h"
@@ -41,6 +42,7 @@ void onBeforeAfter(ImportState& st, PassState& p, Routine& r) {
   }
   r.step([&] { GetBookmark(st, *p.rsView, st.strWords(1)); });
   if (!p.blnIgnoreNew) return;
+  if (st.migrationNotes) st.migrationNotes->row = UCase(Trim(st.strWords(1)));
 
   if (!st.strBookmark.empty()) {
     if (p.blnOverwrite) return;

@@ -36,7 +36,7 @@ void onKey(ImportState& st, PassState& p, Routine& r) {
   });
   if (st.strWords(1) == "UNIQUE")
     r.step([&] { p.strLine += "\r\n*" + st.T("KEY UNIQUE fields must be set in Plandor") + " "; });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::Key);
 }
 
 // The assignment itself is carried over as it stands.
@@ -47,7 +47,7 @@ void onLet(ImportState& st, PassState& p, Routine& r) {
 void onMustEnter(ImportState& st, PassState& p, Routine& r) {
   r.step([&] { p.strLine = "*MUSTENTER " + st.T("is a property set by checkbox on field dialog.") + " "; });
   setPropertyLetter(st, p, r, 'M', 'N');
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::Property);
 }
 
 void onNoEnter(ImportState& st, PassState& p, Routine& r) {
@@ -56,7 +56,7 @@ void onNoEnter(ImportState& st, PassState& p, Routine& r) {
                 st.T("is a property set by checkbox on field dialog.") + " ";
   });
   setPropertyLetter(st, p, r, 'N', 'M');
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::Property);
 }
 
 }  // namespace chkimport

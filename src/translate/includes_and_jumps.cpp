@@ -100,13 +100,13 @@ void onInclude(ImportState& st, PassState& p, Routine& r) {
                     << " " << file.outside << " (" << st.host.includeWithin << ")\n";
     });
 
+  Opened opened = Opened::NotFollowed;
   if (file.path.empty()) {
     r.step([&] {
       p.strLine = "*" + p.strLine + " " + st.T("CHECK file not found.") + " \r\n*" +
                   st.T("Include file could not be imported.") + " ";
     });
   } else {
-    Opened opened = Opened::NotFollowed;
     r.step([&] { opened = pushIncludeFile(st, file); });
     // Not followed (too deep, too many, unreadable): the error told the user; a marker would be untrue.
     if (opened == Opened::NotFollowed) return;
@@ -123,7 +123,11 @@ void onInclude(ImportState& st, PassState& p, Routine& r) {
     }
   }
 
-  if (p.intLevel >= 1 && p.blnIgnoreNew) StoreLine(st, p, r);
+  if (p.intLevel < 1 || !p.blnIgnoreNew) return;
+  if (file.path.empty() || opened != Opened::Pushed)
+    StoreAdvice(st, p, r, AdviceKind::Include);
+  else
+    StoreLine(st, p, r);
 }
 
 // A bare JUMPS opens a block whose value/target lines the driver turns into
@@ -136,7 +140,7 @@ void onJumps(ImportState& st, PassState& p, Routine& r) {
     if (!p.blnIgnoreNew) return;
     st.blnInJumps = true;
     r.step([&] { p.strLine = "*" + st.T("JUMPS imported as IF-THEN-GOTO blocks") + " "; });
-    StoreLine(st, p, r);
+    StoreAdvice(st, p, r, AdviceKind::Jumps);
     return;
   }
 
@@ -153,7 +157,7 @@ void onJumps(ImportState& st, PassState& p, Routine& r) {
         p.strLine = "*" + st.T("JUMPS imported as IF-THEN-GOTO blocks") + " \r\n*" +
                     st.T("from the USE field") + " " + strUseField;
       });
-      StoreLine(st, p, r);
+      StoreAdvice(st, p, r, AdviceKind::Jumps);
     }
     r.step([&] { p.strLine = jumpBlock(st.strFieldName, st.strJumps(1, row), st.strJumps(2, row)); });
     StoreLine(st, p, r);
@@ -164,7 +168,7 @@ void onJumps(ImportState& st, PassState& p, Routine& r) {
       p.strLine = "*" + st.T("No JUMPS found for the USE field") + " " + strUseField + "\r\n*" +
                   st.T("The USE field specified must be read ahead of current field") + " " + st.strFieldName;
     });
-    StoreLine(st, p, r);
+    StoreAdvice(st, p, r, AdviceKind::Jumps);
   }
 }
 

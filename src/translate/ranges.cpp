@@ -113,7 +113,7 @@ void onRange(ImportState& st, PassState& p, Routine& r) {
   r.step([&] { strType = textOrEmpty(rsView.Field("Type")); });
   if (strType != "NUMBER" && strType != "DATE") {
     r.step([&] { p.strLine = "*" + st.T("RANGE property for use with NUMBER and DATE field types only."); });
-    StoreLine(st, p, r);
+    StoreAdvice(st, p, r, AdviceKind::Range);
     return;
   }
 
@@ -189,7 +189,9 @@ void onRange(ImportState& st, PassState& p, Routine& r) {
       });
     }
   }
-  StoreLine(st, p, r);
+  // Set as it was written: the property; a range not set, or whose years
+  // were widened, is the user's to check.
+  StoreAdvice(st, p, r, !strRange.empty() && !blnYearsConverted ? AdviceKind::Property : AdviceKind::Range);
 }
 
 }  // namespace chkimport

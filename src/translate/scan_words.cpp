@@ -104,6 +104,11 @@ void StoreLine(ImportState& st, PassState& p, Routine& r) {
   });
 }
 
+void StoreAdvice(ImportState& st, PassState& p, Routine& r, AdviceKind kind) {
+  StoreLine(st, p, r);
+  NoteAdvice(st, kind, p.strLine);
+}
+
 void Store(ImportState& st, PassState& p, Routine& r, const std::string& text) {
   p.strLine = text;
   StoreLine(st, p, r);

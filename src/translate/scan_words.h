@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/migration_notes.h"
 #include "translate/pass_state.h"
 
 namespace chkimport {
@@ -20,6 +21,9 @@ using CommandHandler = void (*)(ImportState& st, PassState& p, Routine& r);
 void StoreLine(ImportState& st, PassState& p, Routine& r);
 // Sets strLine to `text`, then stores it.
 void Store(ImportState& st, PassState& p, Routine& r, const std::string& text);
+// Stores strLine, a comment of advice of this kind, and notes it for the
+// migration report.
+void StoreAdvice(ImportState& st, PassState& p, Routine& r, AdviceKind kind);
 
 // Each command family's handlers, in the file named after the family.
 void onBeforeAfter(ImportState& st, PassState& p, Routine& r);

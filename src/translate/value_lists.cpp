@@ -58,7 +58,7 @@ void onCodeField(ImportState& st, PassState& p, Routine& r) {
   }
   st.strBookmark = strKept;
   r.step([&] { p.rsView->SetBookmark(strKept); });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::CodeTable);
 }
 
 // CODES, COMMENT and LEGAL. A list header raises the level on the listing
@@ -71,11 +71,15 @@ void onCodeList(ImportState& st, PassState& p, Routine& r) {
   if (!w1.empty() && w1 != "LEGAL") {
     if (!p.blnIgnoreNew) return;
     // A text that cannot be made leaves the line to be stored as it stands.
-    if (w1 == "USE" || w2 == "USE")
+    if (w1 == "USE" || w2 == "USE") {
       r.step([&] { p.strLine = useAdvisory(st); });
-    else if (endsInRec(w1) || endsInRec(w2))
+      StoreAdvice(st, p, r, AdviceKind::CodeTable);
+    } else if (endsInRec(w1) || endsInRec(w2)) {
       r.step([&] { p.strLine = recAdvisory(st); });
-    StoreLine(st, p, r);
+      StoreAdvice(st, p, r, AdviceKind::CodeTable);
+    } else {
+      StoreLine(st, p, r);
+    }
     return;
   }
 
@@ -109,7 +113,7 @@ void onCodeList(ImportState& st, PassState& p, Routine& r) {
     if (!st.blnInLegal) r.step([&] { st.strCodes(1, 0) = p.rsView->Field("Name").ToString() + "1"; });
     st.intCodeCount = 1;
   }
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::CodeTable);
 }
 
 }  // namespace chkimport

@@ -57,7 +57,7 @@ void onDefine(ImportState& st, PassState& p, Routine& r) {
   r.step([&] { rsView.SetBookmark(st.strBookmark); });
 
   r.step([&] { p.strLine = "*" + st.strWords(1) + " " + st.T("defined in DEFINEDVARIABLES area") + " "; });
-  StoreLine(st, p, r);
+  StoreAdvice(st, p, r, AdviceKind::Variables);
 }
 
 void WriteDeclarations(ImportState& st, PassState& p, const std::string& strRowBookmark) {

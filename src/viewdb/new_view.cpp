@@ -70,7 +70,7 @@ bool PrepareView(const std::string& recFile, const FormOptions& options, Transla
 }
 
 bool MakeView(const std::string& dbFile, const FormOptions& options, Translator& tr, const RecHeader& header,
-              FormResult& result, const std::function<std::string(dao::Workspace&)>& work) {
+              FormResult& result, const std::function<std::string(dao::Workspace&, dao::Database&)>& work) {
   auto ws = dao::DBEngine::CreateWorkspace("Make View", "Admin", "", dao::dbUseDefault);
   ws->SetLockWait(options.lockWait, options.lockWaiting);
   bool created = false;
@@ -97,7 +97,7 @@ bool MakeView(const std::string& dbFile, const FormOptions& options, Translator&
       failure = dbFile + ": " + tr.T("a table of this name exists already:") + " " + result.table;
     } else {
       WriteViewTable(*db, result.table, header);
-      failure = work(*ws);
+      failure = work(*ws, *db);
       if (failure.empty()) ws->CommitTrans();
     }
   } catch (const VbError& e) {
@@ -129,7 +129,8 @@ FormResult NewView(const std::string& recFile, const std::string& dbFile, const 
   FormResult result;
   RecHeader header;
   if (!PrepareView(recFile, options, tr, header, result)) return result;
-  if (!MakeView(dbFile, options, tr, header, result, [](dao::Workspace&) { return std::string(); }))
+  if (!MakeView(dbFile, options, tr, header, result,
+                [](dao::Workspace&, dao::Database&) { return std::string(); }))
     return result;
   result.fields = static_cast<int>(header.fields.size());
   return result;

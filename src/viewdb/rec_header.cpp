@@ -152,6 +152,7 @@ RecHeader ReadRecHeader(const std::string& path, const std::string& encoding, Tr
   }
 
   RecHeader header;
+  header.encoding = reader->Encoding();
   const std::string first = reader->AtEnd() ? std::string() : reader->ReadLine();
   const auto words = Words(first);
   int count = 0;
@@ -166,6 +167,7 @@ RecHeader ReadRecHeader(const std::string& path, const std::string& encoding, Tr
   }
   if (count > kMaxLines)
     throw fail(1, tr.T("not a data file: line 1 promises more than 9,999 description lines"));
+  header.lines = count + 1;
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string word = Lower(words[i]);
     if (word == "vlab") header.vlab = true;

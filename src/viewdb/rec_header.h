@@ -24,6 +24,8 @@ struct RecHeader {
   std::string fileLabel;
   bool vlab = false;
   std::vector<std::string> warnings;  // "PATH:LINE: ..." for fields of an unknown type
+  int lines = 0;                      // of the header: line 1 and the description lines
+  std::string encoding;               // the file's text encoding (an iconv name)
 };
 
 // Why a file is not a header we can use: "PATH:LINE: reason" (translated).

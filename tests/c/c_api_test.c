@@ -54,7 +54,7 @@ int main(void) {
   snprintf(db, sizeof db, "%s/form.db", folder);
   FILE* out = fopen(rec, "wb");
   if (out) {
-    fputs("1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n", out);
+    fputs("1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n42!\r\n 7?\r\n", out);
     fclose(out);
   }
   result = chkimport_new_view(imp, rec, db, NULL, NULL);
@@ -65,7 +65,10 @@ int main(void) {
          "a second viewform is refused");
   chkimport_free_string(result);
   result = chkimport_convert(imp, rec, NULL, db, "viewOther", 0, 0);
-  expect(result != NULL && strncmp(result, "CHECK file not found.", 21) == 0, "convert needs a CHK file");
+  expect(result != NULL && strcmp(result, "") == 0, "convert without a CHK file makes the view and the records");
+  chkimport_free_string(result);
+  result = chkimport_convert_with_data(imp, rec, NULL, db, "viewThird", "Other", 0, 0, CHKIMPORT_SKIP_DELETED);
+  expect(result != NULL && strstr(result, "exists already: Other") != NULL, "a data table's name taken is refused");
   chkimport_free_string(result);
 
   /* A preview tells what the import would write and leaves the file as it was. */

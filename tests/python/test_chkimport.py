@@ -169,13 +169,20 @@ class TestForms:
     REC = "1 1\r\n#age          1   1  30  33   1   0   2 112  Age in years\r\n"
 
     def test_convert_makes_the_view_and_imports_the_chk_beside(self, tmp_path):
-        (tmp_path / "form.rec").write_bytes(self.REC.encode())
+        (tmp_path / "form.rec").write_bytes((self.REC + "42!\r\n 7?\r\n").encode())
         write(tmp_path / "FORM.CHK", "AGE", "  RANGE 0 99", "END")
         db = tmp_path / "forms.db"
-        r = chkimport.CHKImport().convert_form(tmp_path / "form.rec", db)
+        imp = chkimport.CHKImport()
+        r = imp.convert_form(tmp_path / "form.rec", db)
         assert (r.result, r.table, r.fields) == ("", "viewform", 1)
         assert pathlib.Path(r.chk).name == "FORM.CHK"
         assert row(db, "age", "viewform")[1] == "G[0,99]"
+        assert (r.data_table, r.records, r.deleted_records, r.code_lines) == ("form", 2, 1, 3)
+        assert [(a.field, a.kind) for a in r.advice] == [("AGE", "property")]
+        r = imp.convert_form(tmp_path / "form.rec", db, view="viewOther", data_table="Other", skip_deleted=True)
+        assert (r.result, r.records) == ("", 1)
+        r = imp.convert_form(tmp_path / "form.rec", db, view="viewThird", no_data=True)
+        assert (r.result, r.data_table) == ("", "")
 
     def test_include_can_be_confined_to_a_folder(self, tmp_path):
         (tmp_path / "in").mkdir()
