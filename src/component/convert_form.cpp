@@ -159,8 +159,6 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
       result.warnings.insert(result.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
     return outcome.failure;
   };
-  // The records go in through a statement of their own on the view's connection.
-  dao::EnableInsertRows();
   if (!MakeView(dbFile, options, tr, header, result, work)) return result;
   result.fields = static_cast<int>(header.fields.size());
   return result;

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace chkimport::dao {
 
 // Error numbers the layer raises.
@@ -151,6 +153,27 @@ struct TableDef {
   void AppendField(const FieldDef& field);
 };
 
+// The row Database::InsertRows adds next, set column by column (0 first):
+// each row sets every column. Text is not copied: it must stay as it is
+// until Add.
+class RowSink {
+ public:
+  void Null(int column);
+  void Integer(int column, long long value);
+  void Real(int column, double value);
+  void Text(int column, std::string_view text);
+  // Inserts the row. A failure raises as Execute's do (Locked, ReadOnly,
+  // Engine with SQLite's message) and breaks the transaction when it is the
+  // file's.
+  void Add();
+
+ private:
+  friend class Database;
+  RowSink(void* connection, sqlite3_stmt* stmt) : connection_(connection), stmt_(stmt) {}
+  void* connection_;
+  sqlite3_stmt* stmt_;
+};
+
 class Database {
  public:
   ~Database();
@@ -169,6 +192,12 @@ class Database {
   // Runs one SQL statement with its parameters (?1, ?2, ...); rows it
   // returns are dropped.
   void Execute(const std::string& sql, const std::vector<Value>& parameters = {});
+  // Calls `produce`, which adds rows to `table`, into the columns named,
+  // through the sink: one statement prepared once and run once a row, in
+  // the transaction the database is in. The rows are held nowhere, whatever
+  // their number; RowsChanged counts them.
+  void InsertRows(const std::string& table, const std::vector<std::string>& columns,
+                  const std::function<void(RowSink&)>& produce);
   // A table, view, index or trigger of this name, compared as SQLite
   // compares names.
   bool HasObject(const std::string& name);
@@ -235,49 +264,5 @@ class Recordset {
   explicit Recordset(std::shared_ptr<detail::RecordsetState> state);
   std::shared_ptr<detail::RecordsetState> state_;
 };
-
-}  // namespace chkimport::dao
-
-// ---- Many rows into one table (dao_bulk.cpp) --------------------------------
-
-struct sqlite3;
-struct sqlite3_stmt;
-
-namespace chkimport::dao {
-
-// Readies every connection opened from now on in this process for
-// InsertRows; call it before the database is opened.
-void EnableInsertRows();
-
-// The row InsertRows adds next, set column by column (0 first): each row
-// sets every column. Text is not copied: it must stay as it is until Add.
-class RowSink {
- public:
-  void Null(int column);
-  void Integer(int column, long long value);
-  void Real(int column, double value);
-  void Text(int column, std::string_view text);
-  // Inserts the row. A failure raises as Execute's do (Locked, ReadOnly,
-  // Engine with SQLite's message).
-  void Add();
-
- private:
-  friend void InsertRows(Database& db, const std::string& table, const std::vector<std::string>& columns,
-                         const std::function<void(RowSink&)>& produce);
-  RowSink(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
-  void Check(int rc);
-  sqlite3* db_;
-  sqlite3_stmt* stmt_;
-};
-
-// Calls `produce`, which adds rows to `table`, into the columns named,
-// through the sink: one statement prepared once, run once a row, in the
-// transaction the database is in. The rows are held nowhere, whatever
-// their number; they are not counted by RowsChanged, and neither is
-// anything the connection changes after them (SQLite keeps one hook a
-// connection and does not give it back), so add them last. Raises Engine
-// when the connection was opened before EnableInsertRows.
-void InsertRows(Database& db, const std::string& table, const std::vector<std::string>& columns,
-                const std::function<void(RowSink&)>& produce);
 
 }  // namespace chkimport::dao

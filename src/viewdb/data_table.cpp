@@ -126,7 +126,7 @@ DataOutcome WriteDataTable(dao::Database& db, const std::string& recFile, const 
     RecDataReader reader(recFile, header, tr);
     TextDecoder decode(header.encoding);
     std::vector<std::string> dates(columns.size()), texts(columns.size());
-    dao::InsertRows(db, options.table, names, [&](dao::RowSink& row) {
+    db.InsertRows(options.table, names, [&](dao::RowSink& row) {
       RecRecord record;
       std::string damage;
       for (;;) {

@@ -115,6 +115,11 @@ void NoteChangedRow(void* data, int, const char*, const char* table, sqlite3_int
 void ForgetChangedRows(Connection& connection) noexcept {
   connection.changedRows.clear();
   connection.lastChangedRows = nullptr;
+  connection.insertedRows = 0;
+}
+
+void WatchChangedRows(Connection& connection, bool watch) noexcept {
+  sqlite3_update_hook(connection.handle, watch ? NoteChangedRow : nullptr, watch ? &connection : nullptr);
 }
 
 void Begin(Connection& connection, bool forWriting, const Context& context) {
@@ -154,7 +159,7 @@ std::shared_ptr<DatabaseState> OpenConnection(WorkspaceState& ws, const std::str
     connection->lockWait = ws.lockWait;
     connection->lockWaiting = ws.lockWaiting;
     sqlite3_busy_handler(connection->handle, WaitForLock, connection.get());
-    sqlite3_update_hook(connection->handle, NoteChangedRow, connection.get());
+    WatchChangedRows(*connection, true);
     // A double-quoted name that matches no column must be an error, not text.
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(connection->handle, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);

@@ -65,6 +65,8 @@ struct Connection {
   std::unordered_map<std::string, std::unordered_set<long long>> changedRows;
   std::string lastChangedTable;
   std::unordered_set<long long>* lastChangedRows = nullptr;
+  // Rows added by Database::InsertRows, counted instead (each is new).
+  long long insertedRows = 0;
 
   // Held-back edits handed to a thread of their own, which writes them
   // while the caller goes on (see StartWriting). Until it is joined, only
@@ -153,6 +155,9 @@ std::shared_ptr<DatabaseState> OpenConnection(WorkspaceState& ws, const std::str
 // write lock taken at once.
 void Begin(Connection& connection, bool forWriting, const Context& context);
 void ForgetChangedRows(Connection& connection) noexcept;
+// Whether SQLite tells the connection of every row it changes (the update
+// hook behind RowsChanged).
+void WatchChangedRows(Connection& connection, bool watch) noexcept;
 
 // Writes what the database's connection holds back and lets go of it; the
 // last database to do so closes the connection, which rolls back whatever

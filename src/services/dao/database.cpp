@@ -179,7 +179,7 @@ bool Database::HasObject(const std::string& name) {
 long long Database::RowsChanged() {
   Connection& connection = Live(*state_);
   FlushPending(connection);
-  long long rows = 0;
+  long long rows = connection.insertedRows;
   for (const auto& [table, changed] : connection.changedRows) rows += static_cast<long long>(changed.size());
   return rows;
 }
