@@ -18,6 +18,14 @@ namespace chkimport {
 
 class Translator;
 
+// How far a pass has come: the lines it has read (include files too), the
+// CHK fields it found a view row for, and the code tables it made.
+struct PassProgress {
+  long long lines = 0;
+  long long fields = 0;
+  long long codeTables = 0;
+};
+
 struct FormOptions {
   std::string view;      // the view table; "": "view" + the .REC file's base name
   std::string encoding;  // of the .REC and .CHK files (an iconv name); "": detected
@@ -34,6 +42,8 @@ struct FormOptions {
   // what is called when the wait begins; past it, nothing is made.
   std::chrono::milliseconds lockWait{10000};
   std::function<void()> lockWaiting;
+  // Called every few hundred lines of the import, and once at its end.
+  std::function<void(const PassProgress&)> progress;
 };
 
 // An error met during an import: its number and description, and the
@@ -54,6 +64,7 @@ struct FormResult {
   std::string chk;                     // ConvertForm: the .CHK file imported
   int errors = 0;                      // ConvertForm: errors that interrupted the import
   std::vector<ImportError> errorList;  // ConvertForm: those errors, in the order met
+  PassProgress counts;                 // ConvertForm: what the import did
 };
 
 // Creates the database file when missing and in it the view table of the

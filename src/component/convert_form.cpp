@@ -79,6 +79,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
     module->host.errorLog = options.errorLog;
     module->host.lockWait = options.lockWait;
     module->host.lockWaiting = options.lockWaiting;
+    module->host.progress = options.progress;
     if (!options.settingsFile.empty()) module->host.settings = Settings(options.settingsFile);
     if (!options.language.empty())
       module->host.settings.SetOverride("Variables", "Language", options.language);
@@ -102,6 +103,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
         why = "error " + std::to_string(e.Number) + ": " + e.Description;
       }
     }
+    result.counts = module->passCounts;
     if (why.empty() && result.errors > 0)
       why = std::to_string(result.errors) + " " +
             (result.errors == 1 ? tr.T("error interrupted the import (see above);")

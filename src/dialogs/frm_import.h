@@ -3,6 +3,7 @@
 // it would change.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "services/form.h"
@@ -54,5 +55,9 @@ std::string ReportWouldReplace(const std::string& strReportPath, const std::stri
 // A report path that ReportWouldReplace names raises 75, nothing written.
 void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
                           const std::string& strDBName, const std::string& strTableName);
+// The same into `out`, headed by `shownPath` (standard output, say).
+void WriteCheckCodeReport(ImportState& st, std::ostream& out, const std::string& shownPath,
+                          const std::string& strCHKName, const std::string& strDBName,
+                          const std::string& strTableName);
 
 }  // namespace chkimport

@@ -71,22 +71,17 @@ std::vector<std::string> viewerFor(const std::string& path) {
 
 }  // namespace
 
-void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
-                          const std::string& strDBName, const std::string& strTableName) {
-  if (const std::string input = ReportWouldReplace(strReportPath, strCHKName, strDBName, st.host.encoding);
-      !input.empty())
-    Raise(75, "Path/File access error: the report would replace " + input + "; nothing was written");
+void WriteCheckCodeReport(ImportState& st, std::ostream& out, const std::string& shownPath,
+                          const std::string& strCHKName, const std::string& strDBName,
+                          const std::string& strTableName) {
   auto ws = dao::DBEngine::CreateWorkspace("Print CHK", "Admin", "", dao::dbUseDefault);
   auto db = ws->OpenDatabase(strDBName);
   auto rs = db->OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
                               dao::dbOpenDynaset);
   rs->MoveFirst();
 
-  std::ofstream out(strReportPath, std::ios::binary | std::ios::trunc);
-  if (!out) Raise(75, "Path/File access error: " + strReportPath);
-
   const std::string strHeader =
-      strReportPath + CRLF + CRLF + st.T("Vantrel 2000 Check code translated and imported") + " " + CRLF +
+      shownPath + CRLF + CRLF + st.T("Vantrel 2000 Check code translated and imported") + " " + CRLF +
       st.T("from Vantrel 6.04 (or earlier) syntax.") + CRLF + CRLF + st.T("Date/Time") + "      : " +
       generalDate() + CRLF + st.T("CHECK File Name:") + " " + strCHKName + CRLF + st.T("Project Name") +
       "   : " + strDBName + CRLF + st.T("View Name") + "      : " + strTableName + CRLF + CRLF +
@@ -102,6 +97,20 @@ void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, con
     out << strPad << "  " << st.T("Field Name:") << " " << strName << "  " << strPad << CRLF << CRLF
         << code.ToString() << CRLF << CRLF;
   }
+}
+
+void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
+                          const std::string& strDBName, const std::string& strTableName) {
+  if (const std::string input = ReportWouldReplace(strReportPath, strCHKName, strDBName, st.host.encoding);
+      !input.empty())
+    Raise(75, "Path/File access error: the report would replace " + input + "; nothing was written");
+  // The database is read before the file is made: a report that cannot be
+  // read leaves no file behind.
+  std::ostringstream text;
+  WriteCheckCodeReport(st, text, strReportPath, strCHKName, strDBName, strTableName);
+  std::ofstream out(strReportPath, std::ios::binary | std::ios::trunc);
+  if (!out) Raise(75, "Path/File access error: " + strReportPath);
+  out << text.str();
   out.close();
   if (!out) Raise(75, "Path/File access error: " + strReportPath);
 }

@@ -39,7 +39,7 @@ std::vector<fs::path> pluginCandidates() {
 fs::path findPlugin(std::string& whyNot) {
 #if !CHKIMPORT_GUI
   // A build without the Qt dialogs, such as the fuzzing build.
-  whyNot = "this build has no dialogs";
+  whyNot = N_("this build has no dialogs");
   return {};
 #else
   std::error_code ec;

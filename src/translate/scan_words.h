@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "translate/pass_state.h"
 
 namespace chkimport {
@@ -11,6 +13,9 @@ class Routine;
 // the old language. True when the line was dealt with (also when word 0 is
 // ""); false, with nothing changed, when it is not a command.
 bool ScanWords(ImportState& st, PassState& p);
+
+// An upper-cased word is one of the command keywords ScanWords knows.
+bool IsCommandKeyword(std::string_view word);
 
 // A command's translation. `r` is ScanWords's own frame: a branch's failing
 // statement is handled there.

@@ -78,7 +78,10 @@ check "the installed program finds the installed catalogs" \
   same "$status $message" "1 chkimport: No se indicó el nombre de la tabla"
 page="$prefix/$mandir/man1/chkimport.1"
 check "the manual page is installed" test -s "$page"
-commands="$("$cli" --help | sed -n '/^Subcommands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
+check "the bash completion is installed" \
+  cmp -s "$prefix/share/bash-completion/completions/chkimport" "$build/completions/chkimport"
+check "the zsh completion is installed" cmp -s "$prefix/share/zsh/site-functions/_chkimport" "$build/completions/_chkimport"
+commands="$("$cli" --help | sed -n '/^Commands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
 check "--help lists commands" test -n "$commands"
 for command in $commands; do
   check "the manual page has a section for $command" grep -qx ".SS $command" "$page"
