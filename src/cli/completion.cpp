@@ -114,11 +114,12 @@ void WriteBashCompletion(const CLI::App& app, const std::vector<std::string>& la
       << "  local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD - 1]}\" command=\"\" i\n"
       << "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
       << "    case \"${COMP_WORDS[i]}\" in\n"
-      << "      " << [&] {
-           std::string alternatives;
-           for (const auto& name : commandNames) alternatives += (alternatives.empty() ? "" : "|") + name;
-           return alternatives;
-         }()
+      << "      " <<
+      [&] {
+        std::string alternatives;
+        for (const auto& name : commandNames) alternatives += (alternatives.empty() ? "" : "|") + name;
+        return alternatives;
+      }()
       << ") command=\"${COMP_WORDS[i]}\"; break ;;\n"
       << "    esac\n"
       << "  done\n"
@@ -137,8 +138,8 @@ void WriteBashCompletion(const CLI::App& app, const std::vector<std::string>& la
     const bool commandArgument = sub->get_name() == "help";
     out << "    " << sub->get_name() << ")\n"
         << "      if [[ \"$cur\" == -* ]]; then COMPREPLY=($(compgen -W '" << options << "' -- \"$cur\"))\n"
-        << "      else COMPREPLY=($(compgen " << (commandArgument ? "-W '" + joined(commandNames) + "'" : "-f")
-        << " -- \"$cur\")); fi ;;\n";
+        << "      else COMPREPLY=($(compgen "
+        << (commandArgument ? "-W '" + joined(commandNames) + "'" : "-f") << " -- \"$cur\")); fi ;;\n";
   }
   out << "  esac\n"
       << "}\n"
@@ -208,17 +209,16 @@ void WriteZshCompletion(const CLI::App& app, const std::vector<std::string>& lan
 }
 
 void AddCompletionFlag(CLI::App& app, std::vector<std::string> languages) {
-  app.add_option_function<std::string>(
-         "--completion",
-         [&app, languages](const std::string& shell) {
-           if (shell == "bash")
-             WriteBashCompletion(app, languages, std::cout);
-           else if (shell == "zsh")
-             WriteZshCompletion(app, languages, std::cout);
-           else
-             throw CLI::ValidationError("--completion", "bash or zsh");
-           throw CLI::Success();
-         })
+  app.add_option_function<std::string>("--completion",
+                                       [&app, languages](const std::string& shell) {
+                                         if (shell == "bash")
+                                           WriteBashCompletion(app, languages, std::cout);
+                                         else if (shell == "zsh")
+                                           WriteZshCompletion(app, languages, std::cout);
+                                         else
+                                           throw CLI::ValidationError("--completion", "bash or zsh");
+                                         throw CLI::Success();
+                                       })
       ->group("");
 }
 

@@ -24,9 +24,9 @@ int reportForm(Context& cx, const FormResult& r, const FormCommand& o, const std
                                                  : cx.T("errors interrupted the import (see above);")) +
                                   " " + cx.T("the database is as it was.");
     if (r.errors > 0 && result == toldAbove)
-      result =
-          Count(cx.tr, r.errors, N_("{n} error interrupted the import"), N_("{n} errors interrupted the import")) +
-          " (" + cx.T("see \"errors\"") + "); " + cx.T("the database is as it was.");
+      result = Count(cx.tr, r.errors, N_("{n} error interrupted the import"),
+                     N_("{n} errors interrupted the import")) +
+               " (" + cx.T("see \"errors\"") + "); " + cx.T("the database is as it was.");
     nlohmann::json out = {{"result", result},
                           {"unmatched", nlohmann::json::array()},
                           {"table", result.empty() ? nlohmann::json(r.table) : nlohmann::json(nullptr)},

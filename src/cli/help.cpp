@@ -14,12 +14,14 @@ class Formatter : public CLI::Formatter {
   Formatter(Translator& tr, std::size_t width) : width_(width) {
     column_width(std::min<std::size_t>(30, width / 3));
     const std::pair<const char*, const char*> labels[] = {
-        {"Usage", N_("Usage")},           {"OPTIONS", N_("OPTIONS")},         {"SUBCOMMAND", N_("COMMAND")},
+        {"Usage", N_("Usage")},          {"OPTIONS", N_("OPTIONS")},       {"SUBCOMMAND", N_("COMMAND")},
         {"SUBCOMMANDS", N_("COMMANDS")}, {"Positionals", N_("Arguments")}, {"REQUIRED", N_("REQUIRED")}};
     for (const auto& [key, text] : labels) label(key, tr.T(text));
   }
 
-  std::string make_option_desc(const CLI::Option* opt) const override { return wrapRight(opt->get_description()); }
+  std::string make_option_desc(const CLI::Option* opt) const override {
+    return wrapRight(opt->get_description());
+  }
 
   std::string make_subcommand(const CLI::App* sub) const override {
     std::stringstream out;

@@ -81,7 +81,8 @@ Failure tableNotFound(Context& cx, const ImportOptions& o, const std::string& me
   }
   failure.details["table"] = o.view;
   failure.details["view_tables"] = names;
-  failure.details["differs_only_in_case"] = sameButCase.empty() ? nlohmann::json(nullptr) : nlohmann::json(sameButCase);
+  failure.details["differs_only_in_case"] =
+      sameButCase.empty() ? nlohmann::json(nullptr) : nlohmann::json(sameButCase);
   failure.hints.push_back(Fill(cx.T("{view} is not a view table of {db}; its view tables are: {list}"),
                                {{"view", o.view}, {"db", o.db}, {"list", list}}));
   if (!sameButCase.empty())
@@ -203,7 +204,8 @@ int RunImport(Context& cx, const ImportOptions& o) {
       PrintJson(out);
     } else {
       // A set-up that failed ran no pass: its message alone is shown.
-      if (result.empty() || !preview.changes.empty() || !preview.unmatched.empty() || !preview.newTables.empty())
+      if (result.empty() || !preview.changes.empty() || !preview.unmatched.empty() ||
+          !preview.newTables.empty())
         std::cout << PreviewText(preview, ColourFor(cx.colour, STDOUT_FILENO), cx.tr);
       if (!result.empty()) PrintFailure(failure, false);
     }

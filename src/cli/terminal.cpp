@@ -22,7 +22,8 @@ std::chrono::milliseconds progressDelay() {
   if (const char* seconds = std::getenv("CHKIMPORT_PROGRESS_AFTER"); seconds && *seconds) {
     char* end = nullptr;
     const double value = std::strtod(seconds, &end);
-    if (end && *end == '\0' && value >= 0) return std::chrono::milliseconds(static_cast<long long>(value * 1000));
+    if (end && *end == '\0' && value >= 0)
+      return std::chrono::milliseconds(static_cast<long long>(value * 1000));
   }
   return std::chrono::seconds(1);
 }

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 
 #include "chkimport/cls_chk_import.h"
@@ -29,9 +29,10 @@ std::chrono::milliseconds WaitLimit(double seconds) {
 std::function<void()> WaitingNotice(Context& cx, const std::string& db, double seconds) {
   if (!IsTerminal(STDERR_FILENO)) return {};
   auto told = std::make_shared<bool>(false);
-  const std::string text = Fill(cx.T("{db}: the database is in use by another program; waiting for it (at most "
-                                     "{seconds} s)"),
-                                {{"db", db}, {"seconds", std::to_string(static_cast<long long>(seconds))}});
+  const std::string text =
+      Fill(cx.T("{db}: the database is in use by another program; waiting for it (at most "
+                "{seconds} s)"),
+           {{"db", db}, {"seconds", std::to_string(static_cast<long long>(seconds))}});
   return [told, text] {
     if (*told) return;
     *told = true;
@@ -78,15 +79,17 @@ std::string ChkFile::Shown(Translator& tr) const {
 
 int RunViews(Context& cx, const ViewsOptions& o) {
   if (!IsNormalFile(o.db)) {
-    PrintFailure({"database-not-found", o.json ? "MDB file not found." : cx.T("MDB file not found.")}, o.json);
+    PrintFailure({"database-not-found", o.json ? "MDB file not found." : cx.T("MDB file not found.")},
+                 o.json);
     return kMessage;
   }
   std::vector<ViewTable> views;
   try {
     views = ViewTables(o.db, o.json);
   } catch (const VbError& e) {
-    PrintFailure({"cannot-open-database", cx.T("Cannot open database.") + " (" + e.Description + ")", e.Number},
-                 o.json);
+    PrintFailure(
+        {"cannot-open-database", cx.T("Cannot open database.") + " (" + e.Description + ")", e.Number},
+        o.json);
     return kMessage;
   }
   if (views.empty()) {
@@ -106,7 +109,8 @@ int RunViews(Context& cx, const ViewsOptions& o) {
 int RunReport(Context& cx, const ReportOptions& o) {
   const bool toStdout = o.out == "-";
   if (!IsNormalFile(o.db)) {
-    PrintFailure({"database-not-found", o.json ? "MDB file not found." : cx.T("MDB file not found.")}, o.json);
+    PrintFailure({"database-not-found", o.json ? "MDB file not found." : cx.T("MDB file not found.")},
+                 o.json);
     return kMessage;
   }
   auto module = std::make_shared<ImportState>();

@@ -95,11 +95,15 @@ import chkimport
 imp = chkimport.CHKImport()
 imp.set_language("Spanish")
 print(chkimport.__file__)
-print(imp.get_chk_code("form.chk", "form.db", ""))
+try:
+    imp.get_chk_code("form.chk", "form.db", "")
+except chkimport.NoTableNameError as error:
+    print(error)
 maps = [line.split()[-1] for line in open("/proc/self/maps")]
 print(*sorted({m for m in maps if "libchkimport.so" in m}))
 print(sum("Qt6" in m for m in maps), "Qt libraries loaded")
 ')"
+  check "the type hints are installed beside the module" test -s "$prefix/$pythondir/chkimport.pyi"
   check "the installed Python module imports and loads the installed library" same "$output" \
     "$(cd "$prefix/$pythondir" && ls "$PWD"/chkimport.*.so)
 No se indicó el nombre de la tabla
