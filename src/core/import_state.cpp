@@ -32,7 +32,7 @@ Windowing& ImportState::windowing() {
 
 void ImportState::MsgBox(const std::string& text) {
   if (host.windowing)
-    host.windowing->MsgBox(text, MsgBoxButtons::OKOnly, "");
+    host.windowing->MsgBox(text, MsgBoxButtons::OKOnly, "", "");
   else
     errorLog() << text << "\n";
 }

@@ -39,6 +39,9 @@ class FrmImport : public Form {
  private:
   // Both text boxes' change handlers do the same.
   void fileNameChanged(const char* label);
+  // For a result that a file was not found, the path the user gave for it,
+  // made absolute ("" for any other result).
+  std::string notFound(const std::string& result);
   // Both Browse buttons do the same for their text box.
   void browse(const char* label, const std::string& textBox, const std::string& filter);
 };

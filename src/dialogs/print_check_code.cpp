@@ -120,9 +120,12 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
   Routine r(st, "PrintCheckCode, frmImport");
   r.run([&] {
     std::optional<std::string> strPath;
+    // The file dialog of the Browse buttons, for a file to be written: its
+    // button saves, and it asks before a file is replaced.
     r.step([&] {
-      strPath = st.windowing().ShowOpen(Mid(strTableName, 5) + ".txt",
-                                        "Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
+      strPath = st.windowing().ShowSave(Mid(strTableName, 5) + ".txt",
+                                        "Text Files (*.txt)|*.txt|All Files (*.*)|*.*",
+                                        st.T("Save the Check Code Report"));
     });
     // A cancelled file dialog writes no report.
     if (!strPath) return;
@@ -132,9 +135,18 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
       // The message is translated once more as a whole.
       const std::string strMessage =
           st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?");
-      answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "");
+      answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "", "");
     });
-    if (answer == MsgBoxResult::OK) r.step([&] { st.windowing().StartProgram(viewerFor(*strPath)); });
+    if (answer != MsgBoxResult::OK) return;
+    // No program that can show the report is no error: the report is
+    // written, and the user is told where.
+    bool started = true;
+    r.step([&] { started = st.windowing().StartProgram(viewerFor(*strPath)); });
+    if (!started)
+      r.step([&] {
+        st.windowing().MsgBox(st.T("No program could be started to show the report. It was written to:"),
+                              MsgBoxButtons::OKOnly, "", *strPath);
+      });
   });
 }
 

@@ -33,7 +33,8 @@ std::string startOf(const std::string& text, std::size_t n) {
 }
 
 std::string interrupted(Translator& tr, std::size_t errors) {
-  std::string text = tr.T(errors == 1 ? "{n} error interrupted the import" : "{n} errors interrupted the import");
+  std::string text =
+      tr.T(errors == 1 ? "{n} error interrupted the import" : "{n} errors interrupted the import");
   const auto at = text.find("{n}");
   if (at != std::string::npos) text.replace(at, 3, std::to_string(errors));
   return text;
@@ -153,12 +154,14 @@ void RaiseForResult(Translator& tr, const std::string& result, const std::vector
                     const std::string& chk, const std::string& db, const std::string& table) {
   if (result.empty()) {
     if (errors.empty()) return;
-    raise(errorClass("ImportInterruptedError")(interrupted(tr, errors.size()), py::none(), errorList(errors)));
+    raise(
+        errorClass("ImportInterruptedError")(interrupted(tr, errors.size()), py::none(), errorList(errors)));
   }
   const std::string message = tr.T(result);
   if (result == "MDB file not found.") raiseFileNotFound(message, db);
   if (result == "CHECK file not found.") raiseFileNotFound(message, chk);
-  if (result == "Table Not In MDB") raise(errorClass("TableNotFoundError")(message + ": " + table, result, table));
+  if (result == "Table Not In MDB")
+    raise(errorClass("TableNotFoundError")(message + ": " + table, result, table));
   struct Known {
     const char* text;
     const char* error;
