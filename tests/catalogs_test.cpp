@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -158,7 +159,8 @@ size_t trailingBlanks(const std::string& s) {
 }
 
 // The component puts its own blanks around texts, an accelerator is one '&',
-// and no text of the template is a format.
+// no text of the template is a format, and a translation keeps every
+// "{name}" that the program fills in.
 TEST(ShippedCatalogs, KeepBlanksAcceleratorsAndLineBreaks) {
   const auto count = [](const std::string& s, char c) { return std::count(s.begin(), s.end(), c); };
   for (const auto& catalog : shippedCatalogs()) {
@@ -169,6 +171,14 @@ TEST(ShippedCatalogs, KeepBlanksAcceleratorsAndLineBreaks) {
       EXPECT_EQ(leadingBlanks(entry.msgstr), leadingBlanks(msgid)) << where;
       EXPECT_EQ(trailingBlanks(entry.msgstr), trailingBlanks(msgid)) << where;
       for (char c : {'&', '%', '\r', '\n', '\t'}) EXPECT_EQ(count(entry.msgstr, c), count(msgid, c)) << where;
+      const std::regex name("\\{[a-z]+\\}");
+      auto names = [&](const std::string& text) {
+        std::multiset<std::string> found;
+        for (std::sregex_iterator it(text.begin(), text.end(), name), end; it != end; ++it)
+          found.insert(it->str());
+        return found;
+      };
+      EXPECT_EQ(names(entry.msgstr), names(msgid)) << where;
     }
   }
 }

@@ -13,9 +13,21 @@ class Formatter : public CLI::Formatter {
  public:
   Formatter(Translator& tr, std::size_t width) : width_(width) {
     column_width(std::min<std::size_t>(30, width / 3));
-    const std::pair<const char*, const char*> labels[] = {
-        {"Usage", N_("Usage")},          {"OPTIONS", N_("OPTIONS")},       {"SUBCOMMAND", N_("COMMAND")},
-        {"SUBCOMMANDS", N_("COMMANDS")}, {"Positionals", N_("Arguments")}, {"REQUIRED", N_("REQUIRED")}};
+    const std::pair<const char*, const char*> labels[] = {{"Usage", N_("Usage")},
+                                                          {"OPTIONS", N_("OPTIONS")},
+                                                          {"SUBCOMMAND", N_("COMMAND")},
+                                                          {"SUBCOMMANDS", N_("COMMANDS")},
+                                                          {"Positionals", N_("Arguments")},
+                                                          {"REQUIRED", N_("REQUIRED")},
+                                                          // The names of the options' values.
+                                                          {"FILE", N_("FILE")},
+                                                          {"DIR", N_("DIR")},
+                                                          {"VIEW", N_("VIEW")},
+                                                          {"NAME", N_("NAME")},
+                                                          {"SECONDS", N_("SECONDS")},
+                                                          {"ENCODING", N_("ENCODING")},
+                                                          {"LANGUAGE", N_("LANGUAGE")},
+                                                          {"WHEN", N_("WHEN")}};
     for (const auto& [key, text] : labels) label(key, tr.T(text));
   }
 

@@ -367,7 +367,10 @@ int main(int argc, char** argv) {
   help->add_option("COMMAND", helpFor, tr.T("The command"))->type_name("COMMAND");
   languageOptions(help, tr.T("Language of the help"));
 
-  for (CLI::App* command : app.get_subcommands({})) command->group(subcommands);
+  for (CLI::App* command : app.get_subcommands({})) {
+    command->group(subcommands);
+    if (CLI::Option* helpFlag = command->get_help_ptr()) helpFlag->group(tr.T("Options"));
+  }
   app.footer(Fill(tr.T("Settings file: {file} (section [Variables], key Language)."),
                   {{"file", Settings::DefaultPath().string()}}));
 
