@@ -63,13 +63,6 @@ no table: No se indicó el nombre de la tabla"
 check "the import wrote the range" \
   same "$(sqlite3 "$work/form.db" "SELECT Lists FROM viewform WHERE Name = 'age'")" "G[0,99]"
 
-# The C++ host of the README, as it stands there, against the installed
-# headers and library.
-sed -n '/^C++, a whole host/,/^```$/p' "$here/../../README.md" | sed '1,/^```cpp$/d;$d' >"$work/host.cpp"
-c++ -std=c++17 -o "$work/host" "$work/host.cpp" $(pkg-config --cflags --libs chkimport)
-check "the README's C++ host runs against the installed library" \
-  same "$(cd "$work" && LD_LIBRARY_PATH="$prefix/$libdir" ./host | tail -n 1)" "imported"
-
 # The program, its catalogs and its manual page.
 check "--version" same "$("$cli" --version)" "$("$build/chkimport" --version)"
 status=0
