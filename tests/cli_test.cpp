@@ -162,6 +162,14 @@ TEST_F(Cli, JsonOnEveryCommandThatPrintsResults) {
     EXPECT_EQ(r.err, "") << c.args;
     EXPECT_EQ(nlohmann::json::parse(r.out), nlohmann::json::parse(c.json)) << c.args;
   }
+  const std::string none = dir.file("none.rec") + ": REC file not found.";
+  EXPECT_EQ(nlohmann::json::parse(run("convert --json '" + dir.file("none.rec") + "' -d '" + db + "'").out),
+            nlohmann::json({{"result", none},
+                            {"unmatched", nlohmann::json::array()},
+                            {"table", nullptr},
+                            {"fields", 0},
+                            {"errors", nlohmann::json::array()},
+                            {"error", {{"code", "rec-not-found"}, {"message", none}, {"number", 0}, {"routines", nlohmann::json::array()}}}}));
 }
 
 // "-" is standard input for --chk (INCLUDE then reads from the current

@@ -181,11 +181,12 @@ int RunImport(Context& cx, const ImportOptions& o) {
   // left; the user must learn that the view may hold only part of the code,
   // and what was kept.
   const auto errors = static_cast<long long>(errorList.size());
+  // --json keeps the component's own texts; a person reads them translated.
   std::string shown = o.json ? result : cx.T(result);
   if (errors > 0 && result.empty()) {
     IdentityTranslator english;
     result = interrupted(english, o, errors, module->lngRowsWritten, o.json);
-    shown = interrupted(cx.tr, o, errors, module->lngRowsWritten, o.json);
+    shown = o.json ? result : interrupted(cx.tr, o, errors, module->lngRowsWritten, false);
   }
   Failure failure{FailureCode(result), shown};
   if (!errorList.empty()) {

@@ -63,8 +63,12 @@ std::string FailureCode(const std::string& result, Translator* tr) {
       {"The import was not saved:", "not-saved"},
       {"error ", "runtime-error"},
   };
+  // A message of the set-up of a form may follow the file's name.
+  auto says = [&](const std::string& text) {
+    return result.rfind(text, 0) == 0 || result.find(": " + text) != std::string::npos;
+  };
   for (const Known& k : known)
-    if (result.rfind(k.start, 0) == 0 || (tr && result.rfind(tr->T(k.start), 0) == 0)) return k.code;
+    if (says(k.start) || (tr && says(tr->T(k.start)))) return k.code;
   if (result.find(" is not a check file: ") != std::string::npos) return "not-a-check-file";
   if (result.find("interrupted the") != std::string::npos) return "interrupted";
   return "failed";
