@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -158,7 +159,8 @@ size_t trailingBlanks(const std::string& s) {
 }
 
 // The component puts its own blanks around texts, an accelerator is one '&',
-// and no text of the template is a format.
+// no text of the template is a format, and a translation keeps every
+// "{name}" that the program fills in.
 TEST(ShippedCatalogs, KeepBlanksAcceleratorsAndLineBreaks) {
   const auto count = [](const std::string& s, char c) { return std::count(s.begin(), s.end(), c); };
   for (const auto& catalog : shippedCatalogs()) {
@@ -169,6 +171,14 @@ TEST(ShippedCatalogs, KeepBlanksAcceleratorsAndLineBreaks) {
       EXPECT_EQ(leadingBlanks(entry.msgstr), leadingBlanks(msgid)) << where;
       EXPECT_EQ(trailingBlanks(entry.msgstr), trailingBlanks(msgid)) << where;
       for (char c : {'&', '%', '\r', '\n', '\t'}) EXPECT_EQ(count(entry.msgstr, c), count(msgid, c)) << where;
+      const std::regex name("\\{[a-z]+\\}");
+      auto names = [&](const std::string& text) {
+        std::multiset<std::string> found;
+        for (std::sregex_iterator it(text.begin(), text.end(), name), end; it != end; ++it)
+          found.insert(it->str());
+        return found;
+      };
+      EXPECT_EQ(names(entry.msgstr), names(msgid)) << where;
     }
   }
 }
@@ -184,11 +194,14 @@ TEST(ShippedCatalogs, PassMsgfmtCheck) {
 
 // One writing pass of the CLI in a language, on a form with MUSTENTER, RANGE,
 // EXIT and a LEGAL list made into a code table.
+// The language comes from --language, else the settings, else the locale.
 struct LanguageCase {
   const char* name;
   const char* option;    // --language, or "" for none
   const char* settings;  // settings.ini, or "" for none
   const char* catalog;   // "" for English
+  const char* locale = "LC_ALL=C.UTF-8";
+  const char* warning = "";  // a line before the messages
 };
 
 class ImportInLanguage : public ::testing::TestWithParam<LanguageCase> {
@@ -221,7 +234,8 @@ class ImportInLanguage : public ::testing::TestWithParam<LanguageCase> {
   }
 
   testing_support::CommandResult run(const std::string& view) {
-    std::string command = "XDG_CONFIG_HOME='" + dir.path().string() +
+    std::string command = std::string("env -u LC_ALL -u LC_MESSAGES -u LANG ") + GetParam().locale +
+                          " XDG_CONFIG_HOME='" + dir.path().string() +
                           "' '" CHKIMPORT_CLI
                           "' import --ignore-new --tables --languages '" CHKIMPORT_BINARY_DIR
                           "/languages' --chk '" +
@@ -238,6 +252,7 @@ class ImportInLanguage : public ::testing::TestWithParam<LanguageCase> {
 TEST_P(ImportInLanguage, StoresTheCommentLinesOfTheLanguage) {
   const auto r = run("viewForm");
   ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, GetParam().warning);
   const std::string property = tr("is a property set by checkbox on field dialog.");
   const std::string expected[] = {
       "\r\n*MUSTENTER " + property + " \r\n*" + tr("Property has been set.") + "\r\n",
@@ -259,18 +274,27 @@ TEST_P(ImportInLanguage, StoresTheCommentLinesOfTheLanguage) {
 TEST_P(ImportInLanguage, TheMissingTableNameIsSaidInTheLanguage) {
   const auto r = run("");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "chkimport: " + tr("No Table Name Supplied") + "\n");
+  EXPECT_EQ(r.err, GetParam().warning + ("chkimport: " + tr("No Table Name Supplied") + "\n"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Languages, ImportInLanguage,
-                         ::testing::Values(LanguageCase{"English", "", "", ""},
-                                           LanguageCase{"Spanish", "Spanish", "", "Spanish.po"},
-                                           LanguageCase{"French", "French", "", "French.po"},
-                                           LanguageCase{"SpanishFromSettings", "",
-                                                        "[Variables]\nLanguage=spanish\n", "Spanish.po"},
-                                           LanguageCase{"OptionOverSettings", "FRENCH",
-                                                        "[Variables]\nLanguage=Spanish\n", "French.po"}),
-                         [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Languages, ImportInLanguage,
+    ::testing::Values(
+        LanguageCase{"English", "", "", ""}, LanguageCase{"Spanish", "Spanish", "", "Spanish.po"},
+        LanguageCase{"French", "French", "", "French.po"},
+        LanguageCase{"SpanishFromSettings", "", "[Variables]\nLanguage=spanish\n", "Spanish.po"},
+        LanguageCase{"OptionOverSettings", "FRENCH", "[Variables]\nLanguage=Spanish\n", "French.po"},
+        LanguageCase{"SettingsOverLocale", "", "[Variables]\nLanguage=French\n", "French.po",
+                     "LANG=es_ES.UTF-8"},
+        LanguageCase{"Locale", "", "", "Spanish.po", "LANG=es_ES.UTF-8"},
+        LanguageCase{"LcAllFirst", "", "", "French.po", "LC_ALL=fr_FR.UTF-8 LANG=es_ES.UTF-8"},
+        LanguageCase{"LcMessagesBeforeLang", "", "", "French.po", "LC_MESSAGES=fr_CA LANG=es"},
+        LanguageCase{"LocaleWithoutCatalog", "", "", "", "LANG=de_DE.UTF-8"},
+        LanguageCase{"NoCatalog", "Klingon", "", "", "LANG=es_ES.UTF-8",
+                     "chkimport: warning: there is no catalog for the language "
+                     "'Klingon' (the languages there are: English, French, "
+                     "Spanish); the texts stay in English.\n"}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 #if CHKIMPORT_GUI
 // The dialogs keep the English sizes: a translated caption must fit its

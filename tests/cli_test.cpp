@@ -24,57 +24,209 @@ struct Cli : ::testing::Test {
     chk = dir.write("form.chk", "AGE\r\n  RANGE 0 99\r\nEND\r\n");
   }
 
-  testing_support::CommandResult run(const std::string& args) {
-    // A settings file of the test's own, so the user's cannot interfere.
-    return runCommand("XDG_CONFIG_HOME='" + dir.path().string() + "' '" CHKIMPORT_CLI "' " + args, dir);
+  // With a settings file of the test's own, so the user's cannot interfere,
+  // and in the locale given.
+  testing_support::CommandResult run(const std::string& args, const std::string& locale = "LC_ALL=C.UTF-8") {
+    return runCommand("env -u LC_ALL -u LC_MESSAGES -u LANG -u COLUMNS " + locale + " XDG_CONFIG_HOME='" +
+                          dir.path().string() + "' '" CHKIMPORT_CLI "' " + args,
+                      dir);
   }
 
   TempDir dir;
   std::string db, chk;
 };
 
+// What is wrong, and the nearest command or option; with --json as JSON.
 TEST_F(Cli, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(run("").status, 2);
-  EXPECT_EQ(run("import --db x --view y").status, 2);  // --chk missing
-  EXPECT_EQ(run("frobnicate").status, 2);
-  const auto r = run("import --chk a --db b --view c --no-such-flag");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("--no-such-flag"), std::string::npos);
+  const std::string see = "(see 'chkimport import --help')\n";
+  const struct {
+    std::string args, err;
+  } cases[] = {
+      {"",
+       "chkimport: no command given; the commands are: import views dialog report newview convert help\n"
+       "(see 'chkimport --help')\n"},
+      {"improt", "chkimport: 'improt' is not a chkimport command; did you mean 'import'?\n"},
+      {"help conevrt", "chkimport: 'conevrt' is not a chkimport command; did you mean 'convert'?\n"},
+      {"frobnicate", "chkimport: 'frobnicate' is not a chkimport command\n"},
+      {"import --db x --view y", "chkimport: missing option: --chk\n" + see},
+      {"import -c a -d b -v c --overwrit",
+       "chkimport: unknown option: --overwrit; did you mean '--overwrite'?\n" + see},
+      {"import -c a -d b -v c --color=sometimes",
+       "chkimport: --color: 'sometimes' is none of auto, always, never\n(see 'chkimport --help')\n"},
+  };
+  for (const auto& c : cases) {
+    const auto r = run(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+  }
+  const auto json = run("improt --json");
+  EXPECT_EQ(json.status, 2);
+  EXPECT_EQ(json.err, "");
+  EXPECT_EQ(nlohmann::json::parse(json.out), nlohmann::json::parse(R"({"error": {"code": "usage",
+      "message": "'improt' is not a chkimport command; did you mean 'import'?", "number": 0, "routines": []}})"));
 }
 
-TEST_F(Cli, HelpAndVersion) {
+// The same short option for the same thing in every command; help wraps at
+// the terminal's width, else at $COLUMNS.
+TEST_F(Cli, HelpVersionAndShortOptions) {
   const auto help = run("import --help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--chk", "--db", "--view", "--overwrite", "--ignore-new", "--tables",
-                             "--language", "--languages", "--json"})
+  for (const char* option :
+       {"--overwrite", "--ignore-new", "--tables", "--language", "--languages", "--json"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
-  const auto version = run("--version");
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "chkimport " CHKIMPORT_VERSION "\n");
+  EXPECT_EQ(run("help import").out, help.out);
+  for (const char* command : {"import", "views", "dialog", "report", "newview", "convert"}) {
+    const std::string text = run(std::string(command) + " --help").out;
+    for (const char* option : {"-c,--chk", "-d,--db", "-v,--view", "-l,--language"})
+      if (text.find(std::string(option).substr(3) + " ") != std::string::npos) {
+        EXPECT_NE(text.find(option), std::string::npos) << command << " " << option;
+      }
+  }
+  auto widest = [](const std::string& text) {
+    std::size_t most = 0, width = 0;
+    for (const char c : text) {
+      if (c == '\n')
+        width = 0;
+      else if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+        most = std::max(most, ++width);
+    }
+    return most;
+  };
+  EXPECT_LE(widest(run("import --help --language Spanish").out + run("--help").out), 80u);
+  EXPECT_LE(widest(runCommand("COLUMNS=50 '" CHKIMPORT_CLI "' convert --help", dir).out), 50u);
+  EXPECT_LE(widest(testing_support::runOnTerminal("'" CHKIMPORT_CLI "' report --help", dir, 60).out), 60u);
+  EXPECT_EQ(run("-V").out, "chkimport " CHKIMPORT_VERSION "\n");
+  EXPECT_EQ(run("--version").out, "chkimport " CHKIMPORT_VERSION "\n");
 }
 
+// Messages go to standard error with status 1; empty values keep their meaning.
 TEST_F(Cli, AMessageGoesToStandardErrorWithStatusOne) {
-  const auto r = run("import --chk '" + chk + "' --db '" + dir.file("nowhere.db") + "' --view viewForm");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "chkimport: MDB file not found.\n");
-  EXPECT_EQ(r.out, "");
+  const std::string nowhere = dir.file("nowhere.db");
+  const struct {
+    std::string args, err;
+  } cases[] = {
+      {"import --chk '" + chk + "' --db '" + nowhere + "' --view viewForm", "MDB file not found."},
+      {"import --chk '" + chk + "' --db '" + db + "' --view ''", "No Table Name Supplied"},
+      {"import --chk '' --db '" + db + "' --view viewForm", "CHECK file not found."},
+      {"views --db '" + nowhere + "'", "MDB file not found."},
+  };
+  for (const auto& c : cases) {
+    const auto r = run(c.args);
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, "chkimport: " + c.err + "\n") << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+  }
 }
 
-TEST_F(Cli, EmptyValuesKeepTheirMeaning) {
-  const auto noTable = run("import --chk '" + chk + "' --db '" + db + "' --view ''");
-  EXPECT_EQ(noTable.status, 1);
-  EXPECT_EQ(noTable.err, "chkimport: No Table Name Supplied\n");
-  const auto noChk = run("import --chk '' --db '" + db + "' --view viewForm");
-  EXPECT_EQ(noChk.err, "chkimport: CHECK file not found.\n");
-}
-
-TEST_F(Cli, JsonCarriesTheResultOnStandardOutput) {
-  const auto r = run("import --json --chk '" + chk + "' --db '" + db + "' --view viewNone");
+// A view table that is not there: the command line names the view tables
+// there are and the one that differs only in case, for scripts as data.
+TEST_F(Cli, AViewTableThatIsNotThereIsNamedWithThoseThereAre) {
+  const auto r = run("import --chk '" + chk + "' --db '" + db + "' --view viewform");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "");
-  const auto out = nlohmann::json::parse(r.out);
+  EXPECT_EQ(r.err, "chkimport: Table Not In MDB\nchkimport: viewform is not a view table of " + db +
+                       "; its view tables are: viewForm, viewAnother\n"
+                       "chkimport: viewForm differs only in case: use --view viewForm\n");
+  const auto json = run("import --json --chk '" + chk + "' --db '" + db + "' --view viewNone");
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.err, "");
+  const auto out = nlohmann::json::parse(json.out);
   EXPECT_EQ(out["result"], "Table Not In MDB");
-  EXPECT_TRUE(out["unmatched"].is_array());
+  EXPECT_EQ(out["error"], nlohmann::json::parse(R"({"code": "table-not-found", "message": "Table Not In MDB",
+      "number": 0, "routines": [], "table": "viewNone", "view_tables": ["viewForm", "viewAnother"],
+      "differs_only_in_case": null})"));
+}
+
+// --json on every command that prints results, failures as JSON too.
+TEST_F(Cli, JsonOnEveryCommandThatPrintsResults) {
+  const struct {
+    std::string args, json;
+    int status;
+  } cases[] = {
+      {"views --json --db '" + db + "'",
+       R"({"views": [{"name": "viewForm", "rows": 1}, {"name": "viewAnother", "rows": 1}]})", 0},
+      {"views --json --db none.db",
+       R"({"error": {"code": "database-not-found", "message": "MDB file not found.",
+       "number": 0, "routines": []}})",
+       1},
+      {"report --json -d '" + db + "' -v viewForm -o '" + dir.file("out.txt") + "'",
+       R"({"report": ")" + dir.file("out.txt") + R"(", "view": "viewForm"})", 0},
+      {"import --json -c none.chk -d '" + db + "' -v viewForm",
+       R"({"result": "CHECK file not found.", "unmatched": [], "unmatched_fields": [], "errors": [],
+       "error": {"code": "chk-not-found", "message": "CHECK file not found.", "number": 0, "routines": []}})",
+       1},
+  };
+  for (const auto& c : cases) {
+    const auto r = run(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_EQ(r.err, "") << c.args;
+    EXPECT_EQ(nlohmann::json::parse(r.out), nlohmann::json::parse(c.json)) << c.args;
+  }
+  const std::string none = dir.file("none.rec") + ": REC file not found.";
+  const auto converted =
+      nlohmann::json::parse(run("convert --json '" + dir.file("none.rec") + "' -d '" + db + "'").out);
+  EXPECT_EQ(converted["result"], none);
+  EXPECT_EQ(converted["table"], nullptr);
+  EXPECT_EQ(converted["data_table"], nullptr);
+  EXPECT_EQ(converted["error"], nlohmann::json({{"code", "rec-not-found"},
+                                                {"message", none},
+                                                {"number", 0},
+                                                {"routines", nlohmann::json::array()}}));
+}
+
+// "-" is standard input for --chk (INCLUDE then reads from the current
+// folder) and standard output for the report.
+TEST_F(Cli, ADashIsStandardInputOrOutput) {
+  std::filesystem::create_directories(dir.file("other"));
+  dir.write("other/form.chk", "AGE\r\n  INCLUDE COMMON.CHK\r\nEND\r\n");
+  dir.write("common.chk", "GOTO COMMON\r\n");
+  const auto r = runCommand(
+      "(cd '" + dir.path().string() +
+          "' && '" CHKIMPORT_CLI
+          "' import --ignore-new --overwrite --chk - --db form.db --view viewForm < other/form.chk)",
+      dir);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'")[0].find(
+                "\r\nGOTO COMMON\r\n"),
+            std::string::npos);
+  const auto report = run("report --db '" + db + "' --view viewForm --out -");
+  EXPECT_EQ(report.status, 0) << report.err;
+  EXPECT_EQ(report.out.rfind("(standard output)\r\n\r\n", 0), 0u) << report.out;
+  EXPECT_NE(report.out.find("GOTO COMMON\r\n"), std::string::npos);
+}
+
+// On a terminal the listing pass heads the component's list and then gives
+// the lines that are fields apart, and a pass says in one line what it did;
+// a pass of more than a second shows its progress. Not on a terminal, or
+// with --quiet, none of it.
+TEST_F(Cli, OnATerminalAPassSaysWhatItDid) {
+  std::string text = "AGE\r\nEND\r\nLABELBLOCK\r\nWEIGHT\r\n1 \"Yes\"\r\nEND\r\n";
+  for (int i = 0; i < 300; ++i) text += "* a comment\r\n";
+  dir.write("form.chk", text);
+  const std::string cli = "CHKIMPORT_PROGRESS_AFTER=0 '" CHKIMPORT_CLI "' import --chk '" + chk + "' --db '" +
+                          db + "' --view viewForm ";
+  const auto listing = testing_support::runOnTerminal(cli, dir);
+  EXPECT_EQ(listing.status, 0);
+  const std::string lines =
+      "Lines of the CHK file without a row in the view:\n  LABELBLOCK\n  WEIGHT\n  1\n"
+      "  \"Yes\"\n\nFields of the CHK file without a row in the view:\n  WEIGHT\n";
+  EXPECT_NE(listing.out.find(lines + "chkimport: viewForm: 1 field found, 1 field without a row; nothing was "
+                                     "written (--ignore-new imports)\n"),
+            std::string::npos)
+      << listing.out;
+  EXPECT_NE(listing.out.find("\rimporting viewForm: 256 lines, 1 field, 0 code tables"), std::string::npos);
+  EXPECT_EQ(nlohmann::json::parse(
+                run("import --json -c '" + chk + "' -d '" + db + "' -v viewForm").out)["unmatched_fields"],
+            nlohmann::json::array({"WEIGHT"}));
+
+  const auto written = testing_support::runOnTerminal(cli + "--ignore-new", dir);
+  EXPECT_NE(written.out.find("chkimport: viewForm: 1 field, 306 lines of check code, 0 code tables\n"),
+            std::string::npos)
+      << written.out;
+  const auto quiet = testing_support::runOnTerminal(cli + "--ignore-new -q", dir);
+  EXPECT_EQ(quiet.out, "");
+  const auto notOnATerminal = runCommand(cli + "--ignore-new", dir);
+  EXPECT_EQ(notOnATerminal.out + notOnATerminal.err, "");
 }
 
 TEST_F(Cli, TheListingPassPrintsTheUnmatchedLines) {
@@ -90,6 +242,7 @@ TEST_F(Cli, TheListingPassPrintsTheUnmatchedLines) {
       nlohmann::json::parse(run("import --json --chk '" + chk + "' --db '" + db + "' --view viewForm").out);
   EXPECT_EQ(json["result"], "");
   EXPECT_EQ(json["unmatched"], nlohmann::json::array({"WEIGHT", "HEIGHT"}));
+  EXPECT_EQ(json["unmatched_fields"], json["unmatched"]);
 }
 
 TEST_F(Cli, TheWritingPassStoresTheCode) {
@@ -253,9 +406,12 @@ TEST_F(Cli, ErrorsInsideThePassMakeTheRunFailAndTellWhatWasKept) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(nlohmann::json::parse(r.out), nlohmann::json::parse(R"({
       "result": "1 error interrupted the import (see \"errors\"); kept: 1 row changed.",
-      "unmatched": [],
+      "unmatched": [], "unmatched_fields": [],
       "errors": [{"number": 9, "description": "Subscript out of range",
-                  "routines": ["InsertNewContent, ImportCHKCode", "TranslateCode, ImportCHKCode"]}]})"));
+                  "routines": ["InsertNewContent, ImportCHKCode", "TranslateCode, ImportCHKCode"]}],
+      "error": {"code": "interrupted", "number": 9,
+                "message": "1 error interrupted the import (see \"errors\"); kept: 1 row changed.",
+                "routines": ["InsertNewContent, ImportCHKCode", "TranslateCode, ImportCHKCode"]}})"));
 }
 
 TEST_F(Cli, TheReportCommandWritesTheStoredCode) {
@@ -314,10 +470,6 @@ TEST_F(Cli, ViewsListsTheViewTablesInTheFilesOrder) {
   const auto r = run("views --db '" + db + "'");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "viewForm\nviewAnother\n");
-
-  const auto missing = run("views --db '" + dir.file("nowhere.db") + "'");
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "chkimport: MDB file not found.\n");
 }
 
 }  // namespace

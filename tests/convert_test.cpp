@@ -244,10 +244,13 @@ TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
   SKIP_WITHOUT_REAL_FILES();
   const auto db = dir.file("forms.db");
   auto r = run("newview --rec '" + kDocs + "bromar.rec' --db '" + db + "'");
+  // What was made is a status line, on standard error.
   EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
   EXPECT_EQ(
-      r.out,
-      "Created viewbromar with 10 fields.\nFile label: Marathon data - 1995 across bridges from Funen and\n");
+      r.err,
+      "chkimport: Created viewbromar with 10 fields.\nchkimport: File label: Marathon data - 1995 across "
+      "bridges from Funen and\n");
 
   r = run("newview --rec '" + kDocs + "bromar.rec' --db '" + db + "'");
   EXPECT_EQ(r.status, 1);
@@ -276,7 +279,8 @@ TEST_F(CliConvert, AWarningGoesToStandardError) {
   const auto r = run("newview --rec '" + rec + "' --db '" + dir.file("f.db") + "'");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "chkimport: " + rec +
-                       ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n");
+                       ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n"
+                       "chkimport: Created viewodd with 1 field.\n");
 }
 
 // A .REC path that is no file would be read without end; a CHK file that is

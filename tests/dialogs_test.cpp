@@ -201,27 +201,42 @@ TEST_F(Dialogs, WithTheSummarySuppressedTheFirstRunWritesAndAMessageSaysWhatFail
   EXPECT_EQ(ui->Shown().back(), "msgbox [OK] : No matching fields were found.");
 }
 
+// The report is saved where the user says and offered to be shown; when no
+// program can show it, the user is told where it is instead.
 TEST_F(Dialogs, ThePrintQuestionWritesTheReportAndOffersToShowIt) {
   const std::string report = view.dir.file("chosen.txt");
-  ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
-  ui->Answer(MsgBoxResult::Yes);
-  ui->Choose(report);
-  ui->Answer(MsgBoxResult::OK);
-  ui->OnShow("frmImport", [&](Form& f) {
-    click(f, "cmdOK");
-    click(f, "cmdCancel");
-  });
   unsetenv("VISUAL");
   unsetenv("EDITOR");
-  show("viewForm", true, true);
-  const V shown = ui->Shown();
-  ASSERT_EQ(shown.size(), 6u);
-  EXPECT_EQ(shown[3], "open [Text Files (*.txt)|*.txt|All Files (*.*)|*.*] Form.txt");
-  EXPECT_EQ(shown[4], "msgbox [OKCancel] : Check code written to " + report + "\r\nView new file?");
-  EXPECT_EQ(shown[5], "start xdg-open " + report);
-  std::ifstream in(report, std::ios::binary);
-  const std::string text(std::istreambuf_iterator<char>(in), {});
-  EXPECT_NE(text.find("GOTO NAME"), std::string::npos);
+  for (const bool programStarts : {true, false}) {
+    ui = std::make_shared<ScriptedWindowing>();
+    view.module->host.windowing = ui;
+    ui->ProgramsStart(programStarts);
+    ui->OnShow("frmVList", [&](Form& f) { click(f, "Cmdok"); });
+    ui->Answer(MsgBoxResult::Yes);
+    ui->Choose(report);
+    ui->Answer(MsgBoxResult::OK);
+    if (!programStarts) ui->Answer(MsgBoxResult::OK);
+    ui->OnShow("frmImport", [&](Form& f) {
+      click(f, "cmdOK");
+      click(f, "cmdCancel");
+    });
+    show("viewForm", true, true);
+    V shown = ui->Shown();
+    ASSERT_EQ(shown.size(), programStarts ? 6u : 7u);
+    EXPECT_EQ(shown[3],
+              "save [Text Files (*.txt)|*.txt|All Files (*.*)|*.*] Save the Check Code Report: Form.txt");
+    EXPECT_EQ(shown[4], "msgbox [OKCancel] : Check code written to " + report + "\r\nView new file?");
+    EXPECT_EQ(shown[5], "start xdg-open " + report);
+    if (!programStarts) {
+      EXPECT_EQ(
+          shown[6],
+          "msgbox [OK] : No program could be started to show the report. It was written to: | " + report);
+    }
+    std::ifstream in(report, std::ios::binary);
+    const std::string text(std::istreambuf_iterator<char>(in), {});
+    EXPECT_NE(text.find("GOTO NAME"), std::string::npos);
+    EXPECT_EQ(ui->ScriptErrors(), V{});
+  }
 }
 
 TEST_F(Dialogs, ACancelledReportDialogWritesNothing) {

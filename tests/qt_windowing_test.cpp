@@ -20,8 +20,10 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -324,17 +326,32 @@ TEST_F(QtLayer, WithoutKeyPreviewOnlyTheFocusedListBoxGetsEscape) {
                                             {"listItems", FormEvent::KeyPress, 27}}));
 }
 
-TEST_F(QtLayer, EnterPressesTheFocusedButtonAndNoOtherButton) {
-  showWith(form, [&] {
-    QTest::keyClick(widget<QLineEdit>(form, "txtName"), Qt::Key_Return);
-    widget<QPushButton>(form, "cmdGo")->setFocus();
-    QTest::keyClick(widget<QPushButton>(form, "cmdGo"), Qt::Key_Return);
-    layer->Hide(form);
-  });
-  std::vector<Fired> clicks;
-  for (const auto& f : form.fired)
-    if (f.event == FormEvent::Click) clicks.push_back(f);
-  EXPECT_EQ(clicks, (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}}));
+// Enter presses the focused button, else the form's default button when it
+// is enabled; a form without one has Enter press nothing.
+TEST_F(QtLayer, EnterPressesTheFocusedButtonElseTheDefaultButton) {
+  const struct {
+    bool isDefault, enabled;
+    const char* focus;
+    int clicks;
+  } cases[] = {{false, true, "txtName", 0},
+               {true, true, "txtName", 1},
+               {true, true, "listItems", 1},
+               {true, false, "listItems", 0},
+               {false, true, "cmdGo", 1}};
+  for (const auto& c : cases) {
+    form.fired.clear();
+    form["cmdGo"].Default = c.isDefault;
+    form["cmdGo"].Enabled = c.enabled;
+    form["listItems"].ListIndex = 1;
+    showWith(form, [&] {
+      QWidget* focused = widget<QWidget>(form, c.focus);
+      focused->setFocus();
+      QTest::keyClick(focused, Qt::Key_Return);
+      layer->Hide(form);
+    });
+    EXPECT_EQ(std::count(form.fired.begin(), form.fired.end(), Fired{"cmdGo", FormEvent::Click, 0}), c.clicks)
+        << c.focus << (c.isDefault ? " default" : "") << (c.enabled ? "" : " disabled");
+  }
 }
 
 TEST_F(QtLayer, AHandlerThatHidesTheFormEndsShowModalAndTheFormStaysLoaded) {
@@ -533,7 +550,7 @@ TEST_F(QtLayer, MsgBoxReturnsTheClickedAnswer) {
     text = box->text();
     QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
   });
-  EXPECT_EQ(layer->MsgBox("Done.\r\nPrint?", MsgBoxButtons::YesNo, ""), MsgBoxResult::No);
+  EXPECT_EQ(layer->MsgBox("Done.\r\nPrint?", MsgBoxButtons::YesNo, "", ""), MsgBoxResult::No);
   EXPECT_EQ(title, "chkimport");
   EXPECT_EQ(text, "Done.\nPrint?");
 
@@ -542,13 +559,16 @@ TEST_F(QtLayer, MsgBoxReturnsTheClickedAnswer) {
     title = box->windowTitle();
     QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
   });
-  EXPECT_EQ(layer->MsgBox("View it?", MsgBoxButtons::OKCancel, "Report"), MsgBoxResult::Cancel);
+  EXPECT_EQ(layer->MsgBox("View it?", MsgBoxButtons::OKCancel, "Report", ""), MsgBoxResult::Cancel);
   EXPECT_EQ(title, "Report");
 
+  QString detail;
   whenModal("MsgBox", [&](QWidget* w) {
+    detail = static_cast<QMessageBox*>(w)->informativeText();
     QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Ok), Qt::LeftButton);
   });
-  EXPECT_EQ(layer->MsgBox("Note.", MsgBoxButtons::OKOnly, ""), MsgBoxResult::OK);
+  EXPECT_EQ(layer->MsgBox("Note.", MsgBoxButtons::OKOnly, "", "/data/form.chk"), MsgBoxResult::OK);
+  EXPECT_EQ(detail, "/data/form.chk");
 }
 
 TEST_F(QtLayer, AMessageFromAHandlerStandsOverItsForm) {
@@ -557,7 +577,7 @@ TEST_F(QtLayer, AMessageFromAHandlerStandsOverItsForm) {
   MsgBoxResult answer = MsgBoxResult::No;
   form.onFire = [&](const std::string& control, FormEvent event, int) {
     if (control != "cmdGo" || event != FormEvent::Click) return;
-    answer = layer->MsgBox("Sure?", MsgBoxButtons::YesNo, "");
+    answer = layer->MsgBox("Sure?", MsgBoxButtons::YesNo, "", "");
     layer->Hide(form);
   };
   whenModal("MsgBox", [&](QWidget* w) {
@@ -644,20 +664,48 @@ TEST_F(QtLayer, ShowOpenStartsAtTheGivenFileAndReturnsTheChoiceOrNothing) {
   EXPECT_EQ(layer->ShowOpen(chk, "Check Files (*.chk)|*.chk"), std::nullopt);
 }
 
-TEST_F(QtLayer, StartProgramRunsTheProgramWithItsArgumentsAndRaises53ForNone) {
+// Saving is a save dialog: its title and button say so, and a file that
+// exists is replaced only when the user says yes.
+TEST_F(QtLayer, ShowSaveAsksBeforeAFileIsReplaced) {
+  TempDir dir;
+  const std::string report = dir.write("Form.txt", "old");
+  QString title, button;
+  std::vector<QString> questions;
+  auto answer = [&](QMessageBox::StandardButton choice) {
+    whenModal("", [&, choice](QWidget* w) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      ASSERT_NE(box, nullptr);
+      questions.push_back(box->text());
+      QTest::mouseClick(box->button(choice), Qt::LeftButton);
+    });
+  };
+  whenModal("ShowSave", [&](QWidget* w) {
+    auto* dialog = static_cast<QFileDialog*>(w);
+    title = dialog->windowTitle();
+    button = dialog->labelText(QFileDialog::Accept);
+    answer(QMessageBox::No);
+    QMetaObject::invokeMethod(dialog, "accept");
+    // Still up after the No: the same file is asked about again.
+    answer(QMessageBox::Yes);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  EXPECT_EQ(layer->ShowSave(report, "Text Files (*.txt)|*.txt", "Save the report"), report);
+  EXPECT_EQ(title, "Save the report");
+  EXPECT_EQ(button, "&Save");
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_NE(questions[0].indexOf("already exists"), -1) << questions[0].toStdString();
+}
+
+// A program that could not start, or that ends at once saying it failed,
+// is reported; one that runs on is left to itself.
+TEST_F(QtLayer, StartProgramRunsTheProgramAndSaysWhetherItRuns) {
   TempDir dir;
   const std::string marker = dir.file("started with a blank");
-  layer->StartProgram({"touch", marker});
-  for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(layer->StartProgram({"touch", marker}));
   EXPECT_TRUE(std::filesystem::exists(marker));
-
-  try {
-    layer->StartProgram({dir.file("no such program")});
-    ADD_FAILURE() << "no error";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, vberr::FileNotFound);
-  }
+  EXPECT_TRUE(layer->StartProgram({"sleep", "3"}));
+  EXPECT_FALSE(layer->StartProgram({"false"}));
+  EXPECT_FALSE(layer->StartProgram({dir.file("no such program")}));
 }
 
 TEST_F(QtLayer, RenderDrawsTheClientAreaAtItsPixelSize) {
@@ -690,51 +738,83 @@ TEST(QtDisplay, NoDisplayVariableMeansNoDisplay) {
 }
 
 // A whole import from the host's call to the end, every dialog answered
-// through its widgets.
-TEST(QtWholeImport, TheDialogsRunAnImportThroughTheirWidgets) {
+// through its widgets from the keyboard: Enter in a text box presses OK,
+// Enter on the chooser's entry and in the unmatched-fields list presses
+// their OK, Escape closes the import dialog. A
+// failed OK names the path it did not find and leaves the boxes as typed.
+// The report is saved through a save dialog, and when no program can show
+// it the user is told where it was written.
+TEST(QtWholeImport, TheKeyboardRunsTheDialogsAndTheReportIsSavedAndFound) {
   testing_support::ImportRun view{{{.Name = "Age"}, {.Name = "Name"}}};
   view.chk = view.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
+  const std::string report = view.dir.write("Form.txt", "an older report");
+  // A desktop opener that knows no program for the report.
+  std::filesystem::create_directories(view.dir.file("bin"));
+  view.dir.write("bin/xdg-open", "#!/bin/sh\nexit 3\n");
+  std::filesystem::permissions(view.dir.file("bin/xdg-open"), std::filesystem::perms::owner_all);
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (view.dir.file("bin") + ":" + path).c_str(), 1);
+  unsetenv("VISUAL");
+  unsetenv("EDITOR");
   auto layer = sharedLayer();
   view.module->host.windowing = layer;
-  std::vector<std::string> errors;
-  view.module->host.actionPolicy = [&](int32_t number, const std::string& description, const std::string&,
-                                       const std::vector<std::string>&) {
-    errors.push_back(std::to_string(number) + ": " + description);
-    return std::string("D");
+  view.module->host.actionPolicy = [](int32_t number, const std::string& description, const std::string&,
+                                      const std::vector<std::string>&) -> std::string {
+    ADD_FAILURE() << number << ": " << description;
+    return "D";
   };
-
-  QString chkShown, dbShown, tableChosen, prompt;
-  QStringList unmatched;
-  bool chooserOK = false, importStillShown = false;
   auto control = [](QWidget* window, const char* name) { return window->findChild<QWidget*>(name); };
+  auto text = [&](QWidget* window, const char* name) {
+    return static_cast<QLineEdit*>(control(window, name))->text().toStdString();
+  };
+  std::vector<std::string> messages;  // each message box's text and detail
+  // The message boxes to come, answered one after the other.
+  std::function<void(std::vector<QMessageBox::StandardButton>)> answer =
+      [&](std::vector<QMessageBox::StandardButton> choices) {
+        whenModal("MsgBox", [&, choices](QWidget* w) {
+          auto* box = static_cast<QMessageBox*>(w);
+          messages.push_back((box->text() + " | " + box->informativeText()).toStdString());
+          if (choices.size() > 1) answer({choices.begin() + 1, choices.end()});
+          QTest::mouseClick(box->button(choices.front()), Qt::LeftButton);
+        });
+      };
+  std::string typedAfterFailure, saveTitle;
+  bool chooserEnter = false, noMatchEnter = false;
 
   whenModal("frmImport", [&](QWidget* import) {
-    chkShown = static_cast<QLineEdit*>(control(import, "txtFileName"))->text();
-    dbShown = static_cast<QLineEdit*>(control(import, "txtDBName"))->text();
-    // The summary of unmatched fields is asked for.
-    QTest::mouseClick(control(import, "chkIgnoreNew"), Qt::LeftButton);
+    auto* chk = control(import, "txtFileName");
+    QTest::keyClick(chk, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(chk, "missing.chk");
+    answer({QMessageBox::Ok});
+    QTest::keyClick(chk, Qt::Key_Return);
+    typedAfterFailure = text(import, "txtFileName") + " " + text(import, "txtDBName");
 
+    QTest::keyClick(chk, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(chk, QString::fromStdString(view.chk));
+    QTest::mouseClick(control(import, "chkIgnoreNew"), Qt::LeftButton);  // the summary is asked for
     whenModal("frmVList", [&](QWidget* chooser) {
-      auto* list = static_cast<QListWidget*>(control(chooser, "listTable"));
-      tableChosen = list->currentItem() ? list->currentItem()->text() : "";
-      chooserOK = control(chooser, "Cmdok")->isEnabled();
+      auto* tables = static_cast<QListWidget*>(control(chooser, "listTable"));
+      chooserEnter =
+          tables->hasFocus() && tables->currentItem() && tables->currentItem()->text() == "viewForm";
       whenModal("frmNoMatch", [&](QWidget* noMatch) {
         auto* names = static_cast<QListWidget*>(control(noMatch, "listNoMatch"));
-        for (int i = 0; i < names->count(); ++i) unmatched << names->item(i)->text();
-        whenModal("MsgBox", [&](QWidget* box) {
-          prompt = static_cast<QMessageBox*>(box)->text();
-          QTest::mouseClick(static_cast<QMessageBox*>(box)->button(QMessageBox::No), Qt::LeftButton);
+        noMatchEnter = names->hasFocus() && names->count() == 1 && names->item(0)->text() == "WEIGHT";
+        // The report, shown, but no program can show it.
+        answer({QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Ok});
+        whenModal("ShowSave", [&](QWidget* w) {
+          saveTitle = w->windowTitle().toStdString();
+          whenModal("", [&](QWidget* replace) {
+            QTest::mouseClick(static_cast<QMessageBox*>(replace)->button(QMessageBox::Yes), Qt::LeftButton);
+          });
+          static_cast<QFileDialog*>(w)->selectFile(QString::fromStdString(report));
+          QMetaObject::invokeMethod(w, "accept");
         });
-        QTest::mouseClick(control(noMatch, "Cmdok"), Qt::LeftButton);
+        QTest::keyClick(control(noMatch, "listNoMatch"), Qt::Key_Return);
       });
-      QTest::mouseClick(control(chooser, "Cmdok"), Qt::LeftButton);
+      QTest::keyClick(control(chooser, "listTable"), Qt::Key_Enter);
     });
-    // OK runs the whole import before it returns.
-    QTest::mouseClick(control(import, "cmdOK"), Qt::LeftButton);
-
-    importStillShown = import->isVisible();
-    QWidget* focused = import->focusWidget();
-    QTest::keyClick(focused ? focused : import, Qt::Key_Escape);
+    QTest::keyClick(control(import, "txtDBName"), Qt::Key_Return);
+    QTest::keyClick(chk, Qt::Key_Escape);
   });
   QTimer watchdog;
   watchdog.setSingleShot(true);
@@ -745,16 +825,20 @@ TEST(QtWholeImport, TheDialogsRunAnImportThroughTheirWidgets) {
   watchdog.start(30000);
 
   EXPECT_EQ(view.component.GetCHKCode(view.chk, view.db, "", true), "");
-  EXPECT_EQ(chkShown.toStdString(), view.chk);
-  EXPECT_EQ(dbShown.toStdString(), view.db);
-  EXPECT_EQ(tableChosen, "viewForm");
-  EXPECT_TRUE(chooserOK);
-  EXPECT_EQ(unmatched, QStringList{"WEIGHT"});
-  EXPECT_EQ(prompt, "The CHECK Code import has completed.\nPrint imported CHECK code to text file?");
-  EXPECT_TRUE(importStillShown);
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_EQ(typedAfterFailure, "missing.chk " + view.db);
+  EXPECT_TRUE(chooserEnter && noMatchEnter);
+  EXPECT_EQ(saveTitle, "Save the Check Code Report");
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "CHECK file not found. | Not found: " +
+                              (std::filesystem::current_path() / "missing.chk").string(),
+                          "The CHECK Code import has completed.\nPrint imported CHECK code to text file? | ",
+                          "Check code written to " + report + "\nView new file? | ",
+                          "No program could be started to show the report. It was written to: | " + report}));
   EXPECT_EQ(view.checkcode("Age"), testing_support::stored({"GOTO NAME"}));
+  std::ifstream in(report, std::ios::binary);
+  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("GOTO NAME"), std::string::npos);
   EXPECT_TRUE(view.module->Forms.empty());
-  EXPECT_EQ(errors, std::vector<std::string>{});
 }
 
 }  // namespace

@@ -159,4 +159,15 @@ inline CommandResult runCommand(const std::string& commandLine, const TempDir& d
   return r;
 }
 
+// Runs a command line on a terminal `columns` wide, as script(1) gives one:
+// standard input, output and error are the terminal, and everything the
+// command printed comes back in `out`, line ends as "\n".
+inline CommandResult runOnTerminal(const std::string& commandLine, const TempDir& dir, int columns = 80) {
+  const std::string script =
+      dir.write("terminal.sh", "stty cols " + std::to_string(columns) + " rows 24\n" + commandLine + "\n");
+  CommandResult r = runCommand("TERM=xterm script -qec 'sh " + script + "' /dev/null", dir);
+  for (auto at = r.out.find("\r\n"); at != std::string::npos; at = r.out.find("\r\n", at)) r.out.erase(at, 1);
+  return r;
+}
+
 }  // namespace testing_support

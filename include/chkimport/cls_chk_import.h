@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "chkimport/export.h"
+#include "chkimport/forms.h"
 #include "chkimport/preview.h"
 #include "chkimport/translator.h"
 #include "chkimport/vb_error.h"
@@ -69,6 +70,11 @@ class CHKIMPORT_API clsCHKImport {
   // Beyond the host interface: the CHK lines that the last silent listing
   // pass found without a row in the view table, in file order.
   std::vector<std::string> UnmatchedFields() const;
+  // Beyond the host interface: the errors that the routines of the last
+  // silent call met and were left after (the call may still have returned
+  // ""), in the order met, and what its pass read and made.
+  std::vector<ImportError> Errors() const;
+  PassProgress Counts() const;
 
   // Beyond the host interface: what the silent import with these arguments
   // would change, found by running it in transactions that are rolled back;

@@ -19,6 +19,14 @@ namespace chkimport {
 
 class Translator;
 
+// How far a pass has come: the lines it has read (include files too), the
+// CHK fields it found a view row for, and the code tables it made.
+struct PassProgress {
+  long long lines = 0;
+  long long fields = 0;
+  long long codeTables = 0;
+};
+
 struct FormOptions {
   std::string view;      // the view table; "": "view" + the .REC file's base name
   std::string encoding;  // of the .REC and .CHK files (an iconv name); "": detected
@@ -35,12 +43,15 @@ struct FormOptions {
   // what is called when the wait begins; past it, nothing is made.
   std::chrono::milliseconds lockWait{10000};
   std::function<void()> lockWaiting;
+  // Called every few hundred lines of the import, and once at its end.
+  std::function<void(const PassProgress&)> progress;
   // ConvertForm: the data records.
   bool noData = false;       // leave them out
   std::string dataTable;     // "": the view's name without "view" (viewSTUDENT: STUDENT)
   bool skipDeleted = false;  // leave out the records marked deleted
   bool lenient = false;      // keep the records that read; leave out (and name) the damaged ones
-  std::function<void(long long records)> progress;  // called now and then with the records so far
+  // Called now and then with the records so far.
+  std::function<void(long long records)> recordProgress;
 };
 
 // A comment of advice that the import wrote into a field's check code: what
@@ -71,10 +82,10 @@ struct FormResult {
   std::string chk;                     // ConvertForm: the .CHK file imported
   int errors = 0;                      // ConvertForm: errors that interrupted the import
   std::vector<ImportError> errorList;  // ConvertForm: those errors, in the order met
+  PassProgress counts;                 // ConvertForm: what the import did
   // ConvertForm, the check code: "" in chk when there was none beside the .REC
-  // (a warning says so), the lines read, the CHK lines without a view row,
-  // the code tables made and the advice written.
-  long long codeLines = 0;
+  // (a warning says so), the CHK lines without a view row, the code tables
+  // made and the advice written.
   std::vector<std::string> unmatched;
   std::vector<std::string> codeTables;
   std::vector<Advice> advice;

@@ -105,6 +105,10 @@ std::string clsCHKImport::GetCHKCode(const std::string& strCHKName, const std::s
                                      bool blnIgnoreNew, bool blnGenerateTables) {
   ImportState& st = *module_;
   unmatched_.clear();
+  if (!blnShowGUI) {
+    st.errorsMet.clear();
+    st.passCounts = {};
+  }
   // The routines below may change their arguments; the host's stay as given.
   std::string chk = strCHKName, db = strDBName, table = strTableName;
   bool overwrite = blnOverwrite, ignoreNew = blnIgnoreNew, generateTables = blnGenerateTables;
@@ -133,10 +137,20 @@ std::vector<std::string> clsCHKImport::UnmatchedFields() const {
   return unmatched_;
 }
 
+std::vector<ImportError> clsCHKImport::Errors() const {
+  return module_->errorsMet;
+}
+
+PassProgress clsCHKImport::Counts() const {
+  return module_->passCounts;
+}
+
 ImportPreview clsCHKImport::PreviewCHKCode(const std::string& strCHKName, const std::string& strDBName,
                                            const std::string& strTableName, bool blnOverwrite,
                                            bool blnIgnoreNew, bool blnGenerateTables) {
   ImportState& st = *module_;
+  st.errorsMet.clear();
+  st.passCounts = {};
   std::string chk = strCHKName, db = strDBName, table = strTableName;
   ImportPreview preview;
   if (table.empty()) {

@@ -68,6 +68,7 @@ std::string ImportInto(dao::Workspace& ws, const std::string& dbFile, const Form
   module->host.errorLog = options.errorLog;
   module->host.lockWait = options.lockWait;
   module->host.lockWaiting = options.lockWaiting;
+  module->host.progress = options.progress;
   if (!options.settingsFile.empty()) module->host.settings = Settings(options.settingsFile);
   if (!options.language.empty()) module->host.settings.SetOverride("Variables", "Language", options.language);
   // Nobody is asked: a failing routine is left, and the conversion with it.
@@ -95,7 +96,7 @@ std::string ImportInto(dao::Workspace& ws, const std::string& dbFile, const Form
           (result.errors == 1 ? tr.T("error interrupted the import (see above);")
                               : tr.T("errors interrupted the import (see above);")) +
           " " + tr.T("the database is as it was.");
-  result.codeLines = notes.linesRead;
+  result.counts = module->passCounts;
   result.unmatched = std::move(notes.unmatched);
   result.codeTables = std::move(notes.codeTables);
   for (AdviceNote& note : notes.advice)
@@ -147,7 +148,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
     data.table = result.dataTable;
     data.skipDeleted = options.skipDeleted;
     data.lenient = options.lenient;
-    data.progress = options.progress;
+    data.progress = options.recordProgress;
     DataOutcome outcome = WriteDataTable(db, recFile, header, data, tr);
     result.records = outcome.records;
     result.deletedRecords = outcome.deleted;

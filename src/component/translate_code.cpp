@@ -165,6 +165,15 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
   bool blnAnyMatch = false;
   InputFiles files(st);
   st.lngRowsWritten = 0;
+  st.passCounts = {};
+  // Every few hundred lines, and at the end however the pass ends.
+  auto counted = [&st] {
+    if ((++st.passCounts.lines & 255) == 0) st.ReportProgress();
+  };
+  struct Finally {
+    ImportState& st;
+    ~Finally() { st.ReportProgress(); }
+  } reportAtEnd{st};
 
   r.run(result, [&] {
     st.intBeforeCount = 0;
@@ -233,7 +242,10 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
           if (st.migrationNotes) ++st.migrationNotes->linesRead;
         }
       });
-      if (blnHaveLine) return true;
+      if (blnHaveLine) {
+        counted();
+        return true;
+      }
       auto includeExhausted = [&] {
         bool blnExhausted = false;
         r.step([&] { blnExhausted = st.intFileDepth > 0 && st.File(st.intCurrentFile).AtEnd(); });
@@ -257,6 +269,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
           if (st.migrationNotes) ++st.migrationNotes->linesRead;
         }
       });
+      if (blnHaveLine) counted();
       return blnHaveLine;
     };
 
@@ -312,6 +325,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
         }
         r.step([&] { Increment(p.intLevel); });
         blnAnyMatch = true;
+        ++st.passCounts.fields;
         if (!p.blnIgnoreNew) continue;
 
         st.strFieldName = st.strWords(0);

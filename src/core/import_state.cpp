@@ -13,8 +13,13 @@ std::ostream& ImportState::errorLog() {
   return host.errorLog ? *host.errorLog : std::cerr;
 }
 
+void ImportState::ReportProgress() {
+  if (host.progress) host.progress(passCounts);
+}
+
 std::string ImportState::AnswerAction(int32_t number, const std::string& description,
                                       const std::string& suggested, const std::vector<std::string>& labels) {
+  errorsMet.push_back({number, description, {labels.rbegin(), labels.rend()}});
   if (host.actionPolicy) return host.actionPolicy(number, description, suggested, labels);
   if (blnDialogsShown && host.windowing) return host.windowing->AskAction(number, description, labels);
   return suggested;
@@ -27,7 +32,7 @@ Windowing& ImportState::windowing() {
 
 void ImportState::MsgBox(const std::string& text) {
   if (host.windowing)
-    host.windowing->MsgBox(text, MsgBoxButtons::OKOnly, "");
+    host.windowing->MsgBox(text, MsgBoxButtons::OKOnly, "", "");
   else
     errorLog() << text << "\n";
 }

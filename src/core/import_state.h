@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "chkimport/forms.h"
 #include "chkimport/translator.h"
 #include "core/line_reader.h"
 #include "services/bounded.h"
@@ -53,6 +54,8 @@ struct HostEnvironment {
   // database, and what is called when it begins to wait.
   std::chrono::milliseconds lockWait{10000};
   std::function<void()> lockWaiting;
+  // Hears how far a pass has come, every few hundred lines and at its end.
+  std::function<void(const PassProgress&)> progress;
 };
 
 struct ImportState {
@@ -81,6 +84,11 @@ struct ImportState {
   // The rows the last pass changed and committed: 0 after a listing pass,
   // a preview or a pass whose work was not kept.
   long long lngRowsWritten = 0;
+  // What the last pass read and made.
+  PassProgress passCounts;
+  // The errors the routines met since the host last cleared the list, the
+  // routine that failed first.
+  std::vector<ImportError> errorsMet;
 
   // The current field.
   std::string strBookmark;
@@ -148,6 +156,8 @@ struct ImportState {
   // The translator's text; raises "Object variable not set" without one.
   std::string T(const std::string& text);
   std::ostream& errorLog();
+  // Tells the host how far the pass has come.
+  void ReportProgress();
   // A message with an OK button; written to the error log where there is
   // no windowing system.
   void MsgBox(const std::string& text);

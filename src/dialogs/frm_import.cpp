@@ -1,5 +1,7 @@
 #include "dialogs/frm_import.h"
 
+#include <filesystem>
+
 #include "component/get_view_tables.h"
 #include "component/preview.h"
 #include "component/translate_code.h"
@@ -130,6 +132,7 @@ FrmImport::FrmImport(ImportState& state) : Form(state, "frmImport") {
        .Kind = ControlKind::CommandButton,
        .Caption = N_("&OK"),
        .TabIndex = 6,
+       .Default = true,
        .Left = 3960,
        .Top = 2760,
        .Width = 1155,
@@ -178,6 +181,20 @@ void FrmImport::fileNameChanged(const char* label) {
     });
     r.step([&] { SetText("txtTableName", ""); });
   });
+}
+
+std::string FrmImport::notFound(const std::string& result) {
+  std::string path;
+  if (result == "MDB file not found.")
+    path = Text("txtDBName");
+  else if (result == "CHECK file not found.")
+    path = Text("txtFileName");
+  else
+    return "";
+  if (Trim(path).empty()) return st.T("No file was named.");
+  std::error_code ec;
+  const auto full = std::filesystem::absolute(path, ec);
+  return st.T("Not found:") + " " + (ec ? path : full.string());
 }
 
 void FrmImport::txtFileName_Change() {
@@ -266,14 +283,16 @@ void FrmImport::cmdOK_Click() {
 
     if (st.strResult == "CANCEL") return;
     if (!st.strResult.empty()) {
-      r.step([&] { st.windowing().MsgBox(st.T(st.strResult), MsgBoxButtons::OKOnly, ""); });
+      r.step([&] {
+        st.windowing().MsgBox(st.T(st.strResult), MsgBoxButtons::OKOnly, "", notFound(st.strResult));
+      });
       return;
     }
     MsgBoxResult answer = MsgBoxResult::No;
     r.step([&] {
       answer = st.windowing().MsgBox(st.T("The CHECK Code import has completed.") + "\r\n" +
                                          st.T("Print imported CHECK code to text file?"),
-                                     MsgBoxButtons::YesNo, st.T("Print Check Code?"));
+                                     MsgBoxButtons::YesNo, st.T("Print Check Code?"), "");
     });
     if (answer == MsgBoxResult::Yes)
       r.step([&] { PrintCheckCode(Text("txtFileName"), Text("txtDBName"), Text("txtTableName")); });
@@ -307,7 +326,9 @@ void FrmImport::cmdPreview_Click() {
 
     if (st.strResult == "CANCEL") return;
     if (!st.strResult.empty()) {
-      r.step([&] { st.windowing().MsgBox(st.T(st.strResult), MsgBoxButtons::OKOnly, ""); });
+      r.step([&] {
+        st.windowing().MsgBox(st.T(st.strResult), MsgBoxButtons::OKOnly, "", notFound(st.strResult));
+      });
       return;
     }
     r.step([&] {

@@ -3,6 +3,7 @@
 // it would change.
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "services/form.h"
@@ -38,6 +39,9 @@ class FrmImport : public Form {
  private:
   // Both text boxes' change handlers do the same.
   void fileNameChanged(const char* label);
+  // For a result that a file was not found, the path the user gave for it,
+  // made absolute ("" for any other result).
+  std::string notFound(const std::string& result);
   // Both Browse buttons do the same for their text box.
   void browse(const char* label, const std::string& textBox, const std::string& filter);
 };
@@ -54,5 +58,9 @@ std::string ReportWouldReplace(const std::string& strReportPath, const std::stri
 // A report path that ReportWouldReplace names raises 75, nothing written.
 void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
                           const std::string& strDBName, const std::string& strTableName);
+// The same into `out`, headed by `shownPath` (standard output, say).
+void WriteCheckCodeReport(ImportState& st, std::ostream& out, const std::string& shownPath,
+                          const std::string& strCHKName, const std::string& strDBName,
+                          const std::string& strTableName);
 
 }  // namespace chkimport

@@ -42,6 +42,7 @@ FrmNoMatch::FrmNoMatch(ImportState& state) : Form(state, "frmNoMatch") {
        .Kind = ControlKind::CommandButton,
        .Caption = N_("&OK"),
        .TabIndex = 2,
+       .Default = true,
        .Left = 1680,
        .Top = 2220,
        .Width = 1095,

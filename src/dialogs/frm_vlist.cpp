@@ -34,6 +34,7 @@ FrmVList::FrmVList(ImportState& state) : Form(state, "frmVList") {
        .Kind = ControlKind::CommandButton,
        .Caption = N_("&OK"),
        .TabIndex = 2,
+       .Default = true,
        .Enabled = false,
        .Left = 2940,
        .Top = 360,

@@ -71,22 +71,17 @@ std::vector<std::string> viewerFor(const std::string& path) {
 
 }  // namespace
 
-void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
-                          const std::string& strDBName, const std::string& strTableName) {
-  if (const std::string input = ReportWouldReplace(strReportPath, strCHKName, strDBName, st.host.encoding);
-      !input.empty())
-    Raise(75, "Path/File access error: the report would replace " + input + "; nothing was written");
+void WriteCheckCodeReport(ImportState& st, std::ostream& out, const std::string& shownPath,
+                          const std::string& strCHKName, const std::string& strDBName,
+                          const std::string& strTableName) {
   auto ws = dao::DBEngine::CreateWorkspace("Print CHK", "Admin", "", dao::dbUseDefault);
   auto db = ws->OpenDatabase(strDBName);
   auto rs = db->OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
                               dao::dbOpenDynaset);
   rs->MoveFirst();
 
-  std::ofstream out(strReportPath, std::ios::binary | std::ios::trunc);
-  if (!out) Raise(75, "Path/File access error: " + strReportPath);
-
   const std::string strHeader =
-      strReportPath + CRLF + CRLF + st.T("Vantrel 2000 Check code translated and imported") + " " + CRLF +
+      shownPath + CRLF + CRLF + st.T("Vantrel 2000 Check code translated and imported") + " " + CRLF +
       st.T("from Vantrel 6.04 (or earlier) syntax.") + CRLF + CRLF + st.T("Date/Time") + "      : " +
       generalDate() + CRLF + st.T("CHECK File Name:") + " " + strCHKName + CRLF + st.T("Project Name") +
       "   : " + strDBName + CRLF + st.T("View Name") + "      : " + strTableName + CRLF + CRLF +
@@ -102,6 +97,20 @@ void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, con
     out << strPad << "  " << st.T("Field Name:") << " " << strName << "  " << strPad << CRLF << CRLF
         << code.ToString() << CRLF << CRLF;
   }
+}
+
+void WriteCheckCodeReport(ImportState& st, const std::string& strReportPath, const std::string& strCHKName,
+                          const std::string& strDBName, const std::string& strTableName) {
+  if (const std::string input = ReportWouldReplace(strReportPath, strCHKName, strDBName, st.host.encoding);
+      !input.empty())
+    Raise(75, "Path/File access error: the report would replace " + input + "; nothing was written");
+  // The database is read before the file is made: a report that cannot be
+  // read leaves no file behind.
+  std::ostringstream text;
+  WriteCheckCodeReport(st, text, strReportPath, strCHKName, strDBName, strTableName);
+  std::ofstream out(strReportPath, std::ios::binary | std::ios::trunc);
+  if (!out) Raise(75, "Path/File access error: " + strReportPath);
+  out << text.str();
   out.close();
   if (!out) Raise(75, "Path/File access error: " + strReportPath);
 }
@@ -111,9 +120,12 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
   Routine r(st, "PrintCheckCode, frmImport");
   r.run([&] {
     std::optional<std::string> strPath;
+    // The file dialog of the Browse buttons, for a file to be written: its
+    // button saves, and it asks before a file is replaced.
     r.step([&] {
-      strPath = st.windowing().ShowOpen(Mid(strTableName, 5) + ".txt",
-                                        "Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
+      strPath = st.windowing().ShowSave(Mid(strTableName, 5) + ".txt",
+                                        "Text Files (*.txt)|*.txt|All Files (*.*)|*.*",
+                                        st.T("Save the Check Code Report"));
     });
     // A cancelled file dialog writes no report.
     if (!strPath) return;
@@ -123,9 +135,18 @@ void FrmImport::PrintCheckCode(const std::string& strCHKName, const std::string&
       // The message is translated once more as a whole.
       const std::string strMessage =
           st.T("Check code written to") + " " + *strPath + CRLF + st.T("View new file?");
-      answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "");
+      answer = st.windowing().MsgBox(st.T(strMessage), MsgBoxButtons::OKCancel, "", "");
     });
-    if (answer == MsgBoxResult::OK) r.step([&] { st.windowing().StartProgram(viewerFor(*strPath)); });
+    if (answer != MsgBoxResult::OK) return;
+    // No program that can show the report is no error: the report is
+    // written, and the user is told where.
+    bool started = true;
+    r.step([&] { started = st.windowing().StartProgram(viewerFor(*strPath)); });
+    if (!started)
+      r.step([&] {
+        st.windowing().MsgBox(st.T("No program could be started to show the report. It was written to:"),
+                              MsgBoxButtons::OKOnly, "", *strPath);
+      });
   });
 }
 

@@ -1,8 +1,13 @@
 #include "gui/qt_windowing.h"
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -16,11 +21,11 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
+#include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <clocale>
@@ -28,6 +33,7 @@
 #include <cstdlib>
 #include <exception>
 #include <map>
+#include <thread>
 
 #include "chkimport/vb_error.h"
 #include "services/form.h"
@@ -247,12 +253,17 @@ class FormDialog : public QDialog {
         e->accept();
         return;
       case Qt::Key_Return:
-      case Qt::Key_Enter:
-        // Enter presses the focused button only; there is no default button.
-        if (auto* button = qobject_cast<QPushButton*>(focused); button && button->isEnabled())
-          button->click();
+      case Qt::Key_Enter: {
+        // Enter presses the focused button, else the form's default button
+        // (a text box, a list entry, a check box have the focus).
+        auto* button = qobject_cast<QPushButton*>(focused);
+        if (!button)
+          for (QPushButton* candidate : findChildren<QPushButton*>())
+            if (candidate->isDefault()) button = candidate;
+        if (button && button->isEnabled() && button->isVisible()) button->click();
         e->accept();
         return;
+      }
       default:
         QDialog::keyPressEvent(e);
     }
@@ -367,6 +378,7 @@ void QtWindowing::build(Window& w, QWidget* parent) {
       case ControlKind::CommandButton: {
         auto* button = new QPushButton(dialog);
         button->setAutoDefault(false);
+        button->setDefault(c->Default);
         QObject::connect(button, &QPushButton::clicked, dialog, [this, &w, name] {
           userEvent(w, [&](Form& f) { f.Fire(name, FormEvent::Click); });
         });
@@ -582,13 +594,15 @@ QImage QtWindowing::Render(Form& form) {
   return image;
 }
 
-MsgBoxResult QtWindowing::MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title) {
+MsgBoxResult QtWindowing::MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title,
+                                 const std::string& detail) {
   syncAll();
   QMessageBox box(parentWindow());
   box.setObjectName("MsgBox");
   box.setWindowTitle(qs(title.empty() ? kProgramName : title));
   box.setTextFormat(Qt::PlainText);
   box.setText(qs(prompt).replace("\r\n", "\n"));
+  box.setInformativeText(qs(detail));
   switch (buttons) {
     case MsgBoxButtons::OKOnly:
       box.setStandardButtons(QMessageBox::Ok);
@@ -622,12 +636,23 @@ MsgBoxResult QtWindowing::MsgBox(const std::string& prompt, MsgBoxButtons button
 }
 
 std::optional<std::string> QtWindowing::ShowOpen(const std::string& fileName, const std::string& filter) {
+  return fileDialog(false, fileName, filter, "Open");
+}
+
+std::optional<std::string> QtWindowing::ShowSave(const std::string& fileName, const std::string& filter,
+                                                 const std::string& title) {
+  return fileDialog(true, fileName, filter, title);
+}
+
+std::optional<std::string> QtWindowing::fileDialog(bool save, const std::string& fileName,
+                                                   const std::string& filter, const std::string& title) {
   syncAll();
-  QFileDialog dialog(parentWindow(), "Open");
-  dialog.setObjectName("ShowOpen");
+  QFileDialog dialog(parentWindow(), qs(title));
+  dialog.setObjectName(save ? "ShowSave" : "ShowOpen");
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  // Any name may be given: the report's file is chosen here too.
+  // Saving asks before a file that exists is replaced.
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // Any name may be given: the text box takes what the user typed.
   dialog.setFileMode(QFileDialog::AnyFile);
   if (!filter.empty()) dialog.setNameFilter(qs(QtFileFilter(filter)));
   if (!fileName.empty()) {
@@ -680,12 +705,28 @@ std::string QtWindowing::AskAction(int32_t number, const std::string& descriptio
   return it == answers.end() ? "D" : it->second;
 }
 
-void QtWindowing::StartProgram(const std::vector<std::string>& argv) {
+bool QtWindowing::StartProgram(const std::vector<std::string>& argv) {
   if (argv.empty()) Raise(5, "Invalid procedure call or argument");
-  QStringList arguments;
-  for (std::size_t i = 1; i < argv.size(); ++i) arguments << QFile::decodeName(argv[i].c_str());
-  if (!QProcess::startDetached(QFile::decodeName(argv[0].c_str()), arguments))
-    Raise(vberr::FileNotFound, "File not found");
+  std::vector<char*> args;
+  for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+  // An opener that knows no program for the file says so at once; one that
+  // found a program goes on running it, or ends with status 0.
+  const QDeadlineTimer watch(1000);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = waitpid(child, &status, WNOHANG)) == 0 && !watch.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    QThread::msleep(10);
+  }
+  if (ended == 0) {
+    // Still running: it is left to itself, and reaped when it ends.
+    std::thread([child] { waitpid(child, nullptr, 0); }).detach();
+    return true;
+  }
+  return ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void QtWindowing::ShowText(const std::string& title, const std::string& text) {

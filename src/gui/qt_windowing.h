@@ -35,13 +35,19 @@ class QtWindowing : public Windowing {
   void Unloaded(Form& form) override;
   void Refresh(Form& form) override;
 
-  MsgBoxResult MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title) override;
+  MsgBoxResult MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title,
+                      const std::string& detail) override;
+  // Dialogs named "ShowOpen" and "ShowSave".
   std::optional<std::string> ShowOpen(const std::string& fileName, const std::string& filter) override;
+  std::optional<std::string> ShowSave(const std::string& fileName, const std::string& filter,
+                                      const std::string& title) override;
   // `labels` are the running routines, innermost last; shown innermost first.
   std::string AskAction(int32_t number, const std::string& description,
                         const std::vector<std::string>& labels) override;
-  // Raises error 53 when the program cannot be started.
-  void StartProgram(const std::vector<std::string>& argv) override;
+  // Watches the program for a second (the windows go on being drawn): one
+  // that could not be started, or that ended in that time with a status
+  // other than 0, gives false.
+  bool StartProgram(const std::vector<std::string>& argv) override;
   // A dialog of its own named "ShowText": a read-only QPlainTextEdit named
   // "text" over a Close button.
   void ShowText(const std::string& title, const std::string& text) override;
@@ -71,6 +77,9 @@ class QtWindowing : public Windowing {
   // A key for a control ("" for the form); true when the form went away.
   bool keyPress(Window& window, const std::string& control, const QKeyEvent& event);
   void frameClosed(Window& window);
+  // A file dialog for opening or saving.
+  std::optional<std::string> fileDialog(bool save, const std::string& fileName, const std::string& filter,
+                                        const std::string& title);
 
   std::shared_ptr<App> app_;    // null when the program owns the QApplication
   std::vector<Window*> shown_;  // innermost last

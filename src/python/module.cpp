@@ -1,15 +1,11 @@
 // chkimport for Python: the component class, the form conversions and the
-// component's runtime errors, over libchkimport.so.
-//
-//   import chkimport
-//   imp = chkimport.CHKImport()
-//   result = imp.get_chk_code("form.chk", "form.db", "viewForm", ignore_new=True)
+// component's errors as exceptions, over libchkimport.so. help(chkimport)
+// shows the module's manual (kModuleManual below), chkimport.pyi the types.
 //
 // The module links the shared library rather than the static archives: one
 // copy of the component on disk, the same code as every other host of the
 // library, and a module that runs the library installed with it (its RPATH
 // leads there from the site folder).
-#include <pybind11/eval.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
@@ -27,6 +23,8 @@
 #include "chkimport/forms.h"
 #include "chkimport/preview.h"
 #include "chkimport/vb_error.h"
+#include "errors.h"
+#include "manual.h"
 
 #ifndef CHKIMPORT_LANGUAGES_FROM_PYTHONDIR
 #define CHKIMPORT_LANGUAGES_FROM_PYTHONDIR "../../../share/chkimport/languages"
@@ -50,12 +48,25 @@ fs::path installedLanguages() {
   return dir;
 }
 
+// "TypeName(name=repr, ...)" of the object's attributes.
+std::string reprOf(py::handle self, const char* type, std::initializer_list<const char*> names) {
+  std::string text = std::string(type) + "(";
+  bool first = true;
+  for (const char* name : names) {
+    text += (first ? "" : ", ") + std::string(name) + "=" + py::repr(self.attr(name)).cast<std::string>();
+    first = false;
+  }
+  return text + ")";
+}
+
 // A component with a module state and a translator of its own. Each call
 // runs without the interpreter lock, so other Python threads go on; calls
 // on one object take turns.
 class Import {
  public:
-  Import() { setLanguage(std::nullopt, std::nullopt); }
+  Import(const std::optional<std::string>& language, const std::optional<fs::path>& languagesDir) {
+    setLanguage(language, languagesDir);
+  }
 
   // Runs `call` on the component, the lock released and the object held.
   template <class Call>
@@ -67,7 +78,9 @@ class Import {
 
   // Without a language, the user's setting; without a folder, the catalogs
   // installed with the module. A catalog that cannot be read raises VbError
-  // and leaves the language in use.
+  // and leaves the language in use. The language holds for every later call
+  // of the object: the component reads it from the object's settings at
+  // every import.
   void setLanguage(const std::optional<std::string>& language, const std::optional<fs::path>& languagesDir) {
     run([&](clsCHKImport& component) {
       auto translator =
@@ -79,14 +92,32 @@ class Import {
     });
   }
 
+  Translator& translator() { return *translator_; }
+
+  // A silent import; raises what it could not do, returns the unmatched lines.
+  std::vector<std::string> import(const fs::path& chk, const fs::path& db, const std::string& table,
+                                  bool overwrite, bool ignoreNew, bool generateTables) {
+    std::vector<ImportError> errors;
+    auto [result, unmatched] = run([&](clsCHKImport& c) {
+      std::string text =
+          c.GetCHKCode(chk.string(), db.string(), table, false, overwrite, ignoreNew, generateTables);
+      errors = c.Errors();
+      return std::make_pair(text, c.UnmatchedFields());
+    });
+    python::RaiseForResult(translator(), result, errors, chk.string(), db.string(), table);
+    return unmatched;
+  }
+
   FormResult form(bool convert, const fs::path& rec, const fs::path& db, FormOptions options) {
-    return run([&](clsCHKImport& component) {
+    FormResult r = run([&](clsCHKImport& component) {
       options.translator = translator_.get();
       options.includeWithin = component.IncludeWithin();
       options.language = component.Language();
       return convert ? ConvertForm(rec.string(), db.string(), options)
                      : NewView(rec.string(), db.string(), options);
     });
+    python::RaiseForForm(translator(), r, rec.string());
+    return r;
   }
 
  private:
@@ -95,59 +126,29 @@ class Import {
   std::mutex busy_;
 };
 
-// chkimport.VbError, made once by the module and kept for its life.
-py::object* vbErrorType = nullptr;
-
-void defineVbError(py::module_& m) {
-  py::dict scope;
-  scope["__builtins__"] = py::module_::import("builtins");
-  scope["__name__"] = "chkimport";
-  py::exec(R"(
-class VbError(Exception):
-    """An error the component met that its result cannot tell: the runtime's
-    error number and description, as the error-stack control receives them."""
-
-    def __init__(self, number, description):
-        super().__init__(number, description)
-        self.number = number
-        self.description = description
-
-    def __str__(self):
-        return f"error {self.number}: {self.description}"
-)",
-           scope);
-  vbErrorType = new py::object(scope["VbError"]);
-  m.attr("VbError") = *vbErrorType;
-  py::register_local_exception_translator([](std::exception_ptr raised) {
-    try {
-      if (raised) std::rethrow_exception(raised);
-    } catch (const VbError& e) {
-      py::object error = (*vbErrorType)(e.Number, e.Description);
-      PyErr_SetObject(vbErrorType->ptr(), error.ptr());
-    }
-  });
-}
-
 void bindFormResult(py::module_& m) {
   py::class_<Advice>(m, "Advice", "A comment of advice the import wrote: what is left to do by hand.")
       .def_readonly("field", &Advice::field, "the CHK field, or RECORD or VIEW")
       .def_readonly(
           "kind", &Advice::kind,
           "code-table, range, key, relate, help, include, jumps, no-counterpart, property or variables")
-      .def_readonly("text", &Advice::text, "the comment as stored, its lines joined by CRLF");
-  py::class_<FormResult>(m, "FormResult", "What new_view or convert_form made, or why nothing was made.")
-      .def_readonly("result", &FormResult::result,
-                    "\"\" on success; otherwise why, and the database is as it was")
-      .def_readonly("view_exists", &FormResult::viewExists,
-                    "the result says that a table of that name exists")
-      .def_readonly("table", &FormResult::table, "the view table made (or that would have been)")
+      .def_readonly("text", &Advice::text, "the comment as stored, its lines joined by CRLF")
+      .def("__repr__", [](py::handle self) {
+        return reprOf(self, "Advice", {"field", "kind", "text"});
+      });
+  py::class_<FormResult>(m, "FormResult", "What new_view or convert_form made.")
+      .def_readonly("result", &FormResult::result, "\"\" (a form that was not made raises instead)")
+      .def_readonly("view_exists", &FormResult::viewExists, "the view's name was taken (see ViewExistsError)")
+      .def_readonly("table", &FormResult::table, "the view table made")
       .def_readonly("fields", &FormResult::fields, "its rows")
       .def_readonly("file_label", &FormResult::fileLabel, "the .REC file's label, \"\" when it has none")
       .def_readonly("warnings", &FormResult::warnings,
                     "fields of a type code without a counterpart (made TEXT)")
       .def_readonly("chk", &FormResult::chk, "convert_form: the .CHK file imported")
       .def_readonly("errors", &FormResult::errors, "convert_form: errors that interrupted the import")
-      .def_readonly("code_lines", &FormResult::codeLines, "convert_form: lines of check code read")
+      .def_property_readonly(
+          "code_lines", [](const FormResult& r) { return r.counts.lines; },
+          "convert_form: lines of check code read")
       .def_readonly("unmatched", &FormResult::unmatched, "convert_form: CHK lines without a row in the view")
       .def_readonly("code_tables", &FormResult::codeTables, "convert_form: the code tables made")
       .def_readonly("advice", &FormResult::advice, "convert_form: the advice the import wrote (Advice)")
@@ -161,10 +162,11 @@ void bindFormResult(py::module_& m) {
                     "convert_form: values that did not read as their type, kept as written (see warnings)")
       .def_readonly("damaged_records", &FormResult::damagedRecords,
                     "convert_form with lenient: damaged records left out (see warnings)")
-      .def("__repr__", [](const FormResult& r) {
-        return "<FormResult result=" + py::repr(py::str(r.result)).cast<std::string>() +
-               " table=" + py::repr(py::str(r.table)).cast<std::string>() +
-               " fields=" + std::to_string(r.fields) + ">";
+      .def("__repr__", [](py::handle self) {
+        return reprOf(self, "FormResult",
+                      {"result", "view_exists", "table", "fields", "file_label", "warnings", "chk", "errors",
+                       "code_lines", "unmatched", "code_tables", "advice", "data_table", "records",
+                       "deleted_records", "unread_values", "damaged_records"});
       });
 }
 
@@ -172,22 +174,28 @@ py::class_<Import> bindImport(py::module_& m) {
   py::class_<Import> cls(m, "CHKImport",
                          "The import component, with a module state of its own and a translator for the "
                          "user's language (set_language changes it).");
-  cls.def(py::init<>())
+  cls.def(py::init<const std::optional<std::string>&, const std::optional<fs::path>&>(),
+          py::arg("language") = std::nullopt, py::arg("languages_dir") = std::nullopt,
+          "A component in `language` (a catalog name such as \"Spanish\"; None: the user's setting) with the "
+          "catalogs in `languages_dir` (None: those installed with the module).")
+      .def("get_chk_code", &Import::import, py::arg("chk"), py::arg("db"), py::arg("table"),
+           py::arg("overwrite") = false, py::arg("ignore_new") = false, py::arg("generate_tables") = false,
+           "Runs one import pass and returns the CHK lines without a row in the view (the listing pass's "
+           "list; [] after a writing pass). Without ignore_new the pass only lists them and writes nothing; "
+           "with it the check code is translated and written into the view. Raises FileNotFoundError, "
+           "TableNotFoundError or another ImportError when it cannot run or its work was not kept.")
       .def(
-          "get_chk_code",
+          "show_dialog",
           [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool overwrite,
-             bool ignoreNew, bool generateTables, bool showGui) {
-            return self.run([&](clsCHKImport& c) {
-              return c.GetCHKCode(chk.string(), db.string(), table, showGui, overwrite, ignoreNew,
-                                  generateTables);
+             bool ignoreNew, bool generateTables) {
+            self.run([&](clsCHKImport& c) {
+              c.GetCHKCode(chk.string(), db.string(), table, true, overwrite, ignoreNew, generateTables);
             });
           },
-          py::arg("chk"), py::arg("db"), py::arg("table"), py::arg("overwrite") = false,
-          py::arg("ignore_new") = false, py::arg("generate_tables") = false, py::arg("show_gui") = false,
-          "Runs one import pass and returns \"\" or a message. Without ignore_new the pass only lists the "
-          "CHK "
-          "fields that have no row in the view (see unmatched_fields); with it the check code is translated "
-          "and written into the view. show_gui opens the import dialog instead.")
+          py::arg("chk") = fs::path(), py::arg("db") = fs::path(), py::arg("table") = "",
+          py::arg("overwrite") = false, py::arg("ignore_new") = false, py::arg("generate_tables") = false,
+          "Opens the import dialog filled with the names given (needs a display) and returns when it closes; "
+          "the dialog tells the user how each import went.")
       .def(
           "GetCHKCode",
           [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool showGui,
@@ -199,7 +207,9 @@ py::class_<Import> bindImport(py::module_& m) {
           },
           py::arg("strCHKName"), py::arg("strDBName"), py::arg("strTableName"), py::arg("blnShowGUI"),
           py::arg("blnOverwrite") = false, py::arg("blnIgnoreNew") = false,
-          py::arg("blnGenerateTables") = false, "The component's own call, arguments in its order.")
+          py::arg("blnGenerateTables") = false,
+          "The component's own call, arguments in its order: returns \"\" or the component's message, and "
+          "raises nothing for a message.")
       .def(
           "unmatched_fields",
           [](Import& self) { return self.run([](clsCHKImport& c) { return c.UnmatchedFields(); }); },
@@ -209,14 +219,16 @@ py::class_<Import> bindImport(py::module_& m) {
           [](Import& self, const std::optional<fs::path>& folder) {
             self.run([&](clsCHKImport& c) { c.SetIncludeWithin(folder ? folder->string() : ""); });
           },
-          py::arg("folder"),
+          py::arg("folder") = std::nullopt,
           "For CHK files from others: INCLUDE reads only files whose real path lies under `folder`; an "
           "INCLUDE of any other file is written as one of a file not found, with a warning. Holds for the "
-          "imports, previews and conversions of this object; None lifts it.")
+          "imports, previews and conversions of this object; None lifts it. Raises VbError 76 for a folder "
+          "that is not there.")
       .def("set_language", &Import::setLanguage, py::arg("language") = std::nullopt,
            py::arg("languages_dir") = std::nullopt,
            "Translates messages and comment lines into `language` (a catalog name such as \"Spanish\"; None: "
-           "the user's setting) with the catalogs in `languages_dir` (None: the installed ones).")
+           "the user's setting) with the catalogs in `languages_dir` (None: the installed ones), for every "
+           "later call of this object.")
       .def(
           "new_view",
           [](Import& self, const fs::path& rec, const fs::path& db, const std::optional<std::string>& view,
@@ -228,7 +240,8 @@ py::class_<Import> bindImport(py::module_& m) {
           },
           py::arg("rec"), py::arg("db"), py::arg("view") = std::nullopt, py::arg("encoding") = std::nullopt,
           "Creates the view table of a Vantrel 6 data file's header (default name: view + the file's base "
-          "name) in db, created when missing.")
+          "name) in db, created when missing. Raises FileNotFoundError, ViewExistsError or FormError when "
+          "nothing was made.")
       .def(
           "convert_form",
           [](Import& self, const fs::path& rec, const fs::path& db, const std::optional<fs::path>& chk,
@@ -255,51 +268,64 @@ py::class_<Import> bindImport(py::module_& m) {
           "the same base name beside rec; without one, a warning), then the records of rec into the data "
           "table (default: the view's name without \"view\"; no_data leaves them out, skip_deleted the "
           "deleted ones; lenient keeps the records that read and names the damaged ones in warnings); all "
-          "of it, or nothing.");
+          "of it, or nothing. Raises as new_view does, and ImportInterruptedError when errors interrupted "
+          "the "
+          "import.");
   return cls;
 }
 
 // What an import would change, as plain Python data.
 void bindPreview(py::module_& m, py::class_<Import>& importClass) {
   py::class_<RowChange>(m, "RowChange", "One column of one view row that an import would change.")
-      .def_readonly("view", &RowChange::view)
-      .def_readonly("row", &RowChange::row)
-      .def_readonly("column", &RowChange::column)
-      .def_readonly("old_value", &RowChange::oldValue)
-      .def_readonly("new_value", &RowChange::newValue)
-      .def_readonly("added_row", &RowChange::addedRow)
-      .def("__repr__",
-           [](const RowChange& c) { return "<RowChange " + c.view + "/" + c.row + "/" + c.column + ">"; });
+      .def_readonly("view", &RowChange::view, "the view table")
+      .def_readonly("row", &RowChange::row, "the row's Name")
+      .def_readonly("column", &RowChange::column, "\"Checkcode\" or \"Lists\"")
+      .def_readonly("old_value", &RowChange::oldValue, "the value now (\"\" for Null)")
+      .def_readonly("new_value", &RowChange::newValue, "the value the import would write")
+      .def_readonly("added_row", &RowChange::addedRow, "the import would add the row")
+      .def("__repr__", [](py::handle self) {
+        return reprOf(self, "RowChange", {"view", "row", "column", "old_value", "new_value", "added_row"});
+      });
   py::class_<ImportPreview>(m, "ImportPreview",
                             "What an import would do, found by running it and rolling it back.")
-      .def_readonly("result", &ImportPreview::result)
-      .def_readonly("unmatched", &ImportPreview::unmatched)
-      .def_readonly("changes", &ImportPreview::changes)
-      .def_readonly("new_tables", &ImportPreview::newTables);
+      .def_readonly("result", &ImportPreview::result, "\"\" (a preview that cannot run raises instead)")
+      .def_readonly("unmatched", &ImportPreview::unmatched, "the listing pass's lines without a view row")
+      .def_readonly("changes", &ImportPreview::changes, "the RowChange of each column that would change")
+      .def_readonly("new_tables", &ImportPreview::newTables, "the code tables the import would create")
+      .def("__repr__", [](py::handle self) {
+        return reprOf(self, "ImportPreview", {"result", "unmatched", "changes", "new_tables"});
+      });
   importClass.def(
       "preview_chk_code",
       [](Import& self, const fs::path& chk, const fs::path& db, const std::string& table, bool overwrite,
          bool ignoreNew, bool generateTables) {
-        return self.run([&](clsCHKImport& c) {
-          return c.PreviewCHKCode(chk.string(), db.string(), table, overwrite, ignoreNew, generateTables);
+        std::vector<ImportError> errors;
+        ImportPreview preview = self.run([&](clsCHKImport& c) {
+          ImportPreview p =
+              c.PreviewCHKCode(chk.string(), db.string(), table, overwrite, ignoreNew, generateTables);
+          errors = c.Errors();
+          return p;
         });
+        python::RaiseForResult(self.translator(), preview.result, errors, chk.string(), db.string(), table);
+        return preview;
       },
       py::arg("chk"), py::arg("db"), py::arg("table"), py::arg("overwrite") = false,
       py::arg("ignore_new") = true, py::arg("generate_tables") = false,
       "Runs the import as get_chk_code would and rolls it back: the database stays as it was. Returns an "
-      "ImportPreview with the changed Checkcode and Lists values and the code tables that would be made.");
+      "ImportPreview with the changed Checkcode and Lists values and the code tables that would be made; "
+      "raises as get_chk_code does.");
   m.def("unified_diff", &UnifiedDiff, py::arg("change"), py::arg("colour") = false,
-        "A RowChange as a unified diff of its lines, with three lines of context.");
+        "A RowChange as a unified diff of its lines, with three lines of context; with colour, terminal "
+        "colour codes.");
 }
 
 }  // namespace
 }  // namespace chkimport
 
 PYBIND11_MODULE(chkimport, m) {
-  m.doc() =
-      "Imports the check code of Vantrel 6 CHK files into the view tables of a Vantrel 2000 view database.";
+  m.doc() = chkimport::kModuleManual;
   m.attr("__version__") = CHKIMPORT_VERSION;
-  chkimport::defineVbError(m);
+  chkimport::python::DefineErrors(m);
   chkimport::bindFormResult(m);
   auto importClass = chkimport::bindImport(m);
   // Further calls of the component are defined on importClass, each through

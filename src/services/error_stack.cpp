@@ -9,8 +9,8 @@ std::string ErrorStack::AnswerSuggested(int32_t, const std::string&, const std::
   return suggested;
 }
 
-ErrorStack::ErrorStack(Settings settings, Policy policy, std::ostream* log)
-    : settings_(std::move(settings)), policy_(std::move(policy)), log_(log) {}
+ErrorStack::ErrorStack(const Settings& settings, Policy policy, std::ostream* log)
+    : settings_(settings), policy_(std::move(policy)), log_(log) {}
 
 std::vector<std::string> ErrorStack::Labels() const {
   return std::vector<std::string>(store_.begin(), store_.begin() + static_cast<std::ptrdiff_t>(depth_));

@@ -26,7 +26,9 @@ class ErrorStack {
   static std::string AnswerSuggested(int32_t number, const std::string& description,
                                      const std::string& suggested, const std::vector<std::string>& labels);
 
-  ErrorStack(Settings settings, Policy policy, std::ostream* log);
+  // The settings are read where they are, so that a value set later counts;
+  // they must outlive the control.
+  ErrorStack(const Settings& settings, Policy policy, std::ostream* log);
 
   // The label is kept, not copied: it must outlive its place on the stack
   // (every routine's label is a literal). Pushed and popped for every
@@ -52,7 +54,7 @@ class ErrorStack {
   std::vector<std::string> Labels() const;
 
  private:
-  Settings settings_;
+  const Settings& settings_;
   Policy policy_;
   std::ostream* log_;
   std::vector<const char*> store_;

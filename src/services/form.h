@@ -23,6 +23,9 @@ struct Control {
   std::string Caption;
   std::string ToolTipText;
   int TabIndex = -1;
+  // Command buttons: Enter presses the form's default button wherever the
+  // focus is, unless another button has it.
+  bool Default = false;
   bool Enabled = true;
   bool Visible = true;
   std::string Text;  // text boxes

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "services/texts.h"
 #include "services/windowing.h"
 
 namespace chkimport {
@@ -24,7 +25,7 @@ std::shared_ptr<Windowing> ScreenWindowing(std::string& whyNot);
 inline std::string NoDisplayReason() {
   for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
     if (const char* value = std::getenv(name); value && *value) return "";
-  return "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen";
+  return N_("no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen");
 }
 
 }  // namespace chkimport

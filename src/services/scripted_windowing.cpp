@@ -54,11 +54,21 @@ void ScriptedWindowing::Unloaded(Form& form) {
 void ScriptedWindowing::Refresh(Form&) {}
 
 MsgBoxResult ScriptedWindowing::MsgBox(const std::string& prompt, MsgBoxButtons buttons,
-                                       const std::string& title) {
-  shown_.push_back(std::string("msgbox [") + buttonsName(buttons) + "] " + title + ": " + prompt);
+                                       const std::string& title, const std::string& detail) {
+  shown_.push_back(std::string("msgbox [") + buttonsName(buttons) + "] " + title + ": " + prompt +
+                   (detail.empty() ? "" : " | " + detail));
   if (msgBoxAnswers_.empty()) scriptError("no answer queued for: " + prompt);
   const MsgBoxResult answer = msgBoxAnswers_.front();
   msgBoxAnswers_.pop_front();
+  return answer;
+}
+
+std::optional<std::string> ScriptedWindowing::ShowSave(const std::string& fileName, const std::string& filter,
+                                                       const std::string& title) {
+  shown_.push_back("save [" + filter + "] " + title + ": " + fileName);
+  if (fileAnswers_.empty()) scriptError("no file queued for the file dialog");
+  auto answer = std::move(fileAnswers_.front());
+  fileAnswers_.pop_front();
   return answer;
 }
 
@@ -81,10 +91,11 @@ std::string ScriptedWindowing::AskAction(int32_t number, const std::string& desc
   return answer;
 }
 
-void ScriptedWindowing::StartProgram(const std::vector<std::string>& argv) {
+bool ScriptedWindowing::StartProgram(const std::vector<std::string>& argv) {
   std::string line = "start";
   for (const auto& arg : argv) line += " " + arg;
   shown_.push_back(line);
+  return programsStart_;
 }
 
 void ScriptedWindowing::ShowText(const std::string& title, const std::string& text) {

@@ -30,21 +30,30 @@ class Windowing {
   // brings itself up to date.
   virtual void Refresh(Form& form) = 0;
 
-  // An empty title means the program's name.
-  virtual MsgBoxResult MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title) = 0;
+  // An empty title means the program's name. A detail, when there is one,
+  // stands under the prompt (the path a message is about, say).
+  virtual MsgBoxResult MsgBox(const std::string& prompt, MsgBoxButtons buttons, const std::string& title,
+                              const std::string& detail) = 0;
 
   // The Open file dialog. `filter` pairs descriptions and patterns with "|",
   // as "Check Files (*.chk)|*.chk|All Files (*.*)|*.*". Returns the chosen
   // file, or nothing when the user cancelled.
   virtual std::optional<std::string> ShowOpen(const std::string& fileName, const std::string& filter) = 0;
+  // The same dialog for a file to be written, under the title given: its
+  // button saves, and a file that exists is replaced only when the user
+  // says so.
+  virtual std::optional<std::string> ShowSave(const std::string& fileName, const std::string& filter,
+                                              const std::string& title) = 0;
 
   // How a failing routine goes on, asked of the user: "A" retry, "B" ignore,
   // "C" close every dialog, "D" leave the routine.
   virtual std::string AskAction(int32_t number, const std::string& description,
                                 const std::vector<std::string>& labels) = 0;
 
-  // Starts a program without waiting for it; never through a shell.
-  virtual void StartProgram(const std::vector<std::string>& argv) = 0;
+  // Starts a program without waiting for it; never through a shell. False
+  // when it could not be started or ended at once saying it failed (a
+  // desktop opener that knows no program for the file).
+  virtual bool StartProgram(const std::vector<std::string>& argv) = 0;
 
   // A long text in a modal window that only shows it: read-only, scrolled,
   // in a fixed-width face, closed by its Close button.

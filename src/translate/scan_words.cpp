@@ -81,6 +81,10 @@ const Command* find(std::string_view word) {
 
 }  // namespace
 
+bool IsCommandKeyword(std::string_view word) {
+  return find(word) != nullptr;
+}
+
 bool ScanWords(ImportState& st, PassState& p) {
   bool result = true;
   Routine r(st, "ScanWords, ImportCHKCode");

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <string_view>
 #include "core/migration_notes.h"
+
 #include "translate/pass_state.h"
 
 namespace chkimport {
@@ -12,6 +14,9 @@ class Routine;
 // the old language. True when the line was dealt with (also when word 0 is
 // ""); false, with nothing changed, when it is not a command.
 bool ScanWords(ImportState& st, PassState& p);
+
+// An upper-cased word is one of the command keywords ScanWords knows.
+bool IsCommandKeyword(std::string_view word);
 
 // A command's translation. `r` is ScanWords's own frame: a branch's failing
 // statement is handled there.

@@ -54,6 +54,7 @@ std::string CreateNewCodetable(ImportState& st, dao::Database& dbView, const std
     }
     r.step([&] {
       dbView.AppendTableDef(tdf);
+      ++st.passCounts.codeTables;
       if (taken.database == &dbView) {
         taken.names.insert(UCase(Trim(strCandidate)));
         ++taken.count;

@@ -63,13 +63,6 @@ no table: No se indicó el nombre de la tabla"
 check "the import wrote the range" \
   same "$(sqlite3 "$work/form.db" "SELECT Lists FROM viewform WHERE Name = 'age'")" "G[0,99]"
 
-# The C++ host of the README, as it stands there, against the installed
-# headers and library.
-sed -n '/^C++, a whole host/,/^```$/p' "$here/../../README.md" | sed '1,/^```cpp$/d;$d' >"$work/host.cpp"
-c++ -std=c++17 -o "$work/host" "$work/host.cpp" $(pkg-config --cflags --libs chkimport)
-check "the README's C++ host runs against the installed library" \
-  same "$(cd "$work" && LD_LIBRARY_PATH="$prefix/$libdir" ./host | tail -n 1)" "imported"
-
 # The program, its catalogs and its manual page.
 check "--version" same "$("$cli" --version)" "$("$build/chkimport" --version)"
 status=0
@@ -78,7 +71,10 @@ check "the installed program finds the installed catalogs" \
   same "$status $message" "1 chkimport: No se indicó el nombre de la tabla"
 page="$prefix/$mandir/man1/chkimport.1"
 check "the manual page is installed" test -s "$page"
-commands="$("$cli" --help | sed -n '/^Subcommands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
+check "the bash completion is installed" \
+  cmp -s "$prefix/share/bash-completion/completions/chkimport" "$build/completions/chkimport"
+check "the zsh completion is installed" cmp -s "$prefix/share/zsh/site-functions/_chkimport" "$build/completions/_chkimport"
+commands="$("$cli" --help | sed -n '/^Commands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
 check "--help lists commands" test -n "$commands"
 for command in $commands; do
   check "the manual page has a section for $command" grep -qx ".SS $command" "$page"
@@ -92,11 +88,15 @@ import chkimport
 imp = chkimport.CHKImport()
 imp.set_language("Spanish")
 print(chkimport.__file__)
-print(imp.get_chk_code("form.chk", "form.db", ""))
+try:
+    imp.get_chk_code("form.chk", "form.db", "")
+except chkimport.NoTableNameError as error:
+    print(error)
 maps = [line.split()[-1] for line in open("/proc/self/maps")]
 print(*sorted({m for m in maps if "libchkimport.so" in m}))
 print(sum("Qt6" in m for m in maps), "Qt libraries loaded")
 ')"
+  check "the type hints are installed beside the module" test -s "$prefix/$pythondir/chkimport.pyi"
   check "the installed Python module imports and loads the installed library" same "$output" \
     "$(cd "$prefix/$pythondir" && ls "$PWD"/chkimport.*.so)
 No se indicó el nombre de la tabla
