@@ -9,7 +9,9 @@
 // Writes DIR/bench.chk, DIR/incNNNN.chk (one INCLUDE line per 1,000 field
 // blocks, each included file holding the blocks of some 20 to 40 fields) and
 // DIR/bench.db (view table viewBench, plus three rows with a negative
-// PageNumber). The same arguments give the same bytes.
+// PageNumber) and DIR/bench.rec (the header of a data file of the same
+// fields, without records, for convert). The same arguments give the same
+// bytes.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -492,6 +494,25 @@ void writeDatabase(const std::filesystem::path& file, const FieldTable& table) {
   sqlite3_close(db);
 }
 
+// The data file of the form: its header only, one line per field of the
+// view in table order, of a type code and length that make the same row.
+void writeRec(const std::filesystem::path& file, const FieldTable& table) {
+  std::string text = std::to_string(table.size()) + " 1 Filelabel: Benchmark form\r\n";
+  for (int r = 0; r < table.size(); ++r) {
+    const Field& f = table[r];
+    const int type = f.kind == Kind::Number ? 0 : f.kind == Kind::Text ? 1 : f.kind == Kind::Date ? 2 : 5;
+    const int length = f.kind == Kind::Number ? 3 : f.kind == Kind::Text ? 20 : f.kind == Kind::Date ? 10 : 1;
+    char line[160];
+    std::snprintf(line, sizeof line, "#%-10s   1   1  30  33   1%4d%4d 112  %s\r\n", f.viewName.c_str(), type,
+                  length, table.prompt(r).c_str());
+    text += line;
+  }
+  text += '\x1A';
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  const bool written = out && std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  if (!out || std::fclose(out) != 0 || !written) throw std::runtime_error("cannot write " + file.string());
+}
+
 long number(const char* text, const char* what) {
   char* end = nullptr;
   const long value = std::strtol(text, &end, 10);
@@ -545,6 +566,7 @@ int main(int argc, char** argv) {
     const FieldTable table(static_cast<int>(rows), seed);
     const ChkStats stats = writeChk(dir, table, fields, lines, seed);
     writeDatabase(dir / "bench.db", table);
+    writeRec(dir / "bench.rec", table);
     std::cout << "generate: " << (dir / "bench.chk").string() << ": " << stats.blocks << " field blocks, "
               << stats.mainLines + stats.includeLines << " lines (" << stats.includeLines << " in "
               << stats.includeFiles << " include files); " << (dir / "bench.db").string() << ": " << rows

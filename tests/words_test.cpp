@@ -121,6 +121,7 @@ TEST_F(Words, YesNoLiteralsOfYesNoFieldsAreRewritten) {
       {"NOSUCH = \"Y\"", "NOSUCH = \"Y\""},                                      // no row at all
       {"SMOKER = \"Y N\"", "SMOKER = \"Y N\""},                                  // blanks inside the quotes
       {"SMOKER <> \"Y\"", "SMOKER <> \"Y\""},                                    // not compared with "="
+      {"SMOKER = \"Y\" OR SEX = \"N\"", "SMOKER = (+) OR SEX = (-)"},  // found after the first rewrite
   };
   for (const auto& c : cases) EXPECT_EQ(split(c.line).line, c.rewritten) << c.line;
 }

@@ -49,13 +49,16 @@ void ImportState::OpenInput(int16_t number, const std::string& path) {
   Files[number] = LineReader::Open(path, host.encoding);
 }
 
-LineReader& ImportState::File(int16_t number) {
+LineReader& ImportState::findFile(int16_t number) {
   auto it = Files.find(number);
   if (it == Files.end()) Raise(vberr::BadFileNameOrNumber, "Bad file name or number");
-  return *it->second;
+  lastFileNumber = number;
+  lastFile = it->second.get();
+  return *lastFile;
 }
 
 void ImportState::Close(int16_t number) {
+  if (number == lastFileNumber) lastFile = nullptr;
   Files.erase(number);
 }
 

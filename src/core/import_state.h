@@ -123,6 +123,9 @@ struct ImportState {
   bool blnIncludesStopped = false;
   // The open input files by file number (1 to 255).
   std::map<int16_t, std::unique_ptr<LineReader>> Files;
+  // The file File() found last: the pass asks for the same one at every line.
+  int16_t lastFileNumber = 0;
+  LineReader* lastFile = nullptr;
 
   // Value-list rows for a code table; row 0 holds the column names.
   FixedGrid<std::string, 3, 501> strCodes;
@@ -171,8 +174,14 @@ struct ImportState {
   // all 255 are open), opening, the file of a number, closing.
   int16_t FreeFile() const;
   void OpenInput(int16_t number, const std::string& path);
-  LineReader& File(int16_t number);
+  LineReader& File(int16_t number) {
+    if (lastFile && number == lastFileNumber) return *lastFile;
+    return findFile(number);
+  }
   void Close(int16_t number);
+
+ private:
+  LineReader& findFile(int16_t number);
 };
 
 }  // namespace chkimport

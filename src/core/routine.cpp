@@ -7,20 +7,6 @@
 
 namespace chkimport {
 
-Routine::Routine(ImportState& st, const char* label, Handler handler) : st_(st) {
-  if (handler == Handler::OnEntry) InstallHandler();
-  if (!st_.objErrorStack) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
-  st_.objErrorStack->PushStack(label);
-}
-
-void Routine::popLabel() {
-  if (st_.objErrorStack) st_.objErrorStack->PopStack();
-}
-
-void Routine::InstallHandler() {
-  handler_ = st_.blnTrapErrors;
-}
-
 Routine::Answer Routine::askAction(std::exception_ptr error) {
   const VbError e = AsVbError(error);
   std::string answer = st_.objErrorStack->Action(e.Number, e.Description, "D");

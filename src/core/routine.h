@@ -21,10 +21,9 @@
 #include <string>
 
 #include "chkimport/vb_error.h"
+#include "core/import_state.h"
 
 namespace chkimport {
-
-struct ImportState;
 
 class Routine {
  public:
@@ -32,7 +31,13 @@ class Routine {
 
   // Installs the handler (when trapping is on and `handler` is OnEntry) and
   // pushes the label.
-  Routine(ImportState& st, const char* label, Handler handler = Handler::OnEntry);
+  // Every routine of a pass constructs one: it is inline.
+  Routine(ImportState& st, const char* label, Handler handler = Handler::OnEntry) : st_(st) {
+    if (handler == Handler::OnEntry) InstallHandler();
+    ErrorStack* stack = st_.objErrorStack.get();
+    if (!stack) Raise(vberr::ObjectNotSet, "Object variable or With block variable not set");
+    stack->PushStack(label);
+  }
   // The label is popped when the body run by `run` ends normally; a routine
   // that leaves through its handler or passes an error on keeps it pushed.
   ~Routine() = default;
@@ -40,7 +45,7 @@ class Routine {
   Routine& operator=(const Routine&) = delete;
 
   // Installs the handler now, when trapping is on.
-  void InstallHandler();
+  void InstallHandler() { handler_ = st_.blnTrapErrors; }
   // For routines that push their label but never pop it.
   void NeverPop() { popOnExit_ = false; }
 
@@ -101,7 +106,9 @@ class Routine {
     }
     if (popOnExit_) popLabel();
   }
-  void popLabel();
+  void popLabel() {
+    if (st_.objErrorStack) st_.objErrorStack->PopStack();
+  }
 
   // Asks the error-stack control; "C" closes every dialog before leaving.
   Answer askAction(std::exception_ptr error);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "chkimport/vb_error.h"
@@ -41,6 +42,8 @@ class FixedGrid {
  public:
   T& operator()(long column, long row) { return cells_[offset(column, row)]; }
   const T& operator()(long column, long row) const { return cells_[offset(column, row)]; }
+  // The rows of a column, checked once.
+  std::span<T, Rows> Column(long column) { return std::span<T, Rows>(&cells_[offset(column, 0)], Rows); }
 
  private:
   static std::size_t offset(long column, long row) {

@@ -46,7 +46,25 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
     workBuf.assign(TrimView(upperLine));
     upperBuf.clear();
     std::string_view working = workBuf, upperWorking = workBuf;
+    // Where the working text stands in the upper-cased line: each word's
+    // look-up starts from the last one's place. Only a Yes/No literal needs
+    // it, so the look-ups wait until one does: `looked` is the first word
+    // not yet looked up, `upperAt` each word's working text. The line
+    // changes only where a literal is rewritten, after every look-up up to
+    // it was made, so each waiting look-up sees the line it would have seen.
     long lngPosition = 1;
+    struct Span {
+      const char* data;
+      std::size_t size;
+    } upperAt[101];  // written before it is read: left unset
+    int looked = 0;
+    auto positionAt = [&](int word) {
+      for (; looked <= word; ++looked)
+        if (lngPosition > 0)
+          lngPosition =
+              InStr(lngPosition, upperLine, std::string_view(upperAt[looked].data, upperAt[looked].size));
+      return lngPosition;
+    };
 
     for (int i = 0; i <= 100; ++i) {
       if (i == 0 && working.size() >= 5 && working.substr(0, 4) == "THEN") {
@@ -57,7 +75,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         working = workBuf;
         upperWorking = upperBuf;
       }
-      if (lngPosition > 0) lngPosition = InStr(lngPosition, upperLine, upperWorking);
+      upperAt[i] = {upperWorking.data(), upperWorking.size()};
       if (working.empty()) return;
 
       long end = 0;
@@ -89,7 +107,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
           word.clear();
           return;
         }
-        if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && lngPosition > 0 &&
+        if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && positionAt(i) > 0 &&
             VarIsYN(st, rsView, st.strWords(i - 2))) {
           TranslateYN(st, strLine, word, lngPosition);
           UCaseInto(upperLine, strLine);

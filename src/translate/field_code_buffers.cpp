@@ -81,10 +81,9 @@ void ShiftNewContent(ImportState& st, int16_t intColumn) {
 void InitCodeContent(ImportState& st) {
   Routine r(st, "InitCodeContent, ImportCHKCode");
   r.run([&] {
-    for (int row = st.blnCodeHeader ? 1 : 0; row <= 243; ++row) {
-      st.strCodes(0, row).clear();
-      st.strCodes(1, row).clear();
-    }
+    const std::size_t first = st.blnCodeHeader ? 1 : 0;
+    for (std::string& code : st.strCodes.Column(0).subspan(first, 244 - first)) code.clear();
+    for (std::string& label : st.strCodes.Column(1).subspan(first, 244 - first)) label.clear();
   });
 }
 

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <string_view>
-#include <unordered_map>
 
 #include "core/import_state.h"
 #include "core/routine.h"
@@ -24,8 +23,8 @@ struct Command {
 };
 
 // The keywords in the order of the old language's table; each keyword is
-// there once, so the look-up by hash below finds what comparing in this
-// order would.
+// there once, so the look-up below finds what comparing in this order
+// would.
 constexpr std::array<Command, 38> kCommands{{
     {"AFTER", &onBeforeAfter, Guard::None},
     {"AUTOJUMP", &onJump, Guard::Common},
@@ -67,16 +66,27 @@ constexpr std::array<Command, 38> kCommands{{
     {"UPDATE", &onUpdate, Guard::Common},
 }};
 
-// The first command of the table with the keyword, or null: every line
-// is looked up, so by a hash of the keywords made once.
+// The command of the keyword, or null. Every line is looked up: the
+// keywords are grouped by their first letter, so that a word is compared
+// with six of them at most and nothing is hashed.
+constexpr auto kByLetter = [] {
+  std::array<std::array<const Command*, 8>, 26> byLetter{};
+  for (const Command& command : kCommands) {
+    auto& group = byLetter[static_cast<std::size_t>(command.keyword.front() - 'A')];
+    std::size_t k = 0;
+    while (group[k]) ++k;
+    group[k] = &command;
+  }
+  return byLetter;
+}();
+
 const Command* find(std::string_view word) {
-  static const std::unordered_map<std::string_view, const Command*> byKeyword = [] {
-    std::unordered_map<std::string_view, const Command*> map;
-    for (const Command& command : kCommands) map.emplace(command.keyword, &command);
-    return map;
-  }();
-  const auto it = byKeyword.find(word);
-  return it == byKeyword.end() ? nullptr : it->second;
+  if (word.empty() || word.front() < 'A' || word.front() > 'Z') return nullptr;
+  for (const Command* command : kByLetter[static_cast<std::size_t>(word.front() - 'A')]) {
+    if (!command) return nullptr;
+    if (command->keyword == word) return command;
+  }
+  return nullptr;
 }
 
 }  // namespace

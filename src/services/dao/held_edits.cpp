@@ -74,7 +74,7 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
   batch.done.store(true, std::memory_order_release);
 }
 
-constexpr std::size_t kRowsPerBatch = 2048;
+constexpr std::size_t kRowsPerBatch = 128;
 
 }  // namespace
 
