@@ -10,12 +10,6 @@ using testing_support::ImportRun;
 using testing_support::stored;
 using V = std::vector<std::string>;
 
-// Marks every text that passes through the translator.
-class Bracketing : public chkimport::IdentityTranslator {
- public:
-  std::string T(const std::string& text) override { return "<" + text + ">"; }
-};
-
 // HELP with a help file or with KEYS, around the line as read.
 std::string helpFile(const std::string& line) {
   return "*The following HELP file is not translated into Vantrel 2000 syntax. \r\n*" + line +
@@ -84,7 +78,7 @@ const std::vector<Case>& advisoryCases() {
 TEST(Advisories, EachCommandStoresItsText) {
   for (const auto& c : advisoryCases()) {
     ImportRun run({{.Name = "Age"}});
-    EXPECT_EQ(run.run({"AGE", c.line, "END"}, true, true), "") << c.line;
+    EXPECT_EQ(run.run({"AGE", c.line, "END"}, {.overwrite = true, .ignoreNew = true}), "") << c.line;
     EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
     EXPECT_EQ(run.log.str(), "") << c.line;
   }
@@ -106,9 +100,9 @@ TEST(Advisories, OnlyThePhrasesAreTranslated) {
   };
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Age"}});
-    Bracketing translator;
+    testing_support::MarkingTranslator translator;
     run.component.SetObjLanguage(translator);
-    run.run({"AGE", c.line, "END"}, true, true);
+    run.run({"AGE", c.line, "END"}, {.overwrite = true, .ignoreNew = true});
     EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
   }
 }
@@ -117,7 +111,7 @@ TEST(Advisories, NothingIsStoredOutsideAFieldBlock) {
   // Code stored before the first field would be written into the first row.
   for (const auto& c : advisoryCases()) {
     ImportRun run({{.Name = "First"}, {.Name = "Age"}});
-    run.run({c.line, "AGE", "END"}, true, true);
+    run.run({c.line, "AGE", "END"}, {.overwrite = true, .ignoreNew = true});
     EXPECT_EQ(run.checkcode("First"), "<null>") << c.line;
     EXPECT_EQ(run.lists("First"), "<null>") << c.line;
     EXPECT_EQ(run.checkcode("Age"), "") << c.line;
@@ -137,14 +131,14 @@ TEST(Advisories, RepeatAddsItsLetterOnce) {
   };
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Age", .Lists = c.before}});
-    run.run(c.chk, true, true);
+    run.run(c.chk, {.overwrite = true, .ignoreNew = true});
     EXPECT_EQ(run.lists("Age"), c.after) << c.chk.size() << " " << c.after;
     EXPECT_EQ(run.log.str(), "");
   }
 
   // The second REPEAT stores the same comment.
   ImportRun twice({{.Name = "Age"}});
-  twice.run({"AGE", "REPEAT", "REPEAT", "END"}, true, true);
+  twice.run({"AGE", "REPEAT", "REPEAT", "END"}, {.overwrite = true, .ignoreNew = true});
   const std::string comment =
       "*REPEAT is a property set by checkbox on field dialog. \r\n*Property has been set.";
   EXPECT_EQ(twice.checkcode("Age"), stored({comment, comment}));
@@ -152,13 +146,14 @@ TEST(Advisories, RepeatAddsItsLetterOnce) {
 
 TEST(Advisories, RepeatOnTheListingPassLeavesTheRowAlone) {
   ImportRun run({{.Name = "Age"}});
-  run.run({"AGE", "REPEAT", "END"}, false);
+  run.run({"AGE", "REPEAT", "END"}, {});
   EXPECT_EQ(run.lists("Age"), "<null>");
 }
 
 TEST(Advisories, RepeatMarksTheFieldWhoseBlockItIsIn) {
   ImportRun run({{.Name = "Age"}, {.Name = "Name"}, {.Name = "Sex"}});
-  run.run({"AGE", "END", "NAME", "IF AGE = 1", "REPEAT", "ENDIF", "END"}, true, true);
+  run.run({"AGE", "END", "NAME", "IF AGE = 1", "REPEAT", "ENDIF", "END"},
+          {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.lists("Age"), "<null>");
   EXPECT_EQ(run.lists("Name"), "R");
   EXPECT_EQ(run.lists("Sex"), "<null>");

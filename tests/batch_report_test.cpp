@@ -16,11 +16,6 @@ using testing_support::querySql;
 using testing_support::runCommand;
 using testing_support::TempDir;
 
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
@@ -75,7 +70,7 @@ TEST_F(Reports, AFolderOfFormsConvertsFormByFormAndABrokenOneLeavesNothing) {
   EXPECT_NE(r.err.find("chkimport: " + broken + "\n"), std::string::npos);
   EXPECT_EQ(querySql(db, "SELECT name FROM sqlite_master ORDER BY rowid"),
             (std::vector<std::string>{"viewSTUDENT", "STUDENT", "viewbromar", "codesex", "bromar"}));
-  const std::string md = slurp(dir.file("r.md"));
+  const std::string md = testing_support::readFile(dir.file("r.md"));
   for (const std::string& line : std::vector<std::string>{
            "| Forms | 3 |", "| Forms not converted | 1 |", "| Link a code table to its field | 2 |",
            "## " + forms + "/broken.rec\n\nNot converted; nothing of it is in the database: " + broken,
@@ -127,11 +122,11 @@ TEST_F(Reports, AnImportsReportListsEveryAdviceItWroteByKind) {
                 "  RANGE 0 INFINITY\r\n  MUSTENTER\r\nEND\r\nSEX\r\n  LEGAL\r\n    1\r\n"
                 "    2\r\n  END\r\n  CALL PROG.EXE\r\nEND\r\nNAME\r\n  RANGE 1 5\r\nEND\r\n"
                 "WEIGHT\r\nEND\r\n");
-  const std::string before = slurp(db);
+  const std::string before = testing_support::readFile(db);
   const std::string import =
       "import --chk '" + chk + "' --db '" + db + "' --view viewForm --ignore-new --tables";
   EXPECT_EQ(run(import + " --report '" + chk + "'").status, 1);
-  EXPECT_EQ(slurp(db), before);  // refused before anything ran
+  EXPECT_EQ(testing_support::readFile(db), before);  // refused before anything ran
   EXPECT_EQ(run(import + " --report r.txt").status, 2);
   auto r = run(import + " --json --report '" + dir.file("none/r.md") + "'");
   EXPECT_EQ(r.status, 1);
@@ -141,7 +136,7 @@ TEST_F(Reports, AnImportsReportListsEveryAdviceItWroteByKind) {
 
   r = run(import + " --report '" + dir.file("r.md") + "'");
   EXPECT_EQ(r.status, 0) << r.err;
-  const std::string md = slurp(dir.file("r.md"));
+  const std::string md = testing_support::readFile(dir.file("r.md"));
   for (const char* kind : {"| Link a code table to its field | 2 |", "| Set or check a range by hand | 1 |",
                            "| Replace a KEY | 1 |", "| Replace a RELATE with a related view | 1 |",
                            "| Bring a help file or HELP KEYS across | 1 |",

@@ -184,7 +184,6 @@ TEST(ShippedCatalogs, KeepBlanksAcceleratorsAndLineBreaks) {
 }
 
 TEST(ShippedCatalogs, PassMsgfmtCheck) {
-  if (std::system("command -v msgfmt >/dev/null 2>&1") != 0) GTEST_SKIP() << "msgfmt is not installed";
   TempDir dir;
   for (const auto& catalog : shippedCatalogs()) {
     const auto r = testing_support::runCommand("msgfmt --check -o /dev/null '" + catalog.string() + "'", dir);

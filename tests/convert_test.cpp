@@ -18,7 +18,7 @@
 #include "chkimport/forms.h"
 #include "chkimport/identity_translator.h"
 #include "core/import_state.h"
-#include "test_support.h"
+#include "import_harness.h"
 
 namespace {
 
@@ -41,11 +41,6 @@ std::vector<std::string> filesIn(const TempDir& dir) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 chkimport::FormOptions quiet(const TempDir& dir, std::ostream& log) {
@@ -135,7 +130,7 @@ TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
     chkimport::IdentityTranslator english;
     chkimport::clsCHKImport component(module);
     component.SetObjLanguage(english);
-    ASSERT_EQ(component.GetCHKCode(kDocs + form.chk, db, form.table, false, false, false, false), "");
+    ASSERT_EQ(testing_support::silentImport(component, kDocs + form.chk, db, form.table, {}), "");
     const auto unmatched = component.UnmatchedFields();
     EXPECT_FALSE(unmatched.empty());  // LABELBLOCK and its lines
     for (const auto& line : unmatched)
@@ -146,7 +141,7 @@ TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
 TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   SKIP_WITHOUT_REAL_FILES();
   TempDir dir;
-  const std::string rec = dir.write("STUDENT.REC", slurp(kDocs + "STUDENT.rec"));
+  const std::string rec = dir.write("STUDENT.REC", testing_support::readFile(kDocs + "STUDENT.rec"));
   std::ostringstream log;
   // None beside it: the view and the records, and a warning.
   auto r = chkimport::ConvertForm(rec, dir.file("first.db"), quiet(dir, log));
@@ -159,7 +154,7 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   EXPECT_EQ(querySql(dir.file("first.db"), "SELECT name FROM sqlite_master"),
             (std::vector<std::string>{"viewSTUDENT", "STUDENT"}));
 
-  dir.write("student.chk", slurp(kDocs + "STUDENT.chk"));
+  dir.write("student.chk", testing_support::readFile(kDocs + "STUDENT.chk"));
   r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
   EXPECT_EQ(r.result, "");
   EXPECT_EQ(r.chk, dir.file("student.chk"));
@@ -201,14 +196,14 @@ TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
   for (const bool dbExists : {true, false}) {
     SCOPED_TRACE(dbExists ? "database exists" : "no database");
     TempDir dir;
-    const std::string rec = dir.write("form.rec", slurp(kDocs + "STUDENT.rec"));
+    const std::string rec = dir.write("form.rec", testing_support::readFile(kDocs + "STUDENT.rec"));
     // A section of more than 501 lines is an error of the pass.
     std::string chk = "AGE\r\nAFTER ENTRY\r\n";
     for (int i = 0; i < 505; ++i) chk += "X = " + std::to_string(i) + "\r\n";
     dir.write("form.chk", chk + "END\r\nEND\r\n");
     const auto db = dir.file("forms.db");
     if (dbExists) testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
-    const std::string before = dbExists ? slurp(db) : "";
+    const std::string before = dbExists ? testing_support::readFile(db) : "";
     const auto files = filesIn(dir);
 
     std::ostringstream log;
@@ -225,7 +220,7 @@ TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
                             " errors interrupted the import (see above); the database is as it was.");
     EXPECT_EQ(filesIn(dir), files);
     if (dbExists) {
-      EXPECT_EQ(slurp(db), before);
+      EXPECT_EQ(testing_support::readFile(db), before);
     }
   }
 }
@@ -326,7 +321,7 @@ TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
   dir.write("big.chk", chk);
   const auto db = dir.file("big.db");
   testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
-  const std::string before = slurp(db);
+  const std::string before = testing_support::readFile(db);
   const auto files = filesIn(dir);
 
   auto start = [&] {
@@ -364,11 +359,11 @@ TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
     testing_support::execSql(db, "SELECT count(*) FROM sqlite_master");
     // A journal whose header the kill left unwritten is no journal to SQLite,
     // which overwrites it at the next write.
-    const std::string journal = slurp(db + "-journal");
+    const std::string journal = testing_support::readFile(db + "-journal");
     if (std::filesystem::exists(db + "-journal") && (journal.empty() || journal[0] == '\0'))
       std::filesystem::remove(db + "-journal");
     EXPECT_EQ(filesIn(dir), files);
-    if (slurp(db) == before) {
+    if (testing_support::readFile(db) == before) {
       ++asItWas;
     } else {
       EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewbig WHERE Checkcode LIKE '%IF F%ASSIGN X = 1%'"),

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "chkimport/vb_error.h"
+#include "test_support.h"
 
 namespace chkimport::dao {
 void PrintTo(const Value& v, std::ostream* os) {
@@ -25,33 +26,12 @@ namespace fs = std::filesystem;
 using namespace chkimport::dao;
 using chkimport::VbError;
 
-// The error number a call raises, 0 when it raises none.
-template <class F>
-int ErrorOf(F&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.Number;
-  }
-  return 0;
-}
-
-std::string Describe(auto&& call) {
-  try {
-    call();
-  } catch (const VbError& e) {
-    return e.Description;
-  }
-  return "";
-}
+using testing_support::Describe;
+using testing_support::ErrorOf;
 
 class DatabaseLayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "chkimport_db_XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    path_ = (dir_ / "views.db").string();
     Sql(path_,
         "CREATE TABLE Survey (Name TEXT, PageNumber INTEGER, Note TEXT DEFAULT 'none');"
         "INSERT INTO Survey (rowid, Name, PageNumber, Note) VALUES (3, 'c', 0, 'n'), (1, 'a', 1, NULL),"
@@ -59,11 +39,6 @@ class DatabaseLayerTest : public ::testing::Test {
         "CREATE TABLE Empty (Name TEXT, PageNumber INTEGER);");
     workspace_ = DBEngine::CreateWorkspace("test", "", "", dbUseDefault);
     db_ = workspace_->OpenDatabase(path_);
-  }
-  void TearDown() override {
-    db_.reset();
-    workspace_.reset();
-    fs::remove_all(dir_);
   }
 
   // Runs SQL on a connection of its own, as another program would.
@@ -97,10 +72,7 @@ class DatabaseLayerTest : public ::testing::Test {
   // The file's bytes less the header's two change counters, which SQLite
   // moves on at every transaction, even one rolled back.
   static std::string Bytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    std::string bytes = out.str();
+    std::string bytes = testing_support::readFile(path);
     if (bytes.size() >= 100) {
       bytes.replace(24, 4, 4, '\0');
       bytes.replace(92, 4, 4, '\0');
@@ -108,8 +80,9 @@ class DatabaseLayerTest : public ::testing::Test {
     return bytes;
   }
 
-  fs::path dir_;
-  std::string path_;
+  testing_support::TempDir tmp_;
+  fs::path dir_ = tmp_.path();
+  std::string path_ = tmp_.file("views.db");
   std::unique_ptr<Workspace> workspace_;
   std::unique_ptr<Database> db_;
 };
@@ -134,22 +107,25 @@ TEST_F(DatabaseLayerTest, OpenFailures) {
             "Unrecognized database format '" + (dir_ / "text.db").string() + "'.");
 }
 
-TEST_F(DatabaseLayerTest, UnreadableFileCannotOpen) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads any file";
+// The file's permissions refuse a user who may not read or write it.
+TEST_F(DatabaseLayerTest, AFileTheUserMayNotReadOrWrite) {
+  chmod(dir_.c_str(), 0755);
   chmod(path_.c_str(), 0);
-  auto fresh = DBEngine::CreateWorkspace("fresh", "", "", dbUseDefault);
-  EXPECT_EQ(ErrorOf([&] { fresh->OpenDatabase(path_); }), dbe::CannotOpen);
-}
-
-TEST_F(DatabaseLayerTest, WritingReadOnlyFileRaisesReadOnly) {
-  if (geteuid() == 0) GTEST_SKIP() << "root writes any file";
+  const auto asNobody = [&](auto&& work) {
+    return testing_support::AsAnotherUser([&] { return std::to_string(ErrorOf(work)); });
+  };
+  EXPECT_EQ(asNobody([&] { DBEngine::CreateWorkspace("fresh", "", "", dbUseDefault)->OpenDatabase(path_); }),
+            std::to_string(dbe::CannotOpen));
   chmod(path_.c_str(), 0444);
-  auto ws = DBEngine::CreateWorkspace("ro", "", "", dbUseDefault);
-  auto db = ws->OpenDatabase(path_);
-  auto rs = db->OpenRecordset("Select * from Survey");
-  rs->Edit();
-  rs->SetField("Name", "x");
-  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::ReadOnly);
+  EXPECT_EQ(asNobody([&] {
+              auto ws = DBEngine::CreateWorkspace("ro", "", "", dbUseDefault);
+              auto db = ws->OpenDatabase(path_);
+              auto rs = db->OpenRecordset("Select * from Survey");
+              rs->Edit();
+              rs->SetField("Name", "x");
+              rs->Update();
+            }),
+            std::to_string(dbe::ReadOnly));
 }
 
 TEST_F(DatabaseLayerTest, TableDefsInCreationOrderWithoutViewsOrInternalTables) {
@@ -457,10 +433,13 @@ TEST_F(DatabaseLayerTest, RollbackLeavesTheFileAsItWas) {
 TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackWhole) {
   ASSERT_EQ(Sql(path_,
                 "CREATE TABLE Ruled (Name TEXT, Short TEXT CHECK (length(Short) < 4))"
-                "; INSERT INTO Ruled VALUES ('r', 'ok')"),
+                "; INSERT INTO Ruled VALUES ('r', 'ok');"
+                "CREATE TABLE Computed (Name TEXT, Upper TEXT AS (upper(Name))); INSERT INTO Computed VALUES "
+                "('c')"),
             SQLITE_OK);
   auto rs = db_->OpenRecordset("Select * from Survey");
   auto ruled = db_->OpenRecordset("Select * from Ruled");
+  auto computed = db_->OpenRecordset("Select * from Computed");
   workspace_->BeginTrans();
   for (const char* note : {"first", "second"}) {
     rs->Edit();
@@ -475,6 +454,10 @@ TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackW
   ruled->Edit();
   ruled->SetField("Short", "too long");
   EXPECT_NE(ErrorOf([&] { ruled->Update(); }), 0);
+  // So does a field SQLite computes, which no one may write.
+  computed->Edit();
+  computed->SetField("Upper", "x");
+  EXPECT_NE(ErrorOf([&] { computed->Update(); }), 0);
   auto second = workspace_->OpenDatabase(path_);
   auto reader = second->OpenRecordset("Select * from Survey");
   EXPECT_EQ(reader->Field("Name"), Value("A"));

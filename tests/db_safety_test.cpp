@@ -1,7 +1,6 @@
 // The view database is never left half-written, whatever fails: a disk that
 // fills at any write, a file the user cannot write, another program holding
 // the database, a journal in WAL mode, a database reached through links.
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,17 +13,14 @@
 
 namespace {
 
+using testing_support::AsAnotherUser;
 using testing_support::execSql;
 using testing_support::ImportRun;
 using testing_support::querySql;
+using testing_support::readFile;
 using testing_support::runCommand;
 using testing_support::TempDir;
 using V = std::vector<std::string>;
-
-std::string slurp(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 V filesIn(const TempDir& dir) {
   V names;
@@ -151,7 +147,8 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
          chkimport::IdentityTranslator english;
          chkimport::clsCHKImport component(module);
          component.SetObjLanguage(english);
-         return component.GetCHKCode(dir.file("form.chk"), db, "viewOld", false, true, true, true);
+         return testing_support::silentImport(component, dir.file("form.chk"), db, "viewOld",
+                                              {.overwrite = true, .ignoreNew = true, .tables = true});
        },
        [&](const std::string& db) { return codeIn(db, "viewOld"); }},
       {"convert", true,
@@ -194,7 +191,7 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
     std::string before;
     if (c.dbExists) {
       execSql(db, testing_support::viewTableSql("viewOld", {"F0", "F1", "F2", "F3"}));
-      before = slurp(db);
+      before = readFile(db);
     }
     const V files = filesIn(dir);
     bool succeeded = false;
@@ -216,7 +213,7 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
       } else {
         EXPECT_NE(result.find("disk is full"), std::string::npos) << result;
         if (c.dbExists) {
-          EXPECT_EQ(slurp(db), before) << result;
+          EXPECT_EQ(readFile(db), before) << result;
           EXPECT_EQ(filesIn(dir), files) << result;
         } else {
           EXPECT_EQ(filesIn(dir), files) << result;
@@ -225,36 +222,6 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
     }
     EXPECT_TRUE(succeeded);
   }
-}
-
-// Runs `work` in a child process as a user who cannot write root's files
-// (nobody) when run as root, and returns what it returned. A crash of the
-// child fails the test.
-std::string AsAnotherUser(const std::function<std::string()>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
-  const pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
-                           setresuid(65534, 65534, 65534) != 0))
-      _exit(3);
-    const std::string out = work();
-    const bool written = write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
-    _exit(written ? 0 : 4);
-  }
-  close(fds[1]);
-  std::string out;
-  char buffer[4096];
-  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-    out.append(buffer, static_cast<std::size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
-                              : "exit status " + std::to_string(WEXITSTATUS(status)));
-  return out;
 }
 
 // A database the user may read but not write: a writing pass, a preview and
@@ -266,7 +233,7 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
   execSql(db, testing_support::viewTableSql("viewOld", {"F0", "F1"}));
   chmod(db.c_str(), 0444);
   chmod(dir.path().c_str(), 0755);
-  const std::string before = slurp(db);
+  const std::string before = readFile(db);
   const std::string told = AsAnotherUser([&] {
     auto module = std::make_shared<chkimport::ImportState>();
     std::ostringstream log;
@@ -276,7 +243,10 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
     chkimport::clsCHKImport component(module);
     component.SetObjLanguage(english);
     const std::string chk = dir.file("form.chk");
-    std::string out = "writing: " + component.GetCHKCode(chk, db, "viewOld", false, true, true, true) + "\n";
+    std::string out = "writing: " +
+                      testing_support::silentImport(component, chk, db, "viewOld",
+                                                    {.overwrite = true, .ignoreNew = true, .tables = true}) +
+                      "\n";
     out += "preview: " + component.PreviewCHKCode(chk, db, "viewOld", true, true, true).result + "\n";
     out += "listing: " + component.GetCHKCode(chk, db, "viewOld", false) + "\n";
     chkimport::FormOptions options;
@@ -289,7 +259,7 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
   EXPECT_EQ(told, "writing: The import was not saved: " + readOnly +
                       "\npreview: The preview failed: " + readOnly + "\nlisting: \nconvert: " + db +
                       ": the view could not be made: " + readOnly + "\nlog: ");
-  EXPECT_EQ(slurp(db), before);
+  EXPECT_EQ(readFile(db), before);
 }
 
 struct CliSafety : ::testing::Test {
@@ -328,7 +298,7 @@ TEST_F(CliSafety, AnotherProgramHoldingTheDatabase) {
     std::filesystem::remove(db);
     execSql(db, std::string("PRAGMA journal_mode = ") + hold.journal + ";" +
                     testing_support::viewTableSql("viewOld", {"F0", "F1", "F2", "F3"}));
-    const std::string before = slurp(db);
+    const std::string before = readFile(db);
     for (const auto& command : commands) {
       SCOPED_TRACE(std::string(hold.what) + ": " + command.args);
       sqlite3* other = nullptr;
@@ -344,7 +314,7 @@ TEST_F(CliSafety, AnotherProgramHoldingTheDatabase) {
       EXPECT_EQ(r.out, "");
       EXPECT_GE(waited, std::chrono::seconds(1));
       EXPECT_LT(waited, std::chrono::seconds(8));
-      EXPECT_EQ(slurp(db), before);
+      EXPECT_EQ(readFile(db), before);
     }
   }
 }

@@ -232,9 +232,7 @@ TEST_F(Dialogs, ThePrintQuestionWritesTheReportAndOffersToShowIt) {
           shown[6],
           "msgbox [OK] : No program could be started to show the report. It was written to: | " + report);
     }
-    std::ifstream in(report, std::ios::binary);
-    const std::string text(std::istreambuf_iterator<char>(in), {});
-    EXPECT_NE(text.find("GOTO NAME"), std::string::npos);
+    EXPECT_NE(testing_support::readFile(report).find("GOTO NAME"), std::string::npos);
     EXPECT_EQ(ui->ScriptErrors(), V{});
   }
 }
@@ -330,8 +328,7 @@ TEST(Report, ExactBytes) {
                   {.Name = std::string(60, 'L'), .Checkcode = "long"}});
   const std::string path = view.dir.file("report.txt");
   WriteCheckCodeReport(*view.module, path, "/data/form.chk", view.db, "viewForm");
-  std::ifstream in(path, std::ios::binary);
-  std::string text(std::istreambuf_iterator<char>(in), {});
+  std::string text = testing_support::readFile(path);
 
   const std::regex date("Date/Time      : [^\r\n]+\r\n");
   ASSERT_TRUE(std::regex_search(text, date));

@@ -11,6 +11,7 @@
 #include "dialogs/form1.h"
 #include "dialogs/forms.h"
 #include "dialogs/frm_vlist.h"
+#include "test_support.h"
 
 namespace chkimport {
 namespace {
@@ -177,12 +178,7 @@ TEST_F(Convention, PastTheBoundOfAFixedArrayIsAnError) {
 
 TEST_F(Convention, PushingWithoutTheControlIsObjectNotSet) {
   st.objErrorStack.reset();
-  try {
-    Routine r(st, "Sample, Test");
-    FAIL() << "no error";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, 91);
-  }
+  EXPECT_EQ(testing_support::ErrorOf([&] { Routine r(st, "Sample, Test"); }), 91);
 }
 
 }  // namespace

@@ -24,18 +24,11 @@ const std::string kKey =
     "*KEY is not relevant in Vantrel 2000 \r\n*Vantrel 2000 automatically creates new \r\n"
     "*key fields called UniqueKey and FKey";
 
-// Wraps every text it translates in angle brackets, so that what passed
-// through the translator shows in the stored code.
-class MarkingTranslator : public chkimport::IdentityTranslator {
- public:
-  std::string T(const std::string& text) override { return "<" + text + ">"; }
-};
-
 TEST(FieldProperties, TheWorkedExampleOfAWholeField) {
   ImportRun run({{.Name = "AGE"}});
   EXPECT_EQ(
       run.run({"AGE", "MUSTENTER", "BEFORE ENTRY", "X = 1", "END", "AFTER ENTRY", "GOTO NAME", "END", "END"},
-              /*writing=*/true, /*overwrite=*/true),
+              {.overwrite = true, .ignoreNew = true}),
       "");
   EXPECT_EQ(run.lists("AGE"), "M");
   // The comment, stored before any section was open, moved before entry.
@@ -97,7 +90,7 @@ TEST(FieldProperties, WhatEachCommandStoresAndSets) {
     V chk = {"AGE"};
     chk.insert(chk.end(), c.lines.begin(), c.lines.end());
     chk.push_back("END");
-    EXPECT_EQ(run.run(chk, true, true), "") << c.what;
+    EXPECT_EQ(run.run(chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.lists("Age"), c.listsAfter) << c.what;
     EXPECT_EQ(run.checkcode("Age"), c.checkcode) << c.what;
     EXPECT_EQ(run.lists("Name"), "X") << c.what;
@@ -112,7 +105,7 @@ TEST(FieldProperties, NothingOutsideAFieldBlockOrOnTheListingPass) {
   ImportRun outside({{.Name = "First"}, {.Name = "Age"}});
   V chk = commands;
   chk.insert(chk.end(), {"AGE", "END"});
-  outside.run(chk, true, true);
+  outside.run(chk, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(outside.lists("First"), "<null>");
   EXPECT_EQ(outside.checkcode("First"), "<null>");
   EXPECT_EQ(outside.checkcode("Age"), "");
@@ -122,7 +115,7 @@ TEST(FieldProperties, NothingOutsideAFieldBlockOrOnTheListingPass) {
   chk = {"AGE"};
   chk.insert(chk.end(), commands.begin(), commands.end());
   chk.push_back("END");
-  EXPECT_EQ(listing.run(chk, /*writing=*/false), "");
+  EXPECT_EQ(listing.run(chk, {}), "");
   EXPECT_TRUE(listing.unmatched().empty());
   EXPECT_EQ(listing.lists("Age"), "<null>");
   EXPECT_EQ(listing.checkcode("Age"), "<null>");
@@ -130,10 +123,11 @@ TEST(FieldProperties, NothingOutsideAFieldBlockOrOnTheListingPass) {
 }
 
 TEST(FieldProperties, CommentTextsPassThroughTheTranslatorWithoutTheirBlanks) {
-  MarkingTranslator marking;
+  testing_support::MarkingTranslator marking;
   ImportRun run({{.Name = "Age"}, {.Name = "Name", .Lists = "M"}});
   run.component.SetObjLanguage(marking);
-  run.run({"AGE", "KEY UNIQUE", "MUSTENTER", "DEFINE TOTAL", "END", "NAME", "NOENTER", "END"}, true, true);
+  run.run({"AGE", "KEY UNIQUE", "MUSTENTER", "DEFINE TOTAL", "END", "NAME", "NOENTER", "END"},
+          {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(
       run.checkcode("Age"),
       stored({"*KEY <is not relevant in Vantrel 2000> \r\n*<Vantrel 2000 automatically creates new> \r\n"
@@ -192,7 +186,7 @@ TEST(Define, DeclarationsGatherInTheirOwnRow) {
     std::vector<ViewRow> rows = {{.Name = "Age"}, {.Name = "Name"}};
     if (c.variablesRow) rows.push_back(*c.variablesRow);
     ImportRun run(rows);
-    EXPECT_EQ(run.run(c.chk, true, c.overwrite), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = c.overwrite, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.checkcode("DEFINEDVARIABLES"), c.declarations) << c.what;
     EXPECT_EQ(run.column("PageNumber", "DEFINEDVARIABLES"), "0") << c.what;
     EXPECT_EQ(querySql(run.db, "SELECT count(*) FROM viewForm WHERE Name = 'DEFINEDVARIABLES'"), V{"1"})
@@ -229,7 +223,7 @@ TEST(Define, TheVariablesRowReadInThePassHoldsTheDeclarationsSoFar) {
   ImportRun failing({{.Name = "Age", .Checkcode = ""}});
   V chk = {"AGE", "DEFINE C", "AFTER ENTRY"};
   for (int i = 0; i < 502; ++i) chk.push_back("X = 1");
-  EXPECT_EQ(failing.run(chk, true, true), "");
+  EXPECT_EQ(failing.run(chk, {.overwrite = true, .ignoreNew = true}), "");
   EXPECT_EQ(failing.checkcode("DEFINEDVARIABLES"), "DEFINE C");
 }
 

@@ -14,11 +14,6 @@ using testing_support::querySql;
 using testing_support::stored;
 using V = std::vector<std::string>;
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 V tableNames(const std::string& db) {
   return querySql(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
 }
@@ -41,7 +36,8 @@ TEST(HostileNames, ViewTablesAreNamesWhateverTheyHold) {
     execSql(run.db,
             "CREATE TABLE viewOther (Name TEXT, PageNumber INTEGER, Checkcode TEXT);"
             "INSERT INTO viewOther VALUES ('Age', 1, 'kept');");
-    EXPECT_EQ(run.run({"AGE", "GOTO SEX", "END", "SEX", "LEGAL", "1", "2", "END", "END"}, true, true, true),
+    EXPECT_EQ(run.run({"AGE", "GOTO SEX", "END", "SEX", "LEGAL", "1", "2", "END", "END"},
+                      {.overwrite = true, .ignoreNew = true, .tables = true}),
               "")
         << name;
     EXPECT_EQ(run.checkcode("Age"), stored({"GOTO SEX"})) << name;
@@ -65,11 +61,13 @@ TEST(HostileNames, AViewNameThatIsNotAViewTableIsRefusedUntouched) {
                     "Form"};
   for (const auto& value : values) {
     ImportRun run({{.Name = "Age"}});
-    const std::string before = fileBytes(run.db);
+    const std::string before = testing_support::readFile(run.db);
     run.chk = run.dir.write("form.chk", "AGE\r\nGOTO X\r\nEND\r\n");
-    EXPECT_EQ(run.component.GetCHKCode(run.chk, run.db, value, false, true, true, true), "Table Not In MDB")
+    EXPECT_EQ(testing_support::silentImport(run.component, run.chk, run.db, value,
+                                            {.overwrite = true, .ignoreNew = true, .tables = true}),
+              "Table Not In MDB")
         << value;
-    EXPECT_EQ(fileBytes(run.db), before) << value;
+    EXPECT_EQ(testing_support::readFile(run.db), before) << value;
   }
 }
 
@@ -86,7 +84,9 @@ TEST(HostileNames, CodeTablesFromFieldNamesThatLookLikeSQL) {
     ImportRun run({{.Name = field}, {.Name = "Age"}});
     std::string upper;
     for (char c : field) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(run.run({upper, "LEGAL", "1", "2", "END", "END", "AGE", "GOTO X", "END"}, true, true, true), "")
+    EXPECT_EQ(run.run({upper, "LEGAL", "1", "2", "END", "END", "AGE", "GOTO X", "END"},
+                      {.overwrite = true, .ignoreNew = true, .tables = true}),
+              "")
         << field;
     EXPECT_EQ(run.checkcode("Age"), stored({"GOTO X"})) << field;
     const V tables = tableNames(run.db);

@@ -38,6 +38,31 @@ inline std::string sqlText(const std::optional<std::string>& value) {
   return quoted + "'";
 }
 
+// Lines joined by CRLF, each followed by CRLF: the stored form of check code.
+inline std::string stored(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text;
+}
+
+// The choices of a silent import, by name. Import{} is a listing pass.
+struct Import {
+  bool overwrite = false, ignoreNew = false, tables = false;
+};
+
+// A silent pass of the component.
+inline std::string silentImport(chkimport::clsCHKImport& component, const std::string& chk,
+                                const std::string& db, const std::string& table, Import how) {
+  return component.GetCHKCode(chk, db, table, false, how.overwrite, how.ignoreNew, how.tables);
+}
+
+// Wraps every text it translates in angle brackets, so that what passed
+// through the translator shows in the stored code.
+class MarkingTranslator : public chkimport::IdentityTranslator {
+ public:
+  std::string T(const std::string& text) override { return "<" + text + ">"; }
+};
+
 class ImportRun {
  public:
   ImportRun(std::initializer_list<ViewRow> rows, const std::string& table = "viewForm")
@@ -60,13 +85,12 @@ class ImportRun {
   }
 
   // Writes the CHK file (lines joined by CRLF) and runs one silent pass.
-  std::string run(const std::vector<std::string>& lines, bool writing = true, bool overwrite = false,
-                  bool tables = false) {
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    chk = dir.write("form.chk", text);
-    return component.GetCHKCode(chk, db, table_, false, overwrite, writing, tables);
+  std::string run(const std::vector<std::string>& lines, Import how = {.ignoreNew = true}) {
+    chk = dir.write("form.chk", stored(lines));
+    return silentImport(component, chk, db, table_, how);
   }
+  // The same pass over the file as it stands.
+  std::string import(Import how) { return silentImport(component, chk, db, table_, how); }
 
   std::string checkcode(const std::string& name) const { return column("Checkcode", name); }
   std::string lists(const std::string& name) const { return column("Lists", name); }
@@ -91,12 +115,5 @@ class ImportRun {
  private:
   std::string table_;
 };
-
-// Lines joined by CRLF, each followed by CRLF: the stored form of check code.
-inline std::string stored(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  return text;
-}
 
 }  // namespace testing_support

@@ -121,7 +121,7 @@ TEST_F(IncludesAndJumps, IncludedCodeInAFieldBlock) {
   for (const auto& c : cases) {
     ImportRun run = viewWithFields();
     writeFiles(run.dir, c.files);
-    EXPECT_EQ(run.run(c.chk, true, true), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.checkcode("Age"), inFolder(c.expected, run.dir)) << c.what;
     EXPECT_EQ(run.log.str(), "") << c.what;
     EXPECT_TRUE(run.module->Files.empty()) << c.what;
@@ -132,7 +132,7 @@ TEST_F(IncludesAndJumps, TheCurrentFolderIsSearchedFirst) {
   ImportRun run = viewWithFields();
   run.dir.write("common.chk", "X = 2\r\n");
   cwd.write("common.chk", "X = 1\r\n");
-  run.run({"AGE", "INCLUDE COMMON.CHK", "END"}, true, true);
+  run.run({"AGE", "INCLUDE COMMON.CHK", "END"}, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.checkcode("Age"),
             stored({R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
                     R"(*/\ /\ /\ End of checkcode included from file: COMMON.CHK /\ /\ /\)"}));
@@ -142,7 +142,7 @@ TEST_F(IncludesAndJumps, TheCurrentFolderIsSearchedFirst) {
 TEST_F(IncludesAndJumps, TheListingPassReadsIncludedFilesToo) {
   ImportRun run = viewWithFields();
   run.dir.write("common.chk", "NOSUCH\r\n");
-  EXPECT_EQ(run.run({"AGE", "INCLUDE COMMON.CHK", "END", "INCLUDE COMMON.CHK"}, false), "");
+  EXPECT_EQ(run.run({"AGE", "INCLUDE COMMON.CHK", "END", "INCLUDE COMMON.CHK"}, {}), "");
   EXPECT_EQ(run.unmatched(), V{"NOSUCH"});
   EXPECT_EQ(run.checkcode("Age"), "");
   EXPECT_EQ(run.log.str(), "");
@@ -160,7 +160,8 @@ std::size_t count(const std::string& text, const std::string& what) {
 TEST_F(IncludesAndJumps, AnIncludeCycleOutsideFieldBlocks) {
   ImportRun run = viewWithFields();
   run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
-  EXPECT_EQ(run.run({"INCLUDE COMMON.CHK", "AGE", "X = 1", "END"}, true, true), "");
+  EXPECT_EQ(run.run({"INCLUDE COMMON.CHK", "AGE", "X = 1", "END"}, {.overwrite = true, .ignoreNew = true}),
+            "");
   const std::string log = run.log.str();
   EXPECT_EQ(count(log, "chkimport: error"), 1u) << log;
   EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: too many nested INCLUDE files (opening " +
@@ -175,7 +176,8 @@ TEST_F(IncludesAndJumps, AnIncludeCycleOutsideFieldBlocks) {
 TEST_F(IncludesAndJumps, AnIncludeCycleInsideAFieldBlock) {
   ImportRun run = viewWithFields();
   run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
-  run.run({"AGE", "X = 1", "END", "SEX", "INCLUDE COMMON.CHK", "END", "NAME", "GOTO AGE", "END"}, true, true);
+  run.run({"AGE", "X = 1", "END", "SEX", "INCLUDE COMMON.CHK", "END", "NAME", "GOTO AGE", "END"},
+          {.overwrite = true, .ignoreNew = true});
   const std::string log = run.log.str();
   EXPECT_EQ(count(log, "too many nested INCLUDE files (opening " + run.dir.file("COMMON.CHK") + ")"), 1u)
       << log;
@@ -201,7 +203,9 @@ TEST_F(IncludesAndJumps, IncludesThatFanOutStopAfterTenThousandFiles) {
     run.dir.write("f" + std::to_string(i) + ".chk", next + next);
   }
   run.dir.write("f24.chk", "*\r\n");
-  EXPECT_EQ(run.run({"INCLUDE F1.CHK", "AGE", "X = 1", "INCLUDE F24.CHK", "END"}, true, true), "");
+  EXPECT_EQ(run.run({"INCLUDE F1.CHK", "AGE", "X = 1", "INCLUDE F24.CHK", "END"},
+                    {.overwrite = true, .ignoreNew = true}),
+            "");
   const std::string log = run.log.str();
   EXPECT_EQ(count(log, "chkimport: error"), 1u) << log.substr(0, 2000);
   EXPECT_EQ(log.find("chkimport: error 67: Too many INCLUDE files: a pass opens at most 10000; this INCLUDE "
@@ -265,7 +269,7 @@ TEST_F(IncludesAndJumps, JumpsBecomeIfThenGotoBlocks) {
   };
   for (const auto& c : cases) {
     ImportRun run = viewWithFields();
-    EXPECT_EQ(run.run(c.chk, true, true), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.checkcode(c.field), c.expected) << c.what;
     EXPECT_EQ(run.log.str(), "") << c.what;
   }
@@ -275,7 +279,7 @@ TEST_F(IncludesAndJumps, JumpsBecomeIfThenGotoBlocks) {
 // field's block early.
 TEST_F(IncludesAndJumps, AJumpsBlockKeepsTheLevelOnTheListingPass) {
   ImportRun run = viewWithFields();
-  EXPECT_EQ(run.run({"SEX", "JUMPS", "1 AGE", "END", "NOSUCH2", "END", "NOSUCH"}, false), "");
+  EXPECT_EQ(run.run({"SEX", "JUMPS", "1 AGE", "END", "NOSUCH2", "END", "NOSUCH"}, {}), "");
   EXPECT_EQ(run.unmatched(), V{"NOSUCH"});
 }
 
@@ -288,7 +292,7 @@ TEST_F(IncludesAndJumps, MoreJumpRowsThanTheTableHoldsEndThePassWithAMessage) {
   V chk = {"AGE", "X = 1", "END", "SEX", "JUMPS"};
   for (int i = 0; i < 502; ++i) chk.push_back(std::to_string(i) + " AGE");
   chk.insert(chk.end(), {"END", "END"});
-  run.run(chk, true, true);
+  run.run(chk, {.overwrite = true, .ignoreNew = true});
   const std::string log = run.log.str();
   EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: more than 501 JUMPS rows (field SEX)\n"
                      "  in TranslateCode, ImportCHKCode\n"),

@@ -50,12 +50,7 @@ TEST(LineReader, EveryKindOfLineEnd) {
   for (const auto& c : cases) EXPECT_EQ(lines(c.bytes), c.expected) << c.what;
 
   LineReader reader("");
-  try {
-    reader.ReadLine();
-    FAIL() << "no error";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, 62);
-  }
+  EXPECT_EQ(testing_support::ErrorOf([&] { reader.ReadLine(); }), 62);
 }
 
 TEST(LineReader, TheEncodingIsChosenByTheBytes) {

@@ -16,12 +16,14 @@ struct Messy : ::testing::Test {
   // A writing pass over raw bytes, code tables on; "" when it completed.
   std::string write(const std::string& bytes) {
     run.chk = run.dir.write("form.chk", bytes);
-    return run.component.GetCHKCode(run.chk, run.db, "viewForm", false, true, true, true);
+    return testing_support::silentImport(run.component, run.chk, run.db, "viewForm",
+                                         {.overwrite = true, .ignoreNew = true, .tables = true});
   }
   // The lines the listing pass reports as naming no field.
   V unmatched(const std::string& bytes) {
     run.chk = run.dir.write("form.chk", bytes);
-    run.component.GetCHKCode(run.chk, run.db, "viewForm", false, true, false, true);
+    testing_support::silentImport(run.component, run.chk, run.db, "viewForm",
+                                  {.overwrite = true, .tables = true});
     return run.unmatched();
   }
   V table(const std::string& sql) const { return querySql(run.db, sql); }

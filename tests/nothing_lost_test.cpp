@@ -60,9 +60,9 @@ TEST(NothingLost, AFieldWhoseCodeCannotBeStored) {
 TEST(NothingLost, AValueListRowACodeTableRefuses) {
   ImportRun run({{.Name = "Age"}, {.Name = "Name"}});
   const std::string tooLong(300, 'x');
-  EXPECT_EQ(
-      run.run({"AGE", "LEGAL", "1", tooLong, "3", "END", "END", "NAME", "GOTO AGE", "END"}, true, true, true),
-      "");
+  EXPECT_EQ(run.run({"AGE", "LEGAL", "1", tooLong, "3", "END", "END", "NAME", "GOTO AGE", "END"},
+                    {.overwrite = true, .ignoreNew = true, .tables = true}),
+            "");
   EXPECT_EQ(querySql(run.db, "SELECT Age FROM codeAge ORDER BY rowid"), V{"1"});
   EXPECT_NE(run.checkcode("Age").find("*codeAge\r\n"), std::string::npos) << run.checkcode("Age");
   EXPECT_EQ(run.checkcode("Name"), stored({"GOTO AGE"}));

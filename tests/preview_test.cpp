@@ -24,11 +24,6 @@ using testing_support::ImportRun;
 using testing_support::ViewRow;
 using V = std::vector<std::string>;
 
-std::string fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // ---- The line diff ---------------------------------------------------------
 
 struct DiffCase {
@@ -215,15 +210,18 @@ TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
     for (const auto& line : c.chk) text += line + "\r\n";
     run.chk = run.dir.write("form.chk", text);
     const DatabaseState before = readState(run);
-    const std::string bytes = fileBytes(run.db);
+    const std::string bytes = testing_support::readFile(run.db);
 
     const ImportPreview preview =
         run.component.PreviewCHKCode(run.chk, run.db, "viewForm", c.overwrite, true, c.tables);
     EXPECT_EQ(preview.result, "") << c.name;
     EXPECT_FALSE(preview.changes.empty()) << c.name;
-    EXPECT_TRUE(fileBytes(run.db) == bytes) << c.name << ": the preview changed the file";
+    EXPECT_TRUE(testing_support::readFile(run.db) == bytes) << c.name << ": the preview changed the file";
 
-    EXPECT_EQ(run.component.GetCHKCode(run.chk, run.db, "viewForm", false, c.overwrite, true, c.tables), "");
+    EXPECT_EQ(
+        testing_support::silentImport(run.component, run.chk, run.db, "viewForm",
+                                      {.overwrite = c.overwrite, .ignoreNew = true, .tables = c.tables}),
+        "");
     EXPECT_EQ(applyPreview(before, preview), readState(run)) << c.name;
     EXPECT_EQ(run.log.str(), "") << c.name;
   }
@@ -255,7 +253,8 @@ TEST(Preview, SetUpFailuresAreTheImportsMessages) {
   for (const auto& c : cases) {
     const ImportPreview preview = run.component.PreviewCHKCode(run.chk, c.db, c.table, false, true, false);
     EXPECT_EQ(preview.result, c.expected);
-    EXPECT_EQ(preview.result, run.component.GetCHKCode(run.chk, c.db, c.table, false, false, true));
+    EXPECT_EQ(preview.result,
+              testing_support::silentImport(run.component, run.chk, c.db, c.table, {.ignoreNew = true}));
     EXPECT_TRUE(preview.changes.empty());
   }
   const std::string none = run.dir.write("none.chk", "WEIGHT\r\nEND\r\n");
@@ -295,7 +294,7 @@ struct DryRun : ::testing::Test {
   DryRun() {
     run.chk =
         run.dir.write("form.chk", "AGE\r\n  MUSTENTER\r\n  DEFINE VISITS ##\r\nEND\r\nWEIGHT\r\nEND\r\n");
-    bytes = fileBytes(run.db);
+    bytes = testing_support::readFile(run.db);
   }
   testing_support::CommandResult cli(const std::string& args, const std::string& prefix = "") {
     return testing_support::runCommand(prefix + "XDG_CONFIG_HOME='" + run.dir.path().string() +
@@ -317,7 +316,7 @@ TEST_F(DryRun, PrintsTheDiffsWithoutColourAndChangesNothing) {
         "+++ viewForm/Age/Lists\n@@ -0,0 +1 @@\n+M\n",
         "--- /dev/null\n+++ viewForm/DEFINEDVARIABLES/Checkcode\n"})
     EXPECT_NE(r.out.find(part), std::string::npos) << part << "\nin\n" << r.out;
-  EXPECT_TRUE(fileBytes(run.db) == bytes);
+  EXPECT_TRUE(testing_support::readFile(run.db) == bytes);
 
   const auto bad = cli("--view viewNone --dry-run");
   EXPECT_EQ(bad.status, 1);
@@ -337,7 +336,7 @@ TEST_F(DryRun, JsonGivesTheChangesAsData) {
   EXPECT_EQ(changed, (V{"Age.Checkcode", "Age.Lists", "DEFINEDVARIABLES.Checkcode"}));
   EXPECT_EQ(json["changes"][0]["old"], "GOTO NAME\r\n");
   EXPECT_TRUE(json["changes"][2]["old"].is_null());
-  EXPECT_TRUE(fileBytes(run.db) == bytes);
+  EXPECT_TRUE(testing_support::readFile(run.db) == bytes);
 
   const auto none = cli("--view viewNone --dry-run --json");
   EXPECT_EQ(none.status, 1);
@@ -384,14 +383,14 @@ struct PreviewButton : ::testing::Test {
 };
 
 TEST_F(PreviewButton, ShowsTheDiffOfTheDialogsChoicesAndWritesNothing) {
-  const std::string bytes = fileBytes(run.db);
+  const std::string bytes = testing_support::readFile(run.db);
   ui->OnShow("frmImport", [&](Form& f) {
     EXPECT_TRUE(f["cmdPreview"].Enabled);
     f.Fire("cmdPreview", FormEvent::Click);  // the boxes start ticked: overwrite, no summary
     f.SetValue("chkOverwrite", 0);
     f.SetValue("chkIgnoreNew", 0);
     f.Fire("cmdPreview", FormEvent::Click);
-    EXPECT_TRUE(fileBytes(run.db) == bytes);
+    EXPECT_TRUE(testing_support::readFile(run.db) == bytes);
     f.SetText("txtDBName", "");
     EXPECT_FALSE(f["cmdPreview"].Enabled);
     f.Fire("cmdCancel", FormEvent::Click);
@@ -405,7 +404,7 @@ TEST_F(PreviewButton, ShowsTheDiffOfTheDialogsChoicesAndWritesNothing) {
   EXPECT_EQ(ui->Texts()[1],
             "CHK fields without a row in the view:\n  WEIGHT\n\n"
             "--- viewForm/Age/Checkcode\n+++ viewForm/Age/Checkcode\n@@ -1 +1,3 @@\n OLD\n+\n+GOTO NAME\n");
-  EXPECT_TRUE(fileBytes(run.db) == bytes);
+  EXPECT_TRUE(testing_support::readFile(run.db) == bytes);
 }
 
 TEST_F(PreviewButton, WithoutATableTheChooserAsksAndAMessageTellsWhatFailed) {

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -90,6 +91,15 @@ std::ostream& operator<<(std::ostream& os, const Fired& f) {
   return os << "(" << f.control << ", " << static_cast<int>(f.event) << ", " << f.arg << ")";
 }
 
+// A control placed at `left`, `top`, `width` and `height` (in twips).
+Control at(Control c, int left, int top, int width, int height) {
+  c.Left = left;
+  c.Top = top;
+  c.Width = width;
+  c.Height = height;
+  return c;
+}
+
 // A dialog of every kind of control; it records what it is told and runs
 // the handler a test gives it.
 class TestForm : public Form {
@@ -98,55 +108,16 @@ class TestForm : public Form {
     Caption = "Test form";
     ClientWidth = 4500;
     ClientHeight = 3000;
-    add({.Name = "lblName",
-         .Kind = ControlKind::Label,
-         .Caption = "&Name:",
-         .TabIndex = 5,
-         .Left = 120,
-         .Top = 120,
-         .Width = 1200,
-         .Height = 255});
-    add({.Name = "txtName",
-         .Kind = ControlKind::TextBox,
-         .ToolTipText = "The name",
-         .TabIndex = 0,
-         .Left = 1440,
-         .Top = 120,
-         .Width = 2895,
-         .Height = 285});
-    add({.Name = "chkFlag",
-         .Kind = ControlKind::CheckBox,
-         .Caption = "&Flag",
-         .TabIndex = 1,
-         .Left = 120,
-         .Top = 600,
-         .Width = 2000,
-         .Height = 255});
-    add({.Name = "cmdGo",
-         .Kind = ControlKind::CommandButton,
-         .Caption = "&Go",
-         .TabIndex = 2,
-         .Left = 3240,
-         .Top = 2460,
-         .Width = 1095,
-         .Height = 375});
-    add({.Name = "listItems",
-         .Kind = ControlKind::ListBox,
-         .TabIndex = 3,
-         .List = {"alpha", "beta", "gamma"},
-         .Left = 120,
-         .Top = 960,
-         .Width = 2895,
-         .Height = 1400});
-    add({.Name = "cmdOff",
-         .Kind = ControlKind::CommandButton,
-         .Caption = "Off",
-         .TabIndex = 4,
-         .Enabled = false,
-         .Left = 120,
-         .Top = 2460,
-         .Width = 1095,
-         .Height = 375});
+    using enum ControlKind;
+    add(at({.Name = "lblName", .Kind = Label, .Caption = "&Name:", .TabIndex = 5}, 120, 120, 1200, 255));
+    add(at({.Name = "txtName", .Kind = TextBox, .ToolTipText = "The name", .TabIndex = 0}, 1440, 120, 2895,
+           285));
+    add(at({.Name = "chkFlag", .Kind = CheckBox, .Caption = "&Flag", .TabIndex = 1}, 120, 600, 2000, 255));
+    add(at({.Name = "cmdGo", .Kind = CommandButton, .Caption = "&Go", .TabIndex = 2}, 3240, 2460, 1095, 375));
+    add(at({.Name = "listItems", .Kind = ListBox, .TabIndex = 3, .List = {"alpha", "beta", "gamma"}}, 120,
+           960, 2895, 1400));
+    add(at({.Name = "cmdOff", .Kind = CommandButton, .Caption = "Off", .TabIndex = 4, .Enabled = false}, 120,
+           2460, 1095, 375));
     add({.Name = "dlgOpen", .Kind = ControlKind::CommonDialog, .Visible = false});
   }
 
@@ -165,6 +136,12 @@ class TestForm : public Form {
   std::vector<std::string> texts;  // txtName's text as each event came
   std::vector<int> indexes;        // listItems' ListIndex as each event came
   std::function<void(const std::string&, FormEvent, int)> onFire;
+  // Runs `action` when `control` is clicked.
+  void onClick(const std::string& control, std::function<void()> action) {
+    onFire = [=](const std::string& c, FormEvent e, int) {
+      if (c == control && e == FormEvent::Click) action();
+    };
+  }
   bool frameClosed = false;
 
   std::vector<Fired> firedFor(const std::string& control) const {
@@ -203,11 +180,12 @@ struct QtLayer : ::testing::Test {
     layer->ShowModal(shown);
   }
 
-  template <class W>
+  template <class W = QWidget>
   W* widget(const Form& of, const char* name) {
     QDialog* dialog = layer->WindowOf(of);
     return dialog ? dialog->findChild<W*>(name) : nullptr;
   }
+  void click(const Form& of, const char* name) { QTest::mouseClick(widget(of, name), Qt::LeftButton); }
 
   std::shared_ptr<QtWindowing> layer = sharedLayer();
   std::ostringstream log;
@@ -233,16 +211,12 @@ TEST_F(QtLayer, TypingIntoATextBoxFiresChangeWithTheTextInTheData) {
 }
 
 TEST_F(QtLayer, AButtonClickFiresClickAndADisabledButtonFiresNothing) {
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control == "cmdGo" && event == FormEvent::Click) {
-      form["cmdGo"].Enabled = false;
-      form["cmdOff"].Enabled = true;
-    }
-  };
+  form.onClick("cmdGo", [&] {
+    form["cmdGo"].Enabled = false;
+    form["cmdOff"].Enabled = true;
+  });
   showWith(form, [&] {
-    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
-    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
-    QTest::mouseClick(widget<QPushButton>(form, "cmdOff"), Qt::LeftButton);
+    for (const char* button : {"cmdGo", "cmdGo", "cmdOff"}) click(form, button);
     layer->Hide(form);
   });
   EXPECT_EQ(form.fired,
@@ -255,8 +229,8 @@ TEST_F(QtLayer, ACheckBoxClickSetsTheValueBeforeItsHandlerRuns) {
     if (control == "chkFlag") values.push_back(form["chkFlag"].Value);
   };
   showWith(form, [&] {
-    QTest::mouseClick(widget<QCheckBox>(form, "chkFlag"), Qt::LeftButton);
-    QTest::mouseClick(widget<QCheckBox>(form, "chkFlag"), Qt::LeftButton);
+    click(form, "chkFlag");
+    click(form, "chkFlag");
     layer->Hide(form);
   });
   EXPECT_EQ(values, (std::vector<int>{1, 0}));
@@ -299,31 +273,26 @@ TEST_F(QtLayer, ASelectionTheHandlerClearsStaysClearedAndTheSameRowCanBeChosenAg
   EXPECT_EQ(form.indexes, (std::vector<int>{2, 2}));
 }
 
+// Escape reaches a key-preview form before its control, else only the
+// focused control, and closes nothing.
 TEST_F(QtLayer, EscapeReachesAKeyPreviewFormBeforeItsControlAndClosesNothing) {
-  form.KeyPreview = true;
-  bool stillShown = false;
-  showWith(form, [&] {
-    QTest::keyClick(widget<QListWidget>(form, "listItems"), Qt::Key_Escape);
-    stillShown = layer->WindowOf(form) && layer->WindowOf(form)->isVisible();
-    layer->Hide(form);
-  });
-  EXPECT_TRUE(stillShown);
-  EXPECT_EQ(form.fired, (std::vector<Fired>{{"", FormEvent::KeyDown, vbKeyEscape},
-                                            {"listItems", FormEvent::KeyDown, vbKeyEscape},
-                                            {"", FormEvent::KeyPress, 27},
-                                            {"listItems", FormEvent::KeyPress, 27}}));
-}
-
-TEST_F(QtLayer, WithoutKeyPreviewOnlyTheFocusedListBoxGetsEscape) {
-  bool stillShown = false;
-  showWith(form, [&] {
-    QTest::keyClick(widget<QListWidget>(form, "listItems"), Qt::Key_Escape);
-    stillShown = layer->WindowOf(form) && layer->WindowOf(form)->isVisible();
-    layer->Hide(form);
-  });
-  EXPECT_TRUE(stillShown);
-  EXPECT_EQ(form.fired, (std::vector<Fired>{{"listItems", FormEvent::KeyDown, vbKeyEscape},
-                                            {"listItems", FormEvent::KeyPress, 27}}));
+  for (const bool preview : {true, false}) {
+    form.fired.clear();
+    form.KeyPreview = preview;
+    bool stillShown = false;
+    showWith(form, [&] {
+      QTest::keyClick(widget(form, "listItems"), Qt::Key_Escape);
+      stillShown = layer->WindowOf(form) && layer->WindowOf(form)->isVisible();
+      layer->Hide(form);
+    });
+    EXPECT_TRUE(stillShown);
+    std::vector<Fired> expected = {{"", FormEvent::KeyDown, vbKeyEscape},
+                                   {"listItems", FormEvent::KeyDown, vbKeyEscape},
+                                   {"", FormEvent::KeyPress, 27},
+                                   {"listItems", FormEvent::KeyPress, 27}};
+    if (!preview) std::erase_if(expected, [](const Fired& f) { return f.control.empty(); });
+    EXPECT_EQ(form.fired, expected) << preview;
+  }
 }
 
 // Enter presses the focused button, else the form's default button when it
@@ -355,10 +324,8 @@ TEST_F(QtLayer, EnterPressesTheFocusedButtonElseTheDefaultButton) {
 }
 
 TEST_F(QtLayer, AHandlerThatHidesTheFormEndsShowModalAndTheFormStaysLoaded) {
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control == "cmdGo" && event == FormEvent::Click) st.host.windowing->Hide(form);
-  };
-  showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+  form.onClick("cmdGo", [&] { st.host.windowing->Hide(form); });
+  showWith(form, [&] { click(form, "cmdGo"); });
   EXPECT_EQ(Loaded<TestForm>(st), &form);
   EXPECT_EQ(layer->WindowOf(form), nullptr);
 }
@@ -368,7 +335,7 @@ TEST_F(QtLayer, AFormUnloadedByItsOwnKeyHandlerEndsAndItsControlHearsNoMore) {
   form.onFire = [&](const std::string& control, FormEvent event, int arg) {
     if (control.empty() && event == FormEvent::KeyDown && arg == vbKeyEscape) Unload(st, form);
   };
-  showWith(form, [&] { QTest::keyClick(widget<QLineEdit>(form, "txtName"), Qt::Key_Escape); });
+  showWith(form, [&] { QTest::keyClick(widget(form, "txtName"), Qt::Key_Escape); });
   EXPECT_EQ(Loaded<TestForm>(st), nullptr);
   EXPECT_EQ(form.fired, (std::vector<Fired>{{"", FormEvent::KeyDown, vbKeyEscape}}));
 }
@@ -376,20 +343,17 @@ TEST_F(QtLayer, AFormUnloadedByItsOwnKeyHandlerEndsAndItsControlHearsNoMore) {
 TEST_F(QtLayer, UnloadingEveryFormFromAnInnerDialogEndsBothShowings) {
   auto& inner = Instance<InnerForm>(st);
   bool outerHandlerFinished = false;
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control != "cmdGo" || event != FormEvent::Click) return;
+  form.onClick("cmdGo", [&] {
     layer->ShowModal(inner);
     outerHandlerFinished = true;
-  };
-  inner.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control != "cmdGo" || event != FormEvent::Click) return;
+  });
+  inner.onClick("cmdGo", [&] {
     // As closing every dialog does: the outer form first.
     Unload(st, form);
     Unload(st, inner);
-  };
-  whenModal("frmInner",
-            [&](QWidget*) { QTest::mouseClick(widget<QPushButton>(inner, "cmdGo"), Qt::LeftButton); });
-  showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+  });
+  whenModal("frmInner", [&](QWidget*) { click(inner, "cmdGo"); });
+  showWith(form, [&] { click(form, "cmdGo"); });
   EXPECT_TRUE(outerHandlerFinished);
   EXPECT_TRUE(st.Forms.empty());
   EXPECT_EQ(layer->WindowOf(form), nullptr);
@@ -397,33 +361,35 @@ TEST_F(QtLayer, UnloadingEveryFormFromAnInnerDialogEndsBothShowings) {
 }
 
 TEST_F(QtLayer, GeometryIsFifteenTwipsToThePixelAndTheSizeIsFixed) {
-  QSize size, minimum, maximum;
-  QRect text, button;
+  std::map<QString, QRect> shown;
+  QSize minimum, maximum;
   Qt::WindowFlags flags;
   QString title;
-  bool commonDialogDrawn = true;
   showWith(form, [&] {
     QDialog* dialog = layer->WindowOf(form);
-    size = dialog->size();
+    shown[""] = dialog->rect();
+    for (auto* w : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      shown[w->objectName()] = w->geometry();
     minimum = dialog->minimumSize();
     maximum = dialog->maximumSize();
     flags = dialog->windowFlags();
     title = dialog->windowTitle();
-    text = widget<QLineEdit>(form, "txtName")->geometry();
-    button = widget<QPushButton>(form, "cmdGo")->geometry();
-    commonDialogDrawn = dialog->findChild<QWidget*>("dlgOpen") != nullptr;
     layer->Hide(form);
   });
-  EXPECT_EQ(size, QSize(300, 200));
-  EXPECT_EQ(minimum, size);
-  EXPECT_EQ(maximum, size);
-  EXPECT_EQ(text, QRect(96, 8, 193, 19));
-  EXPECT_EQ(button, QRect(216, 164, 73, 25));
+  // The common dialog is not drawn.
+  EXPECT_EQ(shown, (std::map<QString, QRect>{{"", {0, 0, 300, 200}},
+                                             {"lblName", {8, 8, 80, 17}},
+                                             {"txtName", {96, 8, 193, 19}},
+                                             {"chkFlag", {8, 40, 133, 17}},
+                                             {"cmdGo", {216, 164, 73, 25}},
+                                             {"listItems", {8, 64, 193, 93}},
+                                             {"cmdOff", {8, 164, 73, 25}}}));
+  EXPECT_EQ(minimum, QSize(300, 200));
+  EXPECT_EQ(maximum, minimum);
   EXPECT_EQ(title, "Test form");
   EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(commonDialogDrawn);
 
   form.ControlBox = false;
   showWith(form, [&] {
@@ -470,8 +436,7 @@ TEST_F(QtLayer, TheFramesCloseButtonAsksTheFormAndRunsNoHandler) {
 }
 
 TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control != "cmdGo" || event != FormEvent::Click) return;
+  form.onClick("cmdGo", [&] {
     form.Caption = "Changed";
     form["txtName"].Text = "set by handler";
     form["chkFlag"].Value = 1;
@@ -479,12 +444,12 @@ TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
     form["listItems"].List = {"x", "y"};
     form["listItems"].ListIndex = 1;
     form["cmdOff"].Visible = false;
-  };
+  });
   QString title, text, label;
   bool checked = false, offVisible = true;
   int count = 0, row = -1;
   showWith(form, [&] {
-    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+    click(form, "cmdGo");
     title = layer->WindowOf(form)->windowTitle();
     text = widget<QLineEdit>(form, "txtName")->text();
     label = widget<QLabel>(form, "lblName")->text();
@@ -517,11 +482,9 @@ TEST_F(QtLayer, RefreshShowsDataChangedOutsideAnEvent) {
 }
 
 TEST_F(QtLayer, AnErrorAHandlerLetsOutComesOutOfShowModal) {
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control == "cmdGo" && event == FormEvent::Click) Raise(5, "Invalid procedure call or argument");
-  };
+  form.onClick("cmdGo", [] { Raise(5, "Invalid procedure call or argument"); });
   try {
-    showWith(form, [&] { QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton); });
+    showWith(form, [&] { click(form, "cmdGo"); });
     ADD_FAILURE() << "no error";
   } catch (const VbError& e) {
     EXPECT_EQ(e.Number, 5);
@@ -543,50 +506,51 @@ TEST_F(QtLayer, ShowingAFormThatIsShownRaises400) {
 }
 
 TEST_F(QtLayer, MsgBoxReturnsTheClickedAnswer) {
-  QString title, text;
-  whenModal("MsgBox", [&](QWidget* w) {
-    auto* box = static_cast<QMessageBox*>(w);
-    title = box->windowTitle();
-    text = box->text();
-    QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
-  });
-  EXPECT_EQ(layer->MsgBox("Done.\r\nPrint?", MsgBoxButtons::YesNo, "", ""), MsgBoxResult::No);
-  EXPECT_EQ(title, "chkimport");
-  EXPECT_EQ(text, "Done.\nPrint?");
-
-  whenModal("MsgBox", [&](QWidget* w) {
-    auto* box = static_cast<QMessageBox*>(w);
-    title = box->windowTitle();
-    QTest::mouseClick(box->button(QMessageBox::Cancel), Qt::LeftButton);
-  });
-  EXPECT_EQ(layer->MsgBox("View it?", MsgBoxButtons::OKCancel, "Report", ""), MsgBoxResult::Cancel);
-  EXPECT_EQ(title, "Report");
-
-  QString detail;
-  whenModal("MsgBox", [&](QWidget* w) {
-    detail = static_cast<QMessageBox*>(w)->informativeText();
-    QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Ok), Qt::LeftButton);
-  });
-  EXPECT_EQ(layer->MsgBox("Note.", MsgBoxButtons::OKOnly, "", "/data/form.chk"), MsgBoxResult::OK);
-  EXPECT_EQ(detail, "/data/form.chk");
+  const struct {
+    std::string text, title, detail;
+    MsgBoxButtons buttons;
+    QMessageBox::StandardButton click;
+    MsgBoxResult answer;
+    QString shownTitle, shownText;
+  } cases[] = {
+      {"Done.\r\nPrint?", "", "", MsgBoxButtons::YesNo, QMessageBox::No, MsgBoxResult::No, "chkimport",
+       "Done.\nPrint?"},
+      {"View it?", "Report", "", MsgBoxButtons::OKCancel, QMessageBox::Cancel, MsgBoxResult::Cancel, "Report",
+       "View it?"},
+      {"Note.", "", "/data/form.chk", MsgBoxButtons::OKOnly, QMessageBox::Ok, MsgBoxResult::OK, "chkimport",
+       "Note."},
+  };
+  for (const auto& c : cases) {
+    QString title, text, detail;
+    whenModal("MsgBox", [&](QWidget* w) {
+      auto* box = static_cast<QMessageBox*>(w);
+      title = box->windowTitle();
+      text = box->text();
+      detail = box->informativeText();
+      QTest::mouseClick(box->button(c.click), Qt::LeftButton);
+    });
+    EXPECT_EQ(layer->MsgBox(c.text, c.buttons, c.title, c.detail), c.answer) << c.text;
+    EXPECT_EQ(title, c.shownTitle);
+    EXPECT_EQ(text, c.shownText);
+    EXPECT_EQ(detail.toStdString(), c.detail);
+  }
 }
 
 TEST_F(QtLayer, AMessageFromAHandlerStandsOverItsForm) {
   QWidget* parent = nullptr;
   QDialog* dialog = nullptr;
   MsgBoxResult answer = MsgBoxResult::No;
-  form.onFire = [&](const std::string& control, FormEvent event, int) {
-    if (control != "cmdGo" || event != FormEvent::Click) return;
+  form.onClick("cmdGo", [&] {
     answer = layer->MsgBox("Sure?", MsgBoxButtons::YesNo, "", "");
     layer->Hide(form);
-  };
+  });
   whenModal("MsgBox", [&](QWidget* w) {
     parent = w->parentWidget();
     QTest::mouseClick(static_cast<QMessageBox*>(w)->button(QMessageBox::Yes), Qt::LeftButton);
   });
   showWith(form, [&] {
     dialog = layer->WindowOf(form);
-    QTest::mouseClick(widget<QPushButton>(form, "cmdGo"), Qt::LeftButton);
+    click(form, "cmdGo");
   });
   EXPECT_EQ(answer, MsgBoxResult::Yes);
   EXPECT_EQ(parent, dialog);
@@ -836,8 +800,7 @@ TEST(QtWholeImport, TheKeyboardRunsTheDialogsAndTheReportIsSavedAndFound) {
                           "Check code written to " + report + "\nView new file? | ",
                           "No program could be started to show the report. It was written to: | " + report}));
   EXPECT_EQ(view.checkcode("Age"), testing_support::stored({"GOTO NAME"}));
-  std::ifstream in(report, std::ios::binary);
-  EXPECT_NE(std::string(std::istreambuf_iterator<char>(in), {}).find("GOTO NAME"), std::string::npos);
+  EXPECT_NE(testing_support::readFile(report).find("GOTO NAME"), std::string::npos);
   EXPECT_TRUE(view.module->Forms.empty());
 }
 

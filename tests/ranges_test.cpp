@@ -112,7 +112,7 @@ TEST(Range, WhatALineSetsAndStores) {
   for (const auto& c : cases) {
     ImportRun run(rowsFor(c));
     if (!c.type) testing_support::execSql(run.db, "UPDATE viewForm SET Type = NULL WHERE Name = 'WEIGHT'");
-    EXPECT_EQ(run.run({"WEIGHT", c.line, "END"}, true, true), "") << c.what;
+    EXPECT_EQ(run.run({"WEIGHT", c.line, "END"}, {.overwrite = true, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.lists("WEIGHT"), c.listsAfter) << c.what;
     EXPECT_EQ(run.checkcode("WEIGHT"), stored({c.comment})) << c.what;
     EXPECT_EQ(run.lists("AGE"), "MG[0,120]S") << c.what;
@@ -123,7 +123,8 @@ TEST(Range, WhatALineSetsAndStores) {
 
 TEST(Range, ALaterRangeReplacesTheEarlierOne) {
   ImportRun run({{.Name = "WEIGHT", .Lists = "M"}, {.Name = "AGE", .Lists = "G[0,120]"}});
-  run.run({"WEIGHT", "RANGE 1 5", "NOENTER", "RANGE USE AGE", "RANGE 2 6", "END"}, true, true);
+  run.run({"WEIGHT", "RANGE 1 5", "NOENTER", "RANGE USE AGE", "RANGE 2 6", "END"},
+          {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.lists("WEIGHT"), "MG[2,6]");
   EXPECT_EQ(run.lists("AGE"), "G[0,120]");
   EXPECT_EQ(run.log.str(), "");
@@ -132,8 +133,8 @@ TEST(Range, ALaterRangeReplacesTheEarlierOne) {
 TEST(Range, AfterUseTheFieldStaysTheTarget) {
   ImportRun run(
       {{.Name = "WEIGHT", .Checkcode = ""}, {.Name = "AGE", .Lists = "G[0,120]"}, {.Name = "NAME"}});
-  run.run({"WEIGHT", "RANGE USE AGE", "MUSTENTER", "RANGE USE NOSUCH", "NOENTER", "GOTO NAME", "END"}, true,
-          true);
+  run.run({"WEIGHT", "RANGE USE AGE", "MUSTENTER", "RANGE USE NOSUCH", "NOENTER", "GOTO NAME", "END"},
+          {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.lists("WEIGHT"), "G[0,120]M");
   EXPECT_EQ(run.lists("AGE"), "G[0,120]");
   EXPECT_EQ(run.lists("NAME"), "<null>");
@@ -148,19 +149,14 @@ TEST(Range, AfterUseTheFieldStaysTheTarget) {
   EXPECT_EQ(run.log.str(), "");
 }
 
-class MarkingTranslator : public chkimport::IdentityTranslator {
- public:
-  std::string T(const std::string& text) override { return "<" + text + ">"; }
-};
-
 TEST(Range, CommentTextsPassThroughTheTranslatorWithoutTheirBlanks) {
-  MarkingTranslator marking;
+  testing_support::MarkingTranslator marking;
   ImportRun run(
       {{.Name = "WEIGHT", .Type = "DATE"}, {.Name = "SEX", .Lists = "N"}, {.Name = "NOTE", .Type = "TEXT"}});
   run.component.SetObjLanguage(marking);
   run.run({"WEIGHT", "RANGE 01-01-80 12-31-1999", "RANGE USE NOSUCH", "RANGE USE SEX", "END", "NOTE",
            "RANGE 1 2", "END"},
-          true, true);
+          {.overwrite = true, .ignoreNew = true});
   const std::string head = "*RANGE <is a property set by checkbox on field dialog.> \r\n*";
   EXPECT_EQ(
       run.checkcode("WEIGHT"),

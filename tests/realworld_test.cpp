@@ -35,8 +35,7 @@ std::vector<ViewRow> viewOf(const std::string& fieldsFile) {
 
 // How many lines of the file start with `keyword` as their first word.
 int linesStartingWith(const std::string& chkFile, const std::string& keyword) {
-  std::ifstream in(chkFile, std::ios::binary);
-  const std::string text(std::istreambuf_iterator<char>(in), {});
+  const std::string text = testing_support::readFile(chkFile);
   const std::regex line("(^|[\\r\\n])[ \\t]*" + keyword + "([ \\t]|[\\r\\n]|$)", std::regex::icase);
   return static_cast<int>(
       std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()));
@@ -54,7 +53,7 @@ TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
     ImportRun run(rows);
 
     // The listing pass finds every field of the view.
-    EXPECT_EQ(run.component.GetCHKCode(chk, run.db, "viewForm", false, false, false, true), "");
+    EXPECT_EQ(testing_support::silentImport(run.component, chk, run.db, "viewForm", {.tables = true}), "");
     const auto unmatched = run.unmatched();
     for (const auto& row : rows) {
       std::string upper = row.Name;
@@ -62,7 +61,9 @@ TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
       EXPECT_EQ(std::count(unmatched.begin(), unmatched.end(), upper), 0) << row.Name;
     }
 
-    EXPECT_EQ(run.component.GetCHKCode(chk, run.db, "viewForm", false, true, true, true), "");
+    EXPECT_EQ(testing_support::silentImport(run.component, chk, run.db, "viewForm",
+                                            {.overwrite = true, .ignoreNew = true, .tables = true}),
+              "");
     EXPECT_EQ(run.log.str(), "");
     EXPECT_EQ(querySql(run.db, "SELECT count(*) FROM viewForm WHERE PageNumber > 0 AND Checkcode IS NULL"),
               std::vector<std::string>{"0"});

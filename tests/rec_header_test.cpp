@@ -179,16 +179,6 @@ TEST(RecHeader, LineEndsTheEndOfFileByteAndEncodings) {
   }
 }
 
-// The bytes of every file in a folder.
-std::map<std::string, std::string> snapshot(const TempDir& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  return files;
-}
-
 struct BadCase {
   const char* what;
   std::string text;
@@ -240,10 +230,10 @@ TEST(RecHeader, BadHeadersChangeNothing) {
       const auto rec = dir.write("form.rec", c.text);
       const auto db = dir.file("forms.db");
       if (dbExists) testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
-      const auto before = snapshot(dir);
+      const auto before = testing_support::folderBytes(dir.path());
       const auto r = chkimport::NewView(rec, db);
       EXPECT_EQ(r.result, rec + c.expected);
-      EXPECT_EQ(snapshot(dir), before);
+      EXPECT_EQ(testing_support::folderBytes(dir.path()), before);
     }
   }
 }
@@ -253,7 +243,7 @@ TEST(RecHeader, ViewNamesThatCannotBeUsed) {
   const auto rec = dir.write("form.rec", header("1 1", {desc("age", 0, 2, "Age")}));
   const auto db = dir.file("forms.db");
   testing_support::execSql(db, testing_support::viewTableSql("viewForm", {"X"}));
-  const auto before = snapshot(dir);
+  const auto before = testing_support::folderBytes(dir.path());
 
   // Table names are compared as SQLite compares them, without regard to case.
   auto r = chkimport::NewView(rec, db);
@@ -265,7 +255,7 @@ TEST(RecHeader, ViewNamesThatCannotBeUsed) {
   r = chkimport::NewView(rec, db, options);
   EXPECT_FALSE(r.viewExists);
   EXPECT_EQ(r.result, "The name of a view table begins with \"view\": View1");
-  EXPECT_EQ(snapshot(dir), before);
+  EXPECT_EQ(testing_support::folderBytes(dir.path()), before);
 
   options.view = "viewOther";
   EXPECT_EQ(chkimport::NewView(rec, db, options).result, "");
@@ -277,17 +267,17 @@ TEST(RecHeader, AFileThatIsNotADatabaseIsLeftAlone) {
   TempDir dir;
   const auto rec = dir.write("form.rec", header("1 1", {desc("age", 0, 2, "Age")}));
   const auto db = dir.write("forms.db", "not a database at all, but someone's notes");
-  const auto before = snapshot(dir);
+  const auto before = testing_support::folderBytes(dir.path());
   const auto r = chkimport::NewView(rec, db);
   EXPECT_TRUE(r.result.starts_with("Cannot open database. (" + db + ": ")) << r.result;
-  EXPECT_EQ(snapshot(dir), before);
+  EXPECT_EQ(testing_support::folderBytes(dir.path()), before);
   EXPECT_EQ(chkimport::NewView(dir.file("none.rec"), db).result,
             dir.file("none.rec") + ": REC file not found.");
   // An encoding iconv does not know is named before any file is looked at.
   chkimport::FormOptions options;
   options.encoding = "bogus";
   EXPECT_EQ(chkimport::NewView(dir.file("none.rec"), db, options).result, "Unknown text encoding: bogus");
-  EXPECT_EQ(snapshot(dir), before);
+  EXPECT_EQ(testing_support::folderBytes(dir.path()), before);
 }
 
 }  // namespace

@@ -119,12 +119,7 @@ TEST_F(Setup, TheLanguageComesFromTheSettingsAtEveryImport) {
 TEST(SetupWithoutHost, NoTranslatorIsAnErrorForTheHost) {
   auto module = std::make_shared<ImportState>();
   clsCHKImport component(module);
-  try {
-    component.GetCHKCode("x.chk", "x.db", "", false);
-    FAIL() << "no error";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, 91);
-  }
+  EXPECT_EQ(testing_support::ErrorOf([&] { component.GetCHKCode("x.chk", "x.db", "", false); }), 91);
 }
 
 TEST(SetupPaths, TheCHKFolderEndsAtTheLastSeparator) {
@@ -160,12 +155,7 @@ TEST(SetupPaths, ACHKNameWithoutFolderKeepsTheEarlierFolder) {
 TEST(Factory, CreatesTheComponentByItsProgID) {
   EXPECT_NE(CreateObject("Quorvant.clsCHKImport"), nullptr);
   EXPECT_NE(CreateObject("quorvant.CLSCHKIMPORT"), nullptr);
-  try {
-    CreateObject("Quorvant.Other");
-    FAIL() << "no error";
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, 429);
-  }
+  EXPECT_EQ(testing_support::ErrorOf([&] { CreateObject("Quorvant.Other"); }), 429);
 }
 
 }  // namespace

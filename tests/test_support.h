@@ -2,19 +2,25 @@
 // plain SQL, and running the command-line host.
 #pragma once
 
+#include <grp.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "chkimport/vb_error.h"
 
 // The real files beside the project, ../shared/realworld/: a test that
 // needs them fails when they are missing under CI (CI set), and is skipped
@@ -28,6 +34,75 @@
 namespace testing_support {
 
 inline const std::string kRealWorld = CHKIMPORT_SOURCE_DIR "/../shared/realworld/";
+
+// The number of the error a call raises; 0 when it raises none.
+template <class F>
+int ErrorOf(F&& call) {
+  try {
+    call();
+  } catch (const chkimport::VbError& e) {
+    return e.Number;
+  }
+  return 0;
+}
+
+// The description of the error a call raises; "" when it raises none.
+template <class F>
+std::string Describe(F&& call) {
+  try {
+    call();
+  } catch (const chkimport::VbError& e) {
+    return e.Description;
+  }
+  return "";
+}
+
+// A whole file, byte for byte; "" when it cannot be read.
+inline std::string readFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The bytes of every file in a folder by name, less the files runCommand
+// captures output in.
+inline std::map<std::string, std::string> folderBytes(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name != "cmd.out" && name != "cmd.err") files[name] = readFile(entry.path());
+  }
+  return files;
+}
+
+// Runs `work` in a forked child and returns what it returned. As root the
+// child first becomes nobody (uid and gid 65534), whom the permissions of
+// a file refuse as they refuse any user. A crash of the child fails the test.
+inline std::string AsAnotherUser(const std::function<std::string()>& work) {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe failed");
+  const pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+                           setresuid(65534, 65534, 65534) != 0))
+      _exit(3);
+    const std::string out = work();
+    const bool written = write(fds[1], out.data(), out.size()) == static_cast<ssize_t>(out.size());
+    _exit(written ? 0 : 4);
+  }
+  close(fds[1]);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+    out.append(buffer, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                              : "exit status " + std::to_string(WEXITSTATUS(status)));
+  return out;
+}
 
 // A fresh folder, removed with everything in it when the test ends.
 class TempDir {
@@ -150,12 +225,8 @@ inline CommandResult runCommand(const std::string& commandLine, const TempDir& d
   const int raw = std::system(full.c_str());
   CommandResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  auto slurp = [](const std::string& f) {
-    std::ifstream in(f, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  r.out = slurp(outFile);
-  r.err = slurp(errFile);
+  r.out = readFile(outFile);
+  r.err = readFile(errFile);
   return r;
 }
 

@@ -66,7 +66,7 @@ TEST(Transaction, ALinePastASectionsCapacityIsReportedAndDropped) {
   std::vector<std::string> chk = {"AGE", "AFTER ENTRY"};
   for (int i = 0; i < 503; ++i) chk.push_back("X = " + std::to_string(i));
   chk.insert(chk.end(), {"END", "END", "NAME", "GOTO AGE", "END"});
-  EXPECT_EQ(run.run(chk, true, true), "");
+  EXPECT_EQ(run.run(chk, {.overwrite = true, .ignoreNew = true}), "");
 
   // The section holds 501 lines; each line past them is an error of its
   // own, reported with the routines that were running, and the pass goes on.

@@ -66,7 +66,7 @@ TEST(TranslationPass, WhatAFieldBlockBecomes) {
   };
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Name"}});
-    EXPECT_EQ(run.run(c.chk, true, true), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
     EXPECT_EQ(run.checkcode("Age"), c.expected) << c.what;
     EXPECT_EQ(run.log.str(), "") << c.what;
   }
@@ -86,13 +86,13 @@ TEST(TranslationPass, StoredCodeOfMatchedFieldsWithoutNewCode) {
   EXPECT_EQ(merge.checkcode("Name"), "OLD\r\n");
 
   ImportRun overwrite({{.Name = "Age", .Checkcode = "OLD"}});
-  overwrite.run({"AGE", "END"}, true, true);
+  overwrite.run({"AGE", "END"}, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(overwrite.checkcode("Age"), "");
 }
 
 TEST(TranslationPass, FieldLinesAndTheirRows) {
   ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Age", .Checkcode = "second"}, {.Name = "Name"}});
-  run.run({"AGE", "GOTO NAME", "END", "NOSUCH", "X = 1", "END"}, true, true);
+  run.run({"AGE", "GOTO NAME", "END", "NOSUCH", "X = 1", "END"}, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.checkcode("Age"), stored({"GOTO NAME"}));  // the first row of that name
   EXPECT_EQ(run.log.str(), "");
   auto rows =
@@ -103,14 +103,14 @@ TEST(TranslationPass, FieldLinesAndTheirRows) {
 TEST(TranslationPass, TheListingPassWritesNothingAndListsTheUnmatched) {
   ImportRun run({{.Name = "Age"}, {.Name = "Name"}});
   const V chk = {"AGE", "END", "WEIGHT", "END", "AGE RANGE 0 99", "name", "END", "HEIGHT CM", "END"};
-  EXPECT_EQ(run.run(chk, false), "");
+  EXPECT_EQ(run.run(chk, {}), "");
   // A field line followed by more words never matches: it is split, and the
   // rest is handled on its own at level 0, where it is split again.
   EXPECT_EQ(run.unmatched(), (V{"WEIGHT", "AGE", "0", "99", "HEIGHT", "CM"}));
   EXPECT_EQ(run.checkcode("Age"), "<null>");
 
   ImportRun all({{.Name = "Age"}});
-  EXPECT_EQ(all.run({"AGE", "END"}, false), "");
+  EXPECT_EQ(all.run({"AGE", "END"}, {}), "");
   EXPECT_TRUE(all.unmatched().empty());
 }
 
@@ -118,7 +118,7 @@ TEST(TranslationPass, NoMatchingField) {
   ImportRun run({{.Name = "Age"}});
   EXPECT_EQ(run.run({"WEIGHT", "END"}), "No matching fields were found.");
   EXPECT_EQ(run.run({}), "No matching fields were found.");
-  EXPECT_EQ(run.run({"WEIGHT", "END"}, false), "No matching fields were found.");
+  EXPECT_EQ(run.run({"WEIGHT", "END"}, {}), "No matching fields were found.");
 }
 
 TEST(TranslationPass, RecordAndFileSectionsGoToRowsOfTheirOwn) {
@@ -140,7 +140,7 @@ TEST(TranslationPass, SectionsSwitchOnTheListingPassToo) {
   // BEFORE ENTRY raises the level on the listing pass, so its END does not
   // end the field block and the next field line is a statement.
   ImportRun run({{.Name = "Age"}});
-  run.run({"AGE", "BEFORE ENTRY", "END", "WEIGHT", "END", "HEIGHT"}, false);
+  run.run({"AGE", "BEFORE ENTRY", "END", "WEIGHT", "END", "HEIGHT"}, {});
   EXPECT_EQ(run.unmatched(), V{"HEIGHT"});
 }
 

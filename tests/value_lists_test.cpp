@@ -41,7 +41,7 @@ TEST(Autosearch, OptionsFieldListsAndTheSoundexLetter) {
   };
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Name", .Type = "TEXT"}, {.Name = "Last"}, {.Name = "First"}});
-    EXPECT_EQ(run.run({"NAME", c.line, "END"}, true, true), "") << c.line;
+    EXPECT_EQ(run.run({"NAME", c.line, "END"}, {.overwrite = true, .ignoreNew = true}), "") << c.line;
     EXPECT_EQ(run.checkcode("Name"), c.expected) << c.line;
     EXPECT_EQ(run.lists("Name"), c.lists) << c.line;
     EXPECT_EQ(run.lists("Last"), "<null>") << c.line;
@@ -61,14 +61,14 @@ TEST(Autosearch, TheSoundexLetterIsAddedOnce) {
     V chk = {"NAME"};
     for (int i = 0; i < c.times; ++i) chk.push_back("AUTOSEARCH SOUNDEX LAST");
     chk.push_back("END");
-    run.run(chk, true, true);
+    run.run(chk, {.overwrite = true, .ignoreNew = true});
     EXPECT_EQ(run.lists("Name"), c.after) << c.after;
   }
 }
 
 TEST(Autosearch, TheListingPassSetsNoLetter) {
   ImportRun run({{.Name = "Name"}});
-  run.run({"NAME", "AUTOSEARCH SOUNDEX LAST", "END"}, false);
+  run.run({"NAME", "AUTOSEARCH SOUNDEX LAST", "END"}, {});
   EXPECT_EQ(run.lists("Name"), "<null>");
 }
 
@@ -90,14 +90,13 @@ V rowsOf(const ImportRun& run, const std::string& table) {
   return querySql(run.db, "SELECT " + select + " FROM \"" + table + "\" ORDER BY rowid");
 }
 
-// The comment stored after a list that became a table.
-std::string tableComment(const std::string& table, const std::string& field, const std::string& columns) {
-  return "*Codes have been placed in a new table named: " + table +
-         "\r\n*that has been created in Plandor.\r\n" + "*Please Right-click on the prompt for " + field +
-         "\r\n*and click the CODES button. \r\n" +
-         "*Click the USE EXISTING TABLE button to link the field to \r\n*" + table +
-         "\r\n*The fields of the new table are: " + columns;
-}
+// The comment stored after SEX's list became the table codeSex, less the
+// names of its columns.
+const std::string kCodeSex =
+    "*Codes have been placed in a new table named: codeSex\r\n*that has been created in Plandor.\r\n"
+    "*Please Right-click on the prompt for SEX\r\n*and click the CODES button. \r\n"
+    "*Click the USE EXISTING TABLE button to link the field to \r\n*codeSex\r\n"
+    "*The fields of the new table are: ";
 
 const std::string kCodefield = "*CODEFIELD is not necessary in Vantrel 2000 \r\n";
 
@@ -112,51 +111,48 @@ TEST(ValueLists, ListsBecomeCodeTables) {
   const std::vector<Case> cases = {
       {"CODES: value and meaning",
        {"SEX", "CODES", "M Male", "F Female", "END", "END"},
-       stored({"*CODES is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex and Sex1")}),
+       stored({"*CODES is not necessary in Checkcode", kCodeSex + "Sex and Sex1"}),
        {"Sex", "Sex1"},
        {"M|MALE", "F|FEMALE"}},
       {"LEGAL: values only",
        {"SEX", "LEGAL", "1", "2", "2", "END", "END"},
-       stored({"*LEGAL is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex")}),
+       stored({"*LEGAL is not necessary in Checkcode", kCodeSex + "Sex"}),
        {"Sex"},
        {"1", "2", "2"}},
       {"COMMENT LEGAL: value and meaning in one column",
        {"SEX", "COMMENT LEGAL", "M Male", "F Female", "END", "END"},
-       stored({"*COMMENT LEGAL is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex")}),
+       stored({"*COMMENT LEGAL is not necessary in Checkcode", kCodeSex + "Sex"}),
        {"Sex"},
        {"M-MALE", "F-FEMALE"}},
       {"COMMENT alone",
        {"SEX", "COMMENT", "M Male", "END", "END"},
-       stored({"*COMMENT is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex")}),
+       stored({"*COMMENT is not necessary in Checkcode", kCodeSex + "Sex"}),
        {"Sex"},
        {"M-MALE"}},
       {"CODES LEGAL names two columns",
        {"SEX", "CODES LEGAL", "M Male", "END", "END"},
-       stored({"*CODES LEGAL is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex and Sex1")}),
+       stored({"*CODES LEGAL is not necessary in Checkcode", kCodeSex + "Sex and Sex1"}),
        {"Sex", "Sex1"},
        {"M|MALE"}},
       {"CODEFIELD names the second column",
        {"SEX", "CODEFIELD SEXTEXT", "CODES", "M Male", "F Female", "END", "END"},
-       stored({kCodefield, "*CODES is not necessary in Checkcode",
-               tableComment("codeSex", "SEX", "Sex and SEXTEXT")}),
+       stored({kCodefield, "*CODES is not necessary in Checkcode", kCodeSex + "Sex and SEXTEXT"}),
        {"Sex", "SEXTEXT"},
        {"M|MALE", "F|FEMALE"}},
       {"COMMENT LEGAL after CODEFIELD keeps its columns",
        {"SEX", "CODEFIELD SEXTEXT", "COMMENT LEGAL", "M Male", "END", "END"},
-       stored({kCodefield, "*COMMENT LEGAL is not necessary in Checkcode",
-               tableComment("codeSex", "SEX", "Sex and SEXTEXT")}),
+       stored({kCodefield, "*COMMENT LEGAL is not necessary in Checkcode", kCodeSex + "Sex and SEXTEXT"}),
        {"Sex", "SEXTEXT"},
        {"M-MALE|"}},
       {"a list inside an entry section",
        {"SEX", "AFTER ENTRY", "CODES", "M Male", "END", "GOTO AGE", "END", "END"},
-       stored({"*CODES is not necessary in Checkcode", tableComment("codeSex", "SEX", "Sex and Sex1"),
-               "GOTO AGE"}),
+       stored({"*CODES is not necessary in Checkcode", kCodeSex + "Sex and Sex1", "GOTO AGE"}),
        {"Sex", "Sex1"},
        {"M|MALE"}},
   };
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Sex", .Type = "TEXT"}, {.Name = "SexText"}, {.Name = "Age"}});
-    EXPECT_EQ(run.run(c.chk, true, true, true), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true, .tables = true}), "") << c.what;
     EXPECT_EQ(run.checkcode("Sex"), c.expected) << c.what;
     EXPECT_EQ(codeTables(run), V{"codeSex"}) << c.what;
     EXPECT_EQ(columnsOf(run, "codeSex"), c.columns) << c.what;
@@ -176,7 +172,7 @@ TEST(ValueLists, WithoutTablesAListLeavesOnlyItsComment) {
   };
   for (const auto& [chk, comment] : cases) {
     ImportRun run({{.Name = "Sex"}, {.Name = "SexText"}, {.Name = "Age"}});
-    run.run(chk, true, true, false);
+    run.run(chk, {.overwrite = true, .ignoreNew = true});
     EXPECT_EQ(run.checkcode("Sex"), stored({comment, "GOTO AGE"})) << comment;
     EXPECT_TRUE(codeTables(run).empty()) << comment;
     EXPECT_EQ(run.log.str(), "") << comment;
@@ -187,15 +183,15 @@ TEST(ValueLists, EachListOfAFieldGetsATableOfItsOwn) {
   ImportRun run({{.Name = "Sex"}, {.Name = "Age"}});
   run.run({"SEX", "LEGAL", "M", "END", "END", "AGE", "CODES", "1 Young", "END", "END", "SEX", "LEGAL", "F",
            "END", "END"},
-          true, true, true);
+          {.overwrite = true, .ignoreNew = true, .tables = true});
   EXPECT_EQ(codeTables(run), (V{"codeAge", "codeSex", "codeSex1"}));
   EXPECT_EQ(rowsOf(run, "codeSex"), V{"M"});
   EXPECT_EQ(rowsOf(run, "codeSex1"), V{"F"});
   EXPECT_EQ(rowsOf(run, "codeAge"), V{"1|YOUNG"});
   // The CODEFIELD of one list does not name the columns of the next.
   ImportRun header({{.Name = "Sex"}, {.Name = "SexText"}});
-  header.run({"SEX", "CODEFIELD SEXTEXT", "CODES", "M Male", "END", "CODES", "F Female", "END", "END"}, true,
-             true, true);
+  header.run({"SEX", "CODEFIELD SEXTEXT", "CODES", "M Male", "END", "CODES", "F Female", "END", "END"},
+             {.overwrite = true, .ignoreNew = true, .tables = true});
   EXPECT_EQ(columnsOf(header, "codeSex"), (V{"Sex", "SEXTEXT"}));
   EXPECT_EQ(columnsOf(header, "codeSex1"), (V{"Sex", "Sex1"}));
 }
@@ -228,7 +224,7 @@ TEST(ValueLists, OneLineFormsOpenNoList) {
   // would be stored.
   for (const auto& c : cases) {
     ImportRun run({{.Name = "Age"}, {.Name = "Sex"}});
-    run.run({"AGE", c.line, "END", "GOTO SEX"}, true, true, true);
+    run.run({"AGE", c.line, "END", "GOTO SEX"}, {.overwrite = true, .ignoreNew = true, .tables = true});
     EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
     EXPECT_TRUE(codeTables(run).empty()) << c.line;
     EXPECT_EQ(run.log.str(), "") << c.line;
@@ -240,18 +236,20 @@ TEST(ValueLists, AListHeaderOpensALevelOnTheListingPass) {
   // statement of AGE's block, HEIGHT a field line.
   for (const char* header : {"CODES", "LEGAL", "COMMENT", "COMMENT LEGAL"}) {
     ImportRun run({{.Name = "Age"}});
-    run.run({"AGE", header, "1", "END", "WEIGHT", "END", "HEIGHT"}, false);
+    run.run({"AGE", header, "1", "END", "WEIGHT", "END", "HEIGHT"}, {});
     EXPECT_EQ(run.unmatched(), V{"HEIGHT"}) << header;
   }
   // A one-line form opens nothing.
   ImportRun use({{.Name = "Age"}});
-  use.run({"AGE", "LEGAL USE SEX", "END", "WEIGHT"}, false);
+  use.run({"AGE", "LEGAL USE SEX", "END", "WEIGHT"}, {});
   EXPECT_EQ(use.unmatched(), V{"WEIGHT"});
 }
 
 TEST(ValueLists, AListHeaderOutsideAFieldBlockIsIgnored) {
   ImportRun run({{.Name = "Age"}});
-  EXPECT_EQ(run.run({"CODES", "AGE", "GOTO NAME", "END"}, true, true, true), "");
+  EXPECT_EQ(
+      run.run({"CODES", "AGE", "GOTO NAME", "END"}, {.overwrite = true, .ignoreNew = true, .tables = true}),
+      "");
   EXPECT_EQ(run.checkcode("Age"), stored({"GOTO NAME"}));
 }
 
@@ -264,7 +262,7 @@ TEST(Codefield, TargetsAndTheirAdvice) {
   };
   for (const auto& [line, expected] : cases) {
     ImportRun run({{.Name = "Sex"}, {.Name = "SexText"}});
-    run.run({"SEX", line, "END"}, true, true, true);
+    run.run({"SEX", line, "END"}, {.overwrite = true, .ignoreNew = true, .tables = true});
     EXPECT_EQ(run.checkcode("Sex"), expected) << line;
     // The code stays with the current field, not the target.
     EXPECT_EQ(run.checkcode("SexText"), "<null>") << line;
@@ -274,25 +272,23 @@ TEST(Codefield, TargetsAndTheirAdvice) {
 
 TEST(Codefield, AMissingTargetLeavesTheColumnNamesAlone) {
   ImportRun run({{.Name = "Sex"}});
-  run.run({"SEX", "CODEFIELD NOSUCH", "CODES", "M Male", "END", "END"}, true, true, true);
+  run.run({"SEX", "CODEFIELD NOSUCH", "CODES", "M Male", "END", "END"},
+          {.overwrite = true, .ignoreNew = true, .tables = true});
   EXPECT_EQ(columnsOf(run, "codeSex"), (V{"Sex", "Sex1"}));
 }
 
 TEST(Codefield, TheFollowingCodeGoesToTheCurrentField) {
   ImportRun run({{.Name = "Sex"}, {.Name = "SexText"}, {.Name = "Age"}});
-  run.run({"SEX", "CODEFIELD SEXTEXT", "REPEAT", "GOTO AGE", "END"}, true, true);
+  run.run({"SEX", "CODEFIELD SEXTEXT", "REPEAT", "GOTO AGE", "END"}, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.lists("Sex"), "R");
   EXPECT_EQ(run.lists("SexText"), "<null>");
 }
 
 TEST(ValueLists, TheUseAdviceIsTranslatedPhraseByPhrase) {
-  class Bracketing : public chkimport::IdentityTranslator {
-   public:
-    std::string T(const std::string& text) override { return "<" + text + ">"; }
-  } translator;
+  testing_support::MarkingTranslator translator;
   ImportRun run({{.Name = "Age"}});
   run.component.SetObjLanguage(translator);
-  run.run({"AGE", "CODES USE SEX", "LEGAL", "END", "END"}, true, true);
+  run.run({"AGE", "CODES USE SEX", "LEGAL", "END", "END"}, {.overwrite = true, .ignoreNew = true});
   EXPECT_EQ(run.checkcode("Age"),
             stored({"*USE <is not necessary in Checkcode> \r\n"
                     "*<New codeTable may have been created if Codes were in .CHK file.> \r\n"

@@ -145,6 +145,8 @@ TEST(VbStrings, PositionsAndCase) {
   EXPECT_EQ(InStr(1, "", ""), 0);
   EXPECT_EQ(InStrNoCase(1, "if A then", "THEN"), 6);
   EXPECT_EQ(UCase("søren æble"), "SØREN ÆBLE");
+  // Letters of three and four bytes come out whole.
+  EXPECT_EQ(UCase("a€b😀c"), "A€B😀C");
   // Only a to z change among plain ASCII, in plain lines and before a
   // letter that is not ASCII alike.
   const std::string ascii = "@AZ[`az{~ 09\t\x7f";
