@@ -64,7 +64,7 @@ TEST_F(Reports, AFolderOfFormsConvertsFormByFormAndABrokenOneLeavesNothing) {
       r.err.find(
           "chkimport: Converted 2 of 3 forms: 21 fields, 63 lines of check code, 1 code table, "
           "4212 records.\nchkimport: Not converted (nothing of them is in the database):\nchkimport:   " +
-          forms + "/broken.rec: " + broken + "\n"),
+          broken + "\n"),
       std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("chkimport: " + broken + "\n"), std::string::npos);

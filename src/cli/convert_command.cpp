@@ -129,8 +129,10 @@ void SaySummary(Context& cx, const std::vector<BatchForm>& forms) {
             {"records", Count(cx.tr, records, N_("{n} record"), N_("{n} records"))}}));
   if (converted == static_cast<long long>(forms.size())) return;
   Say(cx.T("Not converted (nothing of them is in the database):"));
+  // A message that starts with the form's file is shown as it is.
   for (const BatchForm& form : forms)
-    if (!form.shown.empty()) Say("  " + form.rec + ": " + form.shown);
+    if (!form.shown.empty())
+      Say("  " + (form.shown.rfind(form.rec + ": ", 0) == 0 ? form.shown : form.rec + ": " + form.shown));
 }
 
 ReportForm ReportFormOf(const BatchForm& form) {
