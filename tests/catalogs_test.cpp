@@ -27,7 +27,7 @@
 #include "dialogs/frm_no_match.h"
 #include "dialogs/frm_vlist.h"
 #if CHKIMPORT_GUI
-#include "gui/qt_windowing.h"
+#include "qt_support.h"
 #endif
 #include "chkimport/catalog_translator.h"
 #include "test_support.h"
@@ -118,12 +118,6 @@ std::vector<fs::path> templates() {
   if (fs::exists(CHKIMPORT_BINARY_DIR "/chkimport.pot"))
     pots.push_back(CHKIMPORT_BINARY_DIR "/chkimport.pot");
   return pots;
-}
-
-TEST(ShippedCatalogs, SpanishAndFrenchAreShipped) {
-  const auto shipped = shippedCatalogs();
-  for (const char* name : {"Spanish.po", "French.po"})
-    EXPECT_NE(std::find(shipped.begin(), shipped.end(), kLanguages / name), shipped.end()) << name;
 }
 
 TEST(ShippedCatalogs, TranslateEveryTextOfTheTemplate) {
@@ -300,14 +294,7 @@ INSTANTIATE_TEST_SUITE_P(
 // control as the English one does (labels and check boxes may wrap within
 // their height, buttons take one line).
 std::vector<std::string> captionsThatDoNotFit(const std::string& language) {
-  static auto* layer = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::string whyNot;
-    auto created = chkimport::QtWindowing::Create(whyNot);
-    if (!created) throw std::runtime_error(whyNot);
-    return new std::shared_ptr<chkimport::QtWindowing>(created);
-  }();
-  (void)layer;
+  testing_support::sharedQtLayer();
   auto module = std::make_shared<chkimport::ImportState>();
   chkimport::CatalogTranslator translator(CHKIMPORT_BINARY_DIR "/languages");
   translator.setLANGUAGE(language);

@@ -258,15 +258,6 @@ TEST_F(Cli, TheListingPassPrintsTheUnmatchedLines) {
   EXPECT_EQ(json["unmatched_fields"], json["unmatched"]);
 }
 
-TEST_F(Cli, TheWritingPassStoresTheCode) {
-  dir.write("form.chk", "AGE\r\n  AFTER ENTRY\r\n    GOTO X\r\n  END\r\nEND\r\n");
-  const auto r = run("import --ignore-new --overwrite --chk '" + chk + "' --db '" + db + "' --view viewForm");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out + r.err, "");
-  EXPECT_EQ(testing_support::querySql(db, "SELECT Checkcode FROM viewForm WHERE Name = 'AGE'"),
-            std::vector<std::string>{"GOTO X\r\n"});
-}
-
 TEST_F(Cli, TheEncodingCanBeNamed) {
   // 0x9B is an o with a stroke in code page 850, a closing angle quote in
   // Windows-1252.

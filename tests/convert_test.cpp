@@ -2,17 +2,13 @@
 // CHK file found beside the .REC, all or nothing, also when killed.
 #include <gtest/gtest.h>
 
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
 
-#include <chrono>
 #include <cstdio>
 #include <nlohmann/json.hpp>
-#include <random>
-#include <thread>
 
 #include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
@@ -22,6 +18,7 @@
 
 namespace {
 
+using testing_support::filesIn;
 using testing_support::querySql;
 using testing_support::runCommand;
 using testing_support::TempDir;
@@ -33,21 +30,6 @@ const std::string kDocs = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-document
 
 std::vector<std::string> column(const std::string& db, const std::string& table, const std::string& name) {
   return querySql(db, "SELECT " + name + " FROM \"" + table + "\" ORDER BY rowid");
-}
-
-std::vector<std::string> filesIn(const TempDir& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-chkimport::FormOptions quiet(const TempDir& dir, std::ostream& log) {
-  chkimport::FormOptions options;
-  options.settingsFile = dir.file("settings.ini");
-  options.errorLog = &log;
-  return options;
 }
 
 struct RealForm {
@@ -109,7 +91,7 @@ TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
     TempDir dir;
     std::ostringstream log;
     const auto db = dir.file("forms.db");
-    const auto r = chkimport::ConvertForm(kDocs + form.rec, db, quiet(dir, log));
+    const auto r = chkimport::ConvertForm(kDocs + form.rec, db, testing_support::quietOptions(dir, log));
     ASSERT_EQ(r.result, "");
     EXPECT_EQ(r.errors, 0);
     EXPECT_EQ(log.str(), "");
@@ -125,13 +107,9 @@ TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
     }
 
     // A listing pass afterwards misses no field of the form.
-    auto module = std::make_shared<chkimport::ImportState>();
-    module->host.settings = chkimport::Settings(dir.file("settings.ini"));
-    chkimport::IdentityTranslator english;
-    chkimport::clsCHKImport component(module);
-    component.SetObjLanguage(english);
-    ASSERT_EQ(testing_support::silentImport(component, kDocs + form.chk, db, form.table, {}), "");
-    const auto unmatched = component.UnmatchedFields();
+    testing_support::Component c(dir, log);
+    ASSERT_EQ(testing_support::silentImport(c.component, kDocs + form.chk, db, form.table, {}), "");
+    const auto unmatched = c.component.UnmatchedFields();
     EXPECT_FALSE(unmatched.empty());  // LABELBLOCK and its lines
     for (const auto& line : unmatched)
       for (const auto& name : form.names) EXPECT_FALSE(strcasecmp(line.c_str(), name.c_str()) == 0) << line;
@@ -144,7 +122,7 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   const std::string rec = dir.write("STUDENT.REC", testing_support::readFile(kDocs + "STUDENT.rec"));
   std::ostringstream log;
   // None beside it: the view and the records, and a warning.
-  auto r = chkimport::ConvertForm(rec, dir.file("first.db"), quiet(dir, log));
+  auto r = chkimport::ConvertForm(rec, dir.file("first.db"), testing_support::quietOptions(dir, log));
   EXPECT_EQ(r.result, "");
   EXPECT_EQ(r.chk, "");
   EXPECT_EQ(r.warnings, std::vector<std::string>{rec +
@@ -155,12 +133,12 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
             (std::vector<std::string>{"viewSTUDENT", "STUDENT"}));
 
   dir.write("student.chk", testing_support::readFile(kDocs + "STUDENT.chk"));
-  r = chkimport::ConvertForm(rec, dir.file("a.db"), quiet(dir, log));
+  r = chkimport::ConvertForm(rec, dir.file("a.db"), testing_support::quietOptions(dir, log));
   EXPECT_EQ(r.result, "");
   EXPECT_EQ(r.chk, dir.file("student.chk"));
 
   // --chk names another.
-  auto options = quiet(dir, log);
+  auto options = testing_support::quietOptions(dir, log);
   options.chk = dir.write("other.chk", "KODE\r\n  MUSTENTER\r\nEND\r\n");
   options.view = "viewOther";
   r = chkimport::ConvertForm(rec, dir.file("a.db"), options);
@@ -207,7 +185,7 @@ TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {
     const auto files = filesIn(dir);
 
     std::ostringstream log;
-    const auto r = chkimport::ConvertForm(rec, db, quiet(dir, log));
+    const auto r = chkimport::ConvertForm(rec, db, testing_support::quietOptions(dir, log));
     // Each error is told on the log, and the result counts them.
     const std::string told = log.str();
     int errors = 0;
@@ -300,77 +278,6 @@ TEST_F(CliConvert, InputsThatAreNotWhatTheyClaimAreRefused) {
   EXPECT_EQ(r.err,
             "chkimport: " + rec + " is not a check file: it starts like the header of a .REC data file\n");
   EXPECT_EQ(filesIn(dir), files);
-}
-
-// The process group killed at any moment (a cancelled job): the database is
-// as it was, or the form is converted whole, once SQLite has rolled back what
-// the kill left, as the next program to open the file does; nothing else is
-// left beside it.
-TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
-  // A form of 3,000 fields, each with code.
-  std::string rec = "3000 1\r\n", chk;
-  for (int i = 0; i < 3000; ++i) {
-    char line[96];
-    std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
-    rec += line;
-    const std::string name = "F" + std::to_string(i);
-    chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
-           " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
-  }
-  const std::string recFile = dir.write("big.rec", rec);
-  dir.write("big.chk", chk);
-  const auto db = dir.file("big.db");
-  testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
-  const std::string before = testing_support::readFile(db);
-  const auto files = filesIn(dir);
-
-  auto start = [&] {
-    const pid_t child = fork();
-    if (child == 0) {
-      setpgid(0, 0);
-      freopen("/dev/null", "w", stdout);
-      freopen("/dev/null", "w", stderr);
-      setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-      execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(), "--no-data",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    setpgid(child, child);
-    return child;
-  };
-  // How long a whole conversion takes.
-  const auto started = std::chrono::steady_clock::now();
-  int status = 0;
-  waitpid(start(), &status, 0);
-  const auto whole = std::chrono::steady_clock::now() - started;
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
-  std::mt19937 random(std::random_device{}());
-  std::uniform_real_distribution<double> moment(0.05, 1.0);
-  int asItWas = 0;
-  for (int kill = 0; kill < 6; ++kill) {
-    dir.write("big.db", before);
-    const auto after = std::chrono::duration_cast<std::chrono::microseconds>(whole * moment(random));
-    SCOPED_TRACE("killed after " + std::to_string(after.count()) + " us");
-    const pid_t child = start();
-    std::this_thread::sleep_for(after);
-    ::kill(-child, SIGKILL);
-    waitpid(child, &status, 0);
-    testing_support::execSql(db, "SELECT count(*) FROM sqlite_master");
-    // A journal whose header the kill left unwritten is no journal to SQLite,
-    // which overwrites it at the next write.
-    const std::string journal = testing_support::readFile(db + "-journal");
-    if (std::filesystem::exists(db + "-journal") && (journal.empty() || journal[0] == '\0'))
-      std::filesystem::remove(db + "-journal");
-    EXPECT_EQ(filesIn(dir), files);
-    if (testing_support::readFile(db) == before) {
-      ++asItWas;
-    } else {
-      EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewbig WHERE Checkcode LIKE '%IF F%ASSIGN X = 1%'"),
-                std::vector<std::string>{"3000"});
-    }
-  }
-  EXPECT_GT(asItWas, 0);
 }
 
 }  // namespace

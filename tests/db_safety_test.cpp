@@ -15,20 +15,13 @@ namespace {
 
 using testing_support::AsAnotherUser;
 using testing_support::execSql;
+using testing_support::filesIn;
 using testing_support::ImportRun;
 using testing_support::querySql;
 using testing_support::readFile;
 using testing_support::runCommand;
 using testing_support::TempDir;
 using V = std::vector<std::string>;
-
-V filesIn(const TempDir& dir) {
-  V names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // SQLite's default file system with a disk that fills: once armed, every
 // write from the Nth on fails with SQLITE_FULL. Registered as the default
@@ -140,24 +133,17 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
   const std::vector<Case> cases = {
       {"import", true,
        [](const TempDir& dir, const std::string& db) {
-         auto module = std::make_shared<chkimport::ImportState>();
          std::ostringstream log;
-         module->host.errorLog = &log;
-         module->host.settings = chkimport::Settings(dir.file("settings.ini"));
-         chkimport::IdentityTranslator english;
-         chkimport::clsCHKImport component(module);
-         component.SetObjLanguage(english);
-         return testing_support::silentImport(component, dir.file("form.chk"), db, "viewOld",
+         testing_support::Component c(dir, log);
+         return testing_support::silentImport(c.component, dir.file("form.chk"), db, "viewOld",
                                               {.overwrite = true, .ignoreNew = true, .tables = true});
        },
        [&](const std::string& db) { return codeIn(db, "viewOld"); }},
       {"convert", true,
        [](const TempDir& dir, const std::string& db) {
          std::ostringstream log;
-         chkimport::FormOptions options;
-         options.errorLog = &log;
+         auto options = testing_support::quietOptions(dir, log);
          options.tables = true;
-         options.settingsFile = dir.file("settings.ini");
          return chkimport::ConvertForm(dir.file("form.rec"), db, options).result;
        },
        [&](const std::string& db) {
@@ -166,10 +152,8 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
       {"convert into a new database", false,
        [](const TempDir& dir, const std::string& db) {
          std::ostringstream log;
-         chkimport::FormOptions options;
-         options.errorLog = &log;
-         options.settingsFile = dir.file("settings.ini");
-         return chkimport::ConvertForm(dir.file("form.rec"), db, options).result;
+         return chkimport::ConvertForm(dir.file("form.rec"), db, testing_support::quietOptions(dir, log))
+             .result;
        },
        [](const std::string& db) {
          return querySql(db, "SELECT count(*) FROM viewform WHERE Lists = 'M'") == V{"4"} &&
@@ -235,13 +219,9 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
   chmod(dir.path().c_str(), 0755);
   const std::string before = readFile(db);
   const std::string told = AsAnotherUser([&] {
-    auto module = std::make_shared<chkimport::ImportState>();
     std::ostringstream log;
-    module->host.errorLog = &log;
-    module->host.settings = chkimport::Settings(dir.file("settings.ini"));
-    chkimport::IdentityTranslator english;
-    chkimport::clsCHKImport component(module);
-    component.SetObjLanguage(english);
+    testing_support::Component c(dir, log);
+    auto& component = c.component;
     const std::string chk = dir.file("form.chk");
     std::string out = "writing: " +
                       testing_support::silentImport(component, chk, db, "viewOld",
@@ -249,10 +229,9 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
                       "\n";
     out += "preview: " + component.PreviewCHKCode(chk, db, "viewOld", true, true, true).result + "\n";
     out += "listing: " + component.GetCHKCode(chk, db, "viewOld", false) + "\n";
-    chkimport::FormOptions options;
-    options.errorLog = &log;
-    options.settingsFile = dir.file("settings.ini");
-    out += "convert: " + chkimport::ConvertForm(dir.file("form.rec"), db, options).result + "\n";
+    out += "convert: " +
+           chkimport::ConvertForm(dir.file("form.rec"), db, testing_support::quietOptions(dir, log)).result +
+           "\n";
     return out + "log: " + log.str();
   });
   const std::string readOnly = "Cannot update. Database or object is read-only.";

@@ -55,8 +55,8 @@ TEST_F(Dialogs, TheHostsArgumentsFillTheDialog) {
   ui->OnShow("frmImport", [&](Form& f) {
     EXPECT_EQ(f["txtFileName"].Text, view.chk);
     EXPECT_EQ(f["txtDBName"].Text, view.db);
-    EXPECT_EQ(f["txtTableName"].Text, "viewForm");  // filled last, after the names cleared it
-    EXPECT_TRUE(f["cmdOK"].Enabled);
+    EXPECT_EQ(f["txtTableName"].Text, "viewForm");          // filled last, after the names cleared it
+    EXPECT_TRUE(f["cmdOK"].Enabled && f["cmdOK"].Default);  // Enter presses OK
     // False options leave the boxes as the dialog set them up: ticked.
     for (const char* box : {"chkOverwrite", "chkIgnoreNew", "chkGenerateTables"})
       EXPECT_EQ(f[box].Value, 1) << box;
@@ -67,8 +67,13 @@ TEST_F(Dialogs, TheHostsArgumentsFillTheDialog) {
   EXPECT_TRUE(st().Forms.empty());  // Cancel closed every dialog, the hidden one too
 }
 
+// A failed OK names the path it did not find and leaves the boxes as typed.
 TEST_F(Dialogs, OKNeedsBothNamesAndAChangedNameClearsTheTable) {
+  ui->Answer(MsgBoxResult::OK);
   ui->OnShow("frmImport", [&](Form& f) {
+    type(f, "txtFileName", "missing.chk");
+    click(f, "cmdOK");
+    EXPECT_EQ(f["txtFileName"].Text + " " + f["txtDBName"].Text, "missing.chk " + view.db);
     type(f, "txtFileName", "   ");
     EXPECT_FALSE(f["cmdOK"].Enabled);
     EXPECT_EQ(f["txtTableName"].Text, "");
@@ -82,6 +87,8 @@ TEST_F(Dialogs, OKNeedsBothNamesAndAChangedNameClearsTheTable) {
   });
   show();
   EXPECT_TRUE(st().Forms.empty());
+  EXPECT_EQ(ui->Shown()[1], "msgbox [OK] : CHECK file not found. | Not found: " +
+                                (std::filesystem::current_path() / "missing.chk").string());
 }
 
 TEST_F(Dialogs, BrowsingPutsTheChosenFileInAndACancelledBrowseChangesNothing) {
@@ -107,12 +114,13 @@ TEST_F(Dialogs, AWholeImportWithTheSummaryOfUnmatchedFields) {
     // The first name is already chosen.
     EXPECT_EQ(f["listTable"].List, (V{"viewForm", "viewOther"}));
     EXPECT_EQ(f["listTable"].ListIndex, 0);
-    EXPECT_TRUE(f["Cmdok"].Enabled);
+    EXPECT_TRUE(f["Cmdok"].Enabled && f["Cmdok"].Default);
     EXPECT_EQ(Loaded<FrmImport>(st())->Text("txtTableName"), "viewForm");
     click(f, "Cmdok");
   });
   ui->OnShow("frmNoMatch", [&](Form& f) {
     EXPECT_EQ(f["listNoMatch"].List, V{"WEIGHT"});
+    EXPECT_TRUE(f["Cmdok"].Default);
     // Nothing was written by the listing pass.
     EXPECT_EQ(view.checkcode("Age"), "<null>");
     f["listNoMatch"].ListIndex = 0;

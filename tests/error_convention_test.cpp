@@ -60,37 +60,30 @@ struct Convention : ::testing::Test {
   int runs = 0;
 };
 
-TEST_F(Convention, AnswerARepeatsTheFailingStatement) {
-  answers = {"A", "A"};
-  EXPECT_EQ(sample(2), "012");
-  EXPECT_EQ(runs, 3);
-  ASSERT_EQ(asked.size(), 2u);
+// A (or an unknown or empty answer) runs the failing statement again, B goes
+// on after it, D leaves with the result so far; each pops its label.
+TEST_F(Convention, AnswersARepeatBContinuesDLeaves) {
+  const struct {
+    std::deque<std::string> answers;
+    int failures;
+    std::string result;
+    int runs;
+  } cases[] = {
+      {{"A", "A"}, 2, "012", 3}, {{"Z", ""}, 2, "012", 3}, {{"B"}, -1, "02", 1}, {{"D"}, -1, "0", 1}};
+  for (const auto& c : cases) {
+    answers = c.answers;
+    runs = 0;
+    asked.clear();
+    EXPECT_EQ(sample(c.failures), c.result) << c.answers.front();
+    EXPECT_EQ(runs, c.runs) << c.answers.front();
+    EXPECT_TRUE(st.objErrorStack->Labels().empty()) << c.answers.front();
+  }
+  EXPECT_NE(Loaded<Form1>(st), nullptr);
+  ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].number, 9);
   EXPECT_EQ(asked[0].description, "Subscript out of range");
   EXPECT_EQ(asked[0].suggested, "D");
   EXPECT_EQ(asked[0].label, "Sample, Test");
-  EXPECT_TRUE(st.objErrorStack->Labels().empty());
-}
-
-TEST_F(Convention, UnknownOrEmptyAnswerRepeatsLikeA) {
-  answers = {"Z", ""};
-  EXPECT_EQ(sample(2), "012");
-  EXPECT_EQ(runs, 3);
-}
-
-TEST_F(Convention, AnswerBContinuesAfterTheFailingStatement) {
-  answers = {"B"};
-  EXPECT_EQ(sample(-1), "02");
-  EXPECT_EQ(runs, 1);
-  EXPECT_TRUE(st.objErrorStack->Labels().empty());
-}
-
-TEST_F(Convention, AnswerDLeavesWithTheResultSoFar) {
-  answers = {"D"};
-  EXPECT_EQ(sample(-1), "0");
-  EXPECT_EQ(runs, 1);
-  EXPECT_TRUE(st.objErrorStack->Labels().empty());
-  EXPECT_EQ(Loaded<Form1>(st) != nullptr, true);
 }
 
 TEST_F(Convention, AnswerCClosesEveryDialogAndLeaves) {

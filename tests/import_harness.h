@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chkimport/cls_chk_import.h"
+#include "chkimport/forms.h"
 #include "chkimport/identity_translator.h"
 #include "core/import_state.h"
 #include "test_support.h"
@@ -61,6 +62,26 @@ inline std::string silentImport(chkimport::clsCHKImport& component, const std::s
 class MarkingTranslator : public chkimport::IdentityTranslator {
  public:
   std::string T(const std::string& text) override { return "<" + text + ">"; }
+};
+
+// Options of a conversion that logs to `log` and reads the test's settings.
+inline chkimport::FormOptions quietOptions(const TempDir& dir, std::ostream& log) {
+  chkimport::FormOptions options;
+  options.settingsFile = dir.file("settings.ini");
+  options.errorLog = &log;
+  return options;
+}
+
+// The component in English, logging to `log`, with the test's settings.
+struct Component {
+  Component(const TempDir& dir, std::ostream& log) {
+    module->host.errorLog = &log;
+    module->host.settings = chkimport::Settings(dir.file("settings.ini"));
+    component.SetObjLanguage(english);
+  }
+  std::shared_ptr<chkimport::ImportState> module = std::make_shared<chkimport::ImportState>();
+  chkimport::IdentityTranslator english;
+  chkimport::clsCHKImport component{module};
 };
 
 class ImportRun {

@@ -32,7 +32,7 @@
 #include "chkimport/vb_error.h"
 #include "core/import_state.h"
 #include "dialogs/forms.h"
-#include "import_harness.h"
+#include "qt_support.h"
 #include "test_support.h"
 
 namespace chkimport {
@@ -40,18 +40,7 @@ namespace {
 
 using testing_support::TempDir;
 
-// One layer for the whole program, over the offscreen platform. It is never
-// freed: the QApplication must outlive every widget of every test.
-std::shared_ptr<QtWindowing> sharedLayer() {
-  static auto* layer = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::string whyNot;
-    auto created = QtWindowing::Create(whyNot);
-    if (!created) throw std::runtime_error(whyNot);
-    return new std::shared_ptr<QtWindowing>(created);
-  }();
-  return *layer;
-}
+using testing_support::sharedQtLayer;
 
 // Hides every modal window, so that a test that went wrong ends.
 void closeEverything() {
@@ -187,7 +176,7 @@ struct QtLayer : ::testing::Test {
   }
   void click(const Form& of, const char* name) { QTest::mouseClick(widget(of, name), Qt::LeftButton); }
 
-  std::shared_ptr<QtWindowing> layer = sharedLayer();
+  std::shared_ptr<QtWindowing> layer = sharedQtLayer();
   std::ostringstream log;
   ImportState st;
   TestForm& form = Instance<TestForm>(st);
@@ -445,7 +434,7 @@ TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
     form["listItems"].ListIndex = 1;
     form["cmdOff"].Visible = false;
   });
-  QString title, text, label;
+  QString title, text, label, outside;
   bool checked = false, offVisible = true;
   int count = 0, row = -1;
   showWith(form, [&] {
@@ -457,8 +446,13 @@ TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
     count = widget<QListWidget>(form, "listItems")->count();
     row = widget<QListWidget>(form, "listItems")->currentRow();
     offVisible = widget<QPushButton>(form, "cmdOff")->isVisible();
+    // Data changed outside an event shows after Refresh.
+    form["txtName"].Text = "from outside";
+    layer->Refresh(form);
+    outside = widget<QLineEdit>(form, "txtName")->text();
     layer->Hide(form);
   });
+  EXPECT_EQ(outside, "from outside");
   EXPECT_EQ(title, "Changed");
   EXPECT_EQ(text, "set by handler");
   EXPECT_EQ(label, "Other:");
@@ -467,18 +461,6 @@ TEST_F(QtLayer, WidgetsFollowWhatAHandlerChangedWithoutFiringAgain) {
   EXPECT_EQ(row, 1);
   EXPECT_FALSE(offVisible);
   EXPECT_EQ(form.fired, (std::vector<Fired>{{"cmdGo", FormEvent::Click, 0}}));
-}
-
-TEST_F(QtLayer, RefreshShowsDataChangedOutsideAnEvent) {
-  QString text;
-  showWith(form, [&] {
-    form["txtName"].Text = "from outside";
-    layer->Refresh(form);
-    text = widget<QLineEdit>(form, "txtName")->text();
-    layer->Hide(form);
-  });
-  EXPECT_EQ(text, "from outside");
-  EXPECT_TRUE(form.fired.empty());
 }
 
 TEST_F(QtLayer, AnErrorAHandlerLetsOutComesOutOfShowModal) {
@@ -699,109 +681,6 @@ TEST(QtDisplay, NoDisplayVariableMeansNoDisplay) {
   EXPECT_EQ(without, "no display: set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen");
   EXPECT_EQ(withX, "");
   EXPECT_EQ(offscreen, "");
-}
-
-// A whole import from the host's call to the end, every dialog answered
-// through its widgets from the keyboard: Enter in a text box presses OK,
-// Enter on the chooser's entry and in the unmatched-fields list presses
-// their OK, Escape closes the import dialog. A
-// failed OK names the path it did not find and leaves the boxes as typed.
-// The report is saved through a save dialog, and when no program can show
-// it the user is told where it was written.
-TEST(QtWholeImport, TheKeyboardRunsTheDialogsAndTheReportIsSavedAndFound) {
-  testing_support::ImportRun view{{{.Name = "Age"}, {.Name = "Name"}}};
-  view.chk = view.dir.write("form.chk", "AGE\r\n  GOTO NAME\r\nEND\r\nWEIGHT\r\nEND\r\n");
-  const std::string report = view.dir.write("Form.txt", "an older report");
-  // A desktop opener that knows no program for the report.
-  std::filesystem::create_directories(view.dir.file("bin"));
-  view.dir.write("bin/xdg-open", "#!/bin/sh\nexit 3\n");
-  std::filesystem::permissions(view.dir.file("bin/xdg-open"), std::filesystem::perms::owner_all);
-  const std::string path = std::getenv("PATH");
-  setenv("PATH", (view.dir.file("bin") + ":" + path).c_str(), 1);
-  unsetenv("VISUAL");
-  unsetenv("EDITOR");
-  auto layer = sharedLayer();
-  view.module->host.windowing = layer;
-  view.module->host.actionPolicy = [](int32_t number, const std::string& description, const std::string&,
-                                      const std::vector<std::string>&) -> std::string {
-    ADD_FAILURE() << number << ": " << description;
-    return "D";
-  };
-  auto control = [](QWidget* window, const char* name) { return window->findChild<QWidget*>(name); };
-  auto text = [&](QWidget* window, const char* name) {
-    return static_cast<QLineEdit*>(control(window, name))->text().toStdString();
-  };
-  std::vector<std::string> messages;  // each message box's text and detail
-  // The message boxes to come, answered one after the other.
-  std::function<void(std::vector<QMessageBox::StandardButton>)> answer =
-      [&](std::vector<QMessageBox::StandardButton> choices) {
-        whenModal("MsgBox", [&, choices](QWidget* w) {
-          auto* box = static_cast<QMessageBox*>(w);
-          messages.push_back((box->text() + " | " + box->informativeText()).toStdString());
-          if (choices.size() > 1) answer({choices.begin() + 1, choices.end()});
-          QTest::mouseClick(box->button(choices.front()), Qt::LeftButton);
-        });
-      };
-  std::string typedAfterFailure, saveTitle;
-  bool chooserEnter = false, noMatchEnter = false;
-
-  whenModal("frmImport", [&](QWidget* import) {
-    auto* chk = control(import, "txtFileName");
-    QTest::keyClick(chk, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(chk, "missing.chk");
-    answer({QMessageBox::Ok});
-    QTest::keyClick(chk, Qt::Key_Return);
-    typedAfterFailure = text(import, "txtFileName") + " " + text(import, "txtDBName");
-
-    QTest::keyClick(chk, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(chk, QString::fromStdString(view.chk));
-    QTest::mouseClick(control(import, "chkIgnoreNew"), Qt::LeftButton);  // the summary is asked for
-    whenModal("frmVList", [&](QWidget* chooser) {
-      auto* tables = static_cast<QListWidget*>(control(chooser, "listTable"));
-      chooserEnter =
-          tables->hasFocus() && tables->currentItem() && tables->currentItem()->text() == "viewForm";
-      whenModal("frmNoMatch", [&](QWidget* noMatch) {
-        auto* names = static_cast<QListWidget*>(control(noMatch, "listNoMatch"));
-        noMatchEnter = names->hasFocus() && names->count() == 1 && names->item(0)->text() == "WEIGHT";
-        // The report, shown, but no program can show it.
-        answer({QMessageBox::Yes, QMessageBox::Ok, QMessageBox::Ok});
-        whenModal("ShowSave", [&](QWidget* w) {
-          saveTitle = w->windowTitle().toStdString();
-          whenModal("", [&](QWidget* replace) {
-            QTest::mouseClick(static_cast<QMessageBox*>(replace)->button(QMessageBox::Yes), Qt::LeftButton);
-          });
-          static_cast<QFileDialog*>(w)->selectFile(QString::fromStdString(report));
-          QMetaObject::invokeMethod(w, "accept");
-        });
-        QTest::keyClick(control(noMatch, "listNoMatch"), Qt::Key_Return);
-      });
-      QTest::keyClick(control(chooser, "listTable"), Qt::Key_Enter);
-    });
-    QTest::keyClick(control(import, "txtDBName"), Qt::Key_Return);
-    QTest::keyClick(chk, Qt::Key_Escape);
-  });
-  QTimer watchdog;
-  watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [] {
-    ADD_FAILURE() << "the import did not end";
-    closeEverything();
-  });
-  watchdog.start(30000);
-
-  EXPECT_EQ(view.component.GetCHKCode(view.chk, view.db, "", true), "");
-  setenv("PATH", path.c_str(), 1);
-  EXPECT_EQ(typedAfterFailure, "missing.chk " + view.db);
-  EXPECT_TRUE(chooserEnter && noMatchEnter);
-  EXPECT_EQ(saveTitle, "Save the Check Code Report");
-  EXPECT_EQ(messages, (std::vector<std::string>{
-                          "CHECK file not found. | Not found: " +
-                              (std::filesystem::current_path() / "missing.chk").string(),
-                          "The CHECK Code import has completed.\nPrint imported CHECK code to text file? | ",
-                          "Check code written to " + report + "\nView new file? | ",
-                          "No program could be started to show the report. It was written to: | " + report}));
-  EXPECT_EQ(view.checkcode("Age"), testing_support::stored({"GOTO NAME"}));
-  EXPECT_NE(testing_support::readFile(report).find("GOTO NAME"), std::string::npos);
-  EXPECT_TRUE(view.module->Forms.empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -132,6 +133,15 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> filesIn(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Makes `folder` the current folder for as long as it lives.
 class InFolder {

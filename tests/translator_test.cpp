@@ -227,17 +227,6 @@ TEST_F(Catalogs, TranslateRecaptionsTheFormAndItsControls) {
   EXPECT_EQ(translator.Missing(), std::vector<std::string>{"Unknown"});
 }
 
-TEST(IdentityTranslator, KeepsTextsAndDialogs) {
-  IdentityTranslator english;
-  english.setLANGUAGE("Spanish");
-  EXPECT_EQ(english.T("Cancel"), "Cancel");
-  ImportState st;
-  TwoControlForm form(st);
-  english.Translate(form);
-  EXPECT_EQ(form.Caption, "Import complete");
-  EXPECT_EQ(form.Controls[0].ToolTipText, "Close");
-}
-
 TEST(CatalogTranslator, DefaultLanguagesDirIsTheFolderBesideTheProgramElseTheInstalledOne) {
   TempDir exeDir;
   const fs::path installed = CatalogTranslator::DefaultLanguagesDir(exeDir.path());

@@ -116,11 +116,13 @@ TEST_F(Words, YesNoLiteralsOfYesNoFieldsAreRewritten) {
     const char* rewritten;
   };
   const std::vector<Case> cases = {
-      {"SMOKER = \"N\"", "SMOKER = (-)"},       {"SMOKER = .", "SMOKER = (.)"},
-      {"smoker = \"y\"", "smoker = (+)"},       {"AGE = \"Y\"", "AGE = \"Y\""},  // not a YES/NO field
-      {"NOSUCH = \"Y\"", "NOSUCH = \"Y\""},                                      // no row at all
-      {"SMOKER = \"Y N\"", "SMOKER = \"Y N\""},                                  // blanks inside the quotes
-      {"SMOKER <> \"Y\"", "SMOKER <> \"Y\""},                                    // not compared with "="
+      {"SMOKER = \"N\"", "SMOKER = (-)"},
+      {"SMOKER = .", "SMOKER = (.)"},
+      {"smoker = \"y\"", "smoker = (+)"},
+      {"AGE = \"Y\"", "AGE = \"Y\""},                                  // not a YES/NO field
+      {"NOSUCH = \"Y\"", "NOSUCH = \"Y\""},                            // no row at all
+      {"SMOKER = \"Y N\"", "SMOKER = \"Y N\""},                        // blanks inside the quotes
+      {"SMOKER <> \"Y\"", "SMOKER <> \"Y\""},                          // not compared with "="
       {"SMOKER = \"Y\" OR SEX = \"N\"", "SMOKER = (+) OR SEX = (-)"},  // found after the first rewrite
   };
   for (const auto& c : cases) EXPECT_EQ(split(c.line).line, c.rewritten) << c.line;
