@@ -2,10 +2,14 @@
 // CHK file found beside the .REC, all or nothing, also when killed.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -278,6 +282,77 @@ TEST_F(CliConvert, InputsThatAreNotWhatTheyClaimAreRefused) {
   EXPECT_EQ(r.err,
             "chkimport: " + rec + " is not a check file: it starts like the header of a .REC data file\n");
   EXPECT_EQ(filesIn(dir), files);
+}
+
+// The process group killed at any moment (a cancelled job): the database is
+// as it was, or the form is converted whole, once SQLite has rolled back what
+// the kill left, as the next program to open the file does; nothing else is
+// left beside it.
+TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
+  // A form of 3,000 fields, each with code.
+  std::string rec = "3000 1\r\n", chk;
+  for (int i = 0; i < 3000; ++i) {
+    char line[96];
+    std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
+    rec += line;
+    const std::string name = "F" + std::to_string(i);
+    chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
+           " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
+  }
+  const std::string recFile = dir.write("big.rec", rec);
+  dir.write("big.chk", chk);
+  const auto db = dir.file("big.db");
+  testing_support::execSql(db, testing_support::viewTableSql("viewOld", {"AGE"}));
+  const std::string before = testing_support::readFile(db);
+  const auto files = filesIn(dir);
+
+  auto start = [&] {
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+      execl(CHKIMPORT_CLI, "chkimport", "convert", recFile.c_str(), "--db", db.c_str(), "--no-data",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    setpgid(child, child);
+    return child;
+  };
+  // How long a whole conversion takes.
+  const auto started = std::chrono::steady_clock::now();
+  int status = 0;
+  waitpid(start(), &status, 0);
+  const auto whole = std::chrono::steady_clock::now() - started;
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  std::mt19937 random(std::random_device{}());
+  std::uniform_real_distribution<double> moment(0.05, 1.0);
+  int asItWas = 0;
+  for (int kill = 0; kill < 6; ++kill) {
+    dir.write("big.db", before);
+    const auto after = std::chrono::duration_cast<std::chrono::microseconds>(whole * moment(random));
+    SCOPED_TRACE("killed after " + std::to_string(after.count()) + " us");
+    const pid_t child = start();
+    std::this_thread::sleep_for(after);
+    ::kill(-child, SIGKILL);
+    waitpid(child, &status, 0);
+    testing_support::execSql(db, "SELECT count(*) FROM sqlite_master");
+    // A journal whose header the kill left unwritten is no journal to SQLite,
+    // which overwrites it at the next write.
+    const std::string journal = testing_support::readFile(db + "-journal");
+    if (std::filesystem::exists(db + "-journal") && (journal.empty() || journal[0] == '\0'))
+      std::filesystem::remove(db + "-journal");
+    EXPECT_EQ(filesIn(dir), files);
+    if (testing_support::readFile(db) == before) {
+      ++asItWas;
+    } else {
+      EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewbig WHERE Checkcode LIKE '%IF F%ASSIGN X = 1%'"),
+                std::vector<std::string>{"3000"});
+    }
+  }
+  EXPECT_GT(asItWas, 0);
 }
 
 }  // namespace
