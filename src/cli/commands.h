@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,5 +111,7 @@ class ChkFile {
   std::string path_;
   std::filesystem::path copyFolder_;
 };
+// The CHK file, or null when standard input could not be read (said).
+std::unique_ptr<ChkFile> OpenChkFile(Context& cx, const std::string& given, bool json);
 
 }  // namespace chkimport::cli

@@ -158,14 +158,8 @@ int RunConvert(Context& cx, const FormCommand& o) {
                  o.json);
     return kUsage;
   }
-  std::unique_ptr<ChkFile> chk;
-  try {
-    chk = std::make_unique<ChkFile>(o.chk);
-  } catch (const VbError& e) {
-    PrintFailure({"runtime-error", cx.T("standard input could not be read:") + " " + e.Description, e.Number},
-                 o.json);
-    return kMessage;
-  }
+  const std::unique_ptr<ChkFile> chk = OpenChkFile(cx, o.chk, o.json);
+  if (!chk) return kMessage;
   FormOptions options = FormOptionsOf(cx, o, chk->Path());
   if (!o.report.empty()) {
     std::vector<std::string> recs, chks;

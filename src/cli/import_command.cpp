@@ -136,14 +136,8 @@ std::string ProgressText(Context& cx, const std::string& view, const PassProgres
 }
 
 int RunImport(Context& cx, const ImportOptions& o) {
-  std::unique_ptr<ChkFile> chk;
-  try {
-    chk = std::make_unique<ChkFile>(o.chk);
-  } catch (const VbError& e) {
-    PrintFailure({"runtime-error", cx.T("standard input could not be read:") + " " + e.Description, e.Number},
-                 o.json);
-    return kMessage;
-  }
+  const std::unique_ptr<ChkFile> chk = OpenChkFile(cx, o.chk, o.json);
+  if (!chk) return kMessage;
   auto module = std::make_shared<ImportState>();
   module->host.encoding = o.encoding;
   module->host.lockWait = WaitLimit(o.wait);

@@ -77,6 +77,16 @@ std::string ChkFile::Shown(Translator& tr) const {
   return copyFolder_.empty() ? path_ : tr.T("(standard input)");
 }
 
+std::unique_ptr<ChkFile> OpenChkFile(Context& cx, const std::string& given, bool json) {
+  try {
+    return std::make_unique<ChkFile>(given);
+  } catch (const VbError& e) {
+    PrintFailure({"runtime-error", cx.T("standard input could not be read:") + " " + e.Description, e.Number},
+                 json);
+    return nullptr;
+  }
+}
+
 int RunViews(Context& cx, const ViewsOptions& o) {
   if (!IsNormalFile(o.db)) {
     PrintFailure({"database-not-found", o.json ? "MDB file not found." : cx.T("MDB file not found.")},
