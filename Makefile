@@ -35,12 +35,13 @@ sanitize: deps
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 # The test suite under ThreadSanitizer, without the Qt dialogs, and without
-# the Python module and the installed library (an instrumented library cannot
-# be loaded into a program that is not).
+# the Python module, the installed library and the README's commands (which
+# use both: an instrumented library cannot be loaded into a program that is
+# not).
 sanitize-thread: deps
 	@cmake -S . -B build-tsan -DCHKIMPORT_SANITIZE_THREAD=ON -DCHKIMPORT_GUI=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build build-tsan -j $(JOBS)
-	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^(python|install)$$'
+	@cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -E '^(python|install|readme)$$'
 
 # Each libFuzzer target for $(SECONDS) seconds, in build-fuzz/ (clang, no Qt).
 # New inputs go to build-fuzz/corpus/TARGET; the seeds in fuzz/corpus stay as
