@@ -13,8 +13,10 @@
 #include "chkimport/vb_error.h"
 #include "cli/commands.h"
 #include "cli/output.h"
+#include "component/convert_form.h"
 #include "component/migration_report.h"
 #include "core/migration_notes.h"
+#include "services/dao.h"
 #include "services/texts.h"
 
 namespace chkimport::cli {
@@ -179,6 +181,11 @@ int RunConvert(Context& cx, const FormCommand& o) {
   std::ostringstream toldInTheJson;
   if (o.json) options.errorLog = &toldInTheJson;
   ProgressLine progress(!o.quiet && !o.json);
+  // The forms share a workspace, and once the database is there a database
+  // of it stays open: its connection, and SQLite's reading of the schema,
+  // serve every form.
+  const auto workspace = dao::DBEngine::CreateWorkspace("Convert", "Admin", "", dao::dbUseDefault);
+  std::unique_ptr<dao::Database> kept;
   bool all = true;
   for (std::size_t i = 0; i < forms.size(); ++i) {
     BatchForm& form = forms[i];
@@ -193,9 +200,16 @@ int RunConvert(Context& cx, const FormCommand& o) {
         progress.Update(which + Count(cx.tr, records, N_("{n} record"), N_("{n} records")));
       };
       try {
-        form.result = ConvertForm(form.rec, o.db, options);
+        form.result = ConvertFormIn(workspace.get(), form.rec, o.db, options);
       } catch (const VbError& e) {
         form.result.result = "error " + std::to_string(e.Number) + ": " + e.Description;
+      }
+      if (!kept && form.result.result.empty()) {
+        try {
+          kept = workspace->OpenDatabase(o.db);
+        } catch (const VbError&) {
+          // Not kept: each form opens the database anew.
+        }
       }
       progress.Clear();
     }

@@ -1,6 +1,8 @@
 // The whole conversion of one form, in one transaction of the view
 // database: the view table is made, the CHK file imported into it and the
 // records put into the data table, and all of it is committed, or nothing.
+#include "component/convert_form.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -107,6 +109,11 @@ std::string ImportInto(dao::Workspace& ws, const std::string& dbFile, const Form
 }  // namespace
 
 FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, const FormOptions& options) {
+  return ConvertFormIn(nullptr, recFile, dbFile, options);
+}
+
+FormResult ConvertFormIn(dao::Workspace* shared, const std::string& recFile, const std::string& dbFile,
+                         const FormOptions& options) {
   IdentityTranslator english;
   Translator& tr = options.translator ? *options.translator : english;
   FormResult result;
@@ -160,7 +167,7 @@ FormResult ConvertForm(const std::string& recFile, const std::string& dbFile, co
       result.warnings.insert(result.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
     return outcome.failure;
   };
-  if (!MakeView(dbFile, options, tr, header, result, work)) return result;
+  if (!MakeView(dbFile, options, tr, header, result, work, shared)) return result;
   result.fields = static_cast<int>(header.fields.size());
   return result;
 }

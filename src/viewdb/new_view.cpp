@@ -70,8 +70,11 @@ bool PrepareView(const std::string& recFile, const FormOptions& options, Transla
 }
 
 bool MakeView(const std::string& dbFile, const FormOptions& options, Translator& tr, const RecHeader& header,
-              FormResult& result, const std::function<std::string(dao::Workspace&, dao::Database&)>& work) {
-  auto ws = dao::DBEngine::CreateWorkspace("Make View", "Admin", "", dao::dbUseDefault);
+              FormResult& result, const std::function<std::string(dao::Workspace&, dao::Database&)>& work,
+              dao::Workspace* shared) {
+  std::unique_ptr<dao::Workspace> own;
+  if (!shared) own = dao::DBEngine::CreateWorkspace("Make View", "Admin", "", dao::dbUseDefault);
+  dao::Workspace* const ws = shared ? shared : own.get();
   ws->SetLockWait(options.lockWait, options.lockWaiting);
   bool created = false;
   std::unique_ptr<dao::Database> db;
@@ -114,7 +117,7 @@ bool MakeView(const std::string& dbFile, const FormOptions& options, Translator&
     // Rolled back already, by a commit that failed; closing rolls back the rest.
   }
   db.reset();
-  ws.reset();
+  own.reset();
   // The file made here holds nothing worth keeping.
   if (created) {
     unlink(dbFile.c_str());
