@@ -24,15 +24,28 @@ void WriteViewTable(dao::Database& db, const std::string& table, const RecHeader
   db.Execute("CREATE TABLE " + Quote(table) +
              " (Name TEXT, PageNumber INTEGER, Checkcode TEXT, Type TEXT, Formatstring TEXT, Lists TEXT, "
              "Prompt TEXT)");
-  const std::string insert = "INSERT INTO " + Quote(table) +
-                             " (Name, PageNumber, Checkcode, Type, Formatstring, Lists, Prompt) "
-                             "VALUES (?1, 1, NULL, ?2, ?3, NULL, ?4)";
-  for (const auto& field : header.fields) {
-    const ViewFieldType type = MapRecType(field.typeCode, field.length);
-    // The successor's text columns refuse the empty text: no label is Null.
-    db.Execute(insert, {field.name, type.type, type.format ? dao::Value(*type.format) : dao::Value(),
-                        field.label.empty() ? dao::Value() : dao::Value(field.label)});
-  }
+  // One statement for all the rows: a form may have thousands of fields.
+  db.InsertRows(table, {"Name", "PageNumber", "Checkcode", "Type", "Formatstring", "Lists", "Prompt"},
+                [&](dao::RowSink& row) {
+                  for (const auto& field : header.fields) {
+                    const ViewFieldType type = MapRecType(field.typeCode, field.length);
+                    row.Text(0, field.name);
+                    row.Integer(1, 1);
+                    row.Null(2);
+                    row.Text(3, type.type);
+                    if (type.format)
+                      row.Text(4, *type.format);
+                    else
+                      row.Null(4);
+                    row.Null(5);
+                    // The successor's text columns refuse the empty text: no label is Null.
+                    if (field.label.empty())
+                      row.Null(6);
+                    else
+                      row.Text(6, field.label);
+                    row.Add();
+                  }
+                });
 }
 
 }  // namespace
