@@ -173,7 +173,16 @@ void Database::Execute(const std::string& sql, const std::vector<Value>& paramet
 }
 
 bool Database::HasObject(const std::string& name) {
-  return CurrentSchema(Live(*state_), state_->name).anyByName.contains(std::string_view(name));
+  Connection& connection = Live(*state_);
+  if (connection.schema && connection.schema->version == SchemaVersion(connection, state_->name))
+    return connection.schema->anyByName.contains(std::string_view(name));
+  // One look-up instead of reading the whole schema again: a database of
+  // many forms has a large one, changed by every table made. NOCASE folds
+  // the ASCII letters only, as SQLite compares names.
+  Statement find(connection, "SELECT 1 FROM sqlite_master WHERE name = ?1 COLLATE NOCASE",
+                 {state_->name, {}});
+  find.Bind(1, Value(name));
+  return find.Step();
 }
 
 long long Database::RowsChanged() {
