@@ -95,6 +95,8 @@ TEST_F(Cli, HelpVersionAndShortOptions) {
   };
   EXPECT_LE(widest(run("import --help --language Spanish").out + run("--help").out), 80u);
   EXPECT_LE(widest(runCommand("COLUMNS=50 '" CHKIMPORT_CLI "' convert --help", dir).out), 50u);
+  // COLUMNS=0 says nothing: the width stays 80.
+  EXPECT_GT(widest(runCommand("COLUMNS=0 '" CHKIMPORT_CLI "' convert --help", dir).out), 60u);
   EXPECT_LE(widest(testing_support::runOnTerminal("'" CHKIMPORT_CLI "' report --help", dir, 60).out), 60u);
   EXPECT_EQ(run("-V").out, "chkimport " CHKIMPORT_VERSION "\n");
   EXPECT_EQ(run("--version").out, "chkimport " CHKIMPORT_VERSION "\n");

@@ -171,6 +171,24 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   EXPECT_EQ(r.dataTable, "");
   EXPECT_EQ(querySql(dir.file("a.db"), "SELECT name FROM sqlite_master WHERE name NOT LIKE 'view%'"),
             (std::vector<std::string>{"STUDENT", "Other"}));
+
+  // As many columns as a table can have: 1,997 fields and the data table's own three.
+  options = testing_support::quietOptions(dir, log);
+  for (const int fields : {1997, 1998}) {
+    std::string wide = std::to_string(fields) + " 1\r\n";
+    for (int i = 0; i < fields; ++i) {
+      char line[64];
+      std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   1 112  F\r\n", i);
+      wide += line;
+    }
+    const std::string wideRec = dir.write("wide" + std::to_string(fields) + ".rec", wide);
+    EXPECT_EQ(chkimport::ConvertForm(wideRec, dir.file("wide.db"), options).result,
+              fields == 1997
+                  ? ""
+                  : wideRec +
+                        ": the form has more fields than a table can have columns: 1998 (convert the "
+                        "form without its records, --no-data)");
+  }
 }
 
 TEST(Convert, AnImportWithAnErrorLeavesTheDatabaseAsItWas) {

@@ -69,6 +69,7 @@ TEST(RecValues, EachTypeReadsAsItsColumnTakesIt) {
       {11, 8, "31/02/89", Is::Unread, "31/02/89"},
       {2, 8, "13/01/89", Is::Unread, "13/01/89"},
       {2, 8, "1/2/3/4 ", Is::Unread, "1/2/3/4"},
+      {10, 10, "001/2/1989", Is::Unread, "001/2/1989"},
       {2, 8, "        ", Is::Null, ""},
       {5, 1, "Y", Is::Integer, "1"},
       {5, 1, "n", Is::Integer, "0"},
