@@ -18,16 +18,12 @@
 #include "core/migration_notes.h"
 #include "services/dao.h"
 #include "services/texts.h"
+#include "services/vb_strings.h"
 
 namespace chkimport::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 struct BatchForm {
   std::string rec;
@@ -48,7 +44,7 @@ std::vector<BatchForm> FormsOf(const std::vector<std::string>& inputs, bool& fol
     folders = true;
     std::vector<std::string> recs;
     for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
-      if (Lower(it->path().extension().string()) == ".rec" && it->is_regular_file(ec))
+      if (AsciiLower(it->path().extension().string()) == ".rec" && it->is_regular_file(ec))
         recs.push_back(it->path().string());
     std::sort(recs.begin(), recs.end());
     if (recs.empty()) {

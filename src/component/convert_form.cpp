@@ -15,30 +15,23 @@
 #include "core/migration_notes.h"
 #include "services/dao.h"
 #include "services/file_paths.h"
+#include "services/vb_strings.h"
 #include "viewdb/check_file_kind.h"
 #include "viewdb/data_table.h"
 #include "viewdb/new_view.h"
 
 namespace chkimport {
-namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-}  // namespace
 
 std::string FindChkBeside(const std::string& recFile) {
   namespace fs = std::filesystem;
   const fs::path rec(recFile);
   const std::string stem = rec.stem().string();
-  const std::string wanted = Lower(stem + ".chk");
+  const std::string wanted = AsciiLower(stem + ".chk");
   std::vector<std::string> found;
   std::error_code ec;
   const fs::path folder = rec.parent_path().empty() ? fs::path(".") : rec.parent_path();
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    if (Lower(it->path().filename().string()) == wanted && IsNormalFile(it->path().string()))
+    if (AsciiLower(it->path().filename().string()) == wanted && IsNormalFile(it->path().string()))
       found.push_back(it->path().filename().string());
   if (found.empty()) return "";
   // Several that differ only in case: the one whose base name is written as

@@ -13,14 +13,10 @@
 #include "chkimport/translator.h"
 #include "core/migration_notes.h"
 #include "dialogs/frm_import.h"
+#include "services/vb_strings.h"
 
 namespace chkimport {
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
 
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat x {
@@ -240,7 +236,7 @@ class HtmlWriter : public Writer {
 }  // namespace
 
 bool IsReportPath(const std::string& path, bool* html) {
-  const std::string extension = Lower(std::filesystem::path(path).extension().string());
+  const std::string extension = AsciiLower(std::filesystem::path(path).extension().string());
   if (html) *html = extension == ".html" || extension == ".htm";
   return extension == ".md" || extension == ".html" || extension == ".htm";
 }

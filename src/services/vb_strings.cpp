@@ -130,6 +130,13 @@ void UCaseInto(std::string& out, std::string_view s) {
   }
 }
 
+std::string AsciiLower(std::string_view s) {
+  std::string lower(s);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
 std::string UCase(std::string_view s) {
   std::string out;
   UCaseInto(out, s);

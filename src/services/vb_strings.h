@@ -23,6 +23,9 @@ void TrimInPlace(std::string& s);
 std::string UCase(std::string_view s);
 // UCase into a string kept by the caller (its room is used again).
 void UCaseInto(std::string& out, std::string_view s);
+// The ASCII letters in lower case, every other byte as it is: file names
+// and extensions compared without regard to case.
+std::string AsciiLower(std::string_view s);
 
 inline std::string Left(std::string_view s, long n) {
   return n <= 0 ? std::string() : std::string(s.substr(0, static_cast<std::size_t>(n)));
