@@ -2,7 +2,6 @@
 // what newview and convert share in telling what was made.
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "chkimport/vb_error.h"
 #include "cli/commands.h"
@@ -82,9 +81,7 @@ void SayFormMade(Context& cx, const FormResult& r, const std::string& chkShown) 
 }
 
 int RunNewView(Context& cx, const FormCommand& o) {
-  FormOptions options = FormOptionsOf(cx, o, "");
-  std::ostringstream toldInTheJson;
-  if (o.json) options.errorLog = &toldInTheJson;
+  const FormOptions options = FormOptionsOf(cx, o, "");
   FormResult r;
   try {
     r = NewView(o.rec, o.db, options);
