@@ -69,16 +69,10 @@ status=0
 message="$("$cli" import --chk "$work/form.chk" --db "$work/form.db" --view '' --language Spanish 2>&1)" || status=$?
 check "the installed program finds the installed catalogs" \
   same "$status $message" "1 chkimport: No se indicó el nombre de la tabla"
-page="$prefix/$mandir/man1/chkimport.1"
-check "the manual page is installed" test -s "$page"
+check "the manual page is installed" cmp -s "$prefix/$mandir/man1/chkimport.1" "$build/chkimport.1"
 check "the bash completion is installed" \
   cmp -s "$prefix/share/bash-completion/completions/chkimport" "$build/completions/chkimport"
 check "the zsh completion is installed" cmp -s "$prefix/share/zsh/site-functions/_chkimport" "$build/completions/_chkimport"
-commands="$("$cli" --help | sed -n '/^Commands:/,$s/^  \([a-z][a-z-]*\) .*/\1/p')"
-check "--help lists commands" test -n "$commands"
-for command in $commands; do
-  check "the manual page has a section for $command" grep -qx ".SS $command" "$page"
-done
 
 # The Python module, from the prefix alone: it must load the library and
 # the catalogs installed with it, not those of the build tree.
