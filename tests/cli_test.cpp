@@ -112,6 +112,8 @@ TEST_F(Cli, ResultsMessagesAndStatus) {
       {"import --chk '" + chk + "' --db '" + db + "' --view ''", 1, "", "No Table Name Supplied"},
       {"import --chk '' --db '" + db + "' --view viewForm", 1, "", "CHECK file not found."},
       {"views --db '" + nowhere + "'", 1, "", "MDB file not found."},
+      {"report --db '" + nowhere + "' --view viewForm --out '" + dir.file("r.txt") + "'", 1, "",
+       "MDB file not found."},
       {"import --chk a --db b --view c --encoding bogus", 2, "", "--encoding: unknown text encoding 'bogus'"},
       {"newview --rec a --db b --encoding bogus", 2, "", "--encoding: unknown text encoding 'bogus'"},
       {"convert a --db b --encoding bogus", 2, "", "--encoding: unknown text encoding 'bogus'"},
