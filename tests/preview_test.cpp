@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
 
@@ -180,7 +179,8 @@ struct PreviewCase {
   const char* name;
   std::vector<ViewRow> rows;
   V chk;
-  bool overwrite = false, tables = false;
+  bool overwrite = false, tables = false, ignoreNew = true;
+  V unmatched = {};
 };
 
 TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
@@ -203,6 +203,14 @@ TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
        false,
        true},
       {"BEFORE FILE adds the VIEW row", {{.Name = "Age"}}, {"BEFORE FILE", "X = 1", "END", "AGE", "END"}},
+      // Without --ignore-new the listing pass comes first; its dialog does not stay.
+      {"the listing pass adds its unmatched fields",
+       {{.Name = "Age"}},
+       {"WEIGHT", "END", "AGE", "MUSTENTER", "END", "HEIGHT", "END"},
+       false,
+       false,
+       false,
+       {"WEIGHT", "HEIGHT"}},
   };
   for (const auto& c : cases) {
     ImportRun run(c.rows);
@@ -213,8 +221,10 @@ TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
     const std::string bytes = testing_support::readFile(run.db);
 
     const ImportPreview preview =
-        run.component.PreviewCHKCode(run.chk, run.db, "viewForm", c.overwrite, true, c.tables);
+        run.component.PreviewCHKCode(run.chk, run.db, "viewForm", c.overwrite, c.ignoreNew, c.tables);
     EXPECT_EQ(preview.result, "") << c.name;
+    EXPECT_EQ(preview.unmatched, c.unmatched) << c.name;
+    EXPECT_EQ(Loaded<FrmNoMatch>(*run.module), nullptr) << c.name;
     EXPECT_FALSE(preview.changes.empty()) << c.name;
     EXPECT_TRUE(testing_support::readFile(run.db) == bytes) << c.name << ": the preview changed the file";
 
@@ -225,19 +235,6 @@ TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
     EXPECT_EQ(applyPreview(before, preview), readState(run)) << c.name;
     EXPECT_EQ(run.log.str(), "") << c.name;
   }
-}
-
-TEST(Preview, WithoutIgnoreNewTheListingPassAddsItsUnmatchedLines) {
-  ImportRun run({{.Name = "Age"}});
-  run.chk = run.dir.write("form.chk", "WEIGHT\r\nEND\r\nAGE\r\nMUSTENTER\r\nEND\r\nHEIGHT\r\nEND\r\n");
-  const ImportPreview listed = run.component.PreviewCHKCode(run.chk, run.db, "viewForm", false, false, false);
-  const ImportPreview silent = run.component.PreviewCHKCode(run.chk, run.db, "viewForm", false, true, false);
-  EXPECT_EQ(listed.unmatched, (V{"WEIGHT", "HEIGHT"}));
-  EXPECT_EQ(silent.unmatched, V{});
-  ASSERT_EQ(listed.changes.size(), 2u);
-  EXPECT_EQ(listed.changes[1].newValue, silent.changes[1].newValue);
-  EXPECT_EQ(Loaded<FrmNoMatch>(*run.module), nullptr);  // the listing's dialog did not stay
-  EXPECT_EQ(run.checkcode("Age"), "<null>");
 }
 
 TEST(Preview, SetUpFailuresAreTheImportsMessages) {
@@ -291,8 +288,8 @@ struct DryRun : ::testing::Test {
         run.dir.write("form.chk", "AGE\r\n  MUSTENTER\r\n  DEFINE VISITS ##\r\nEND\r\nWEIGHT\r\nEND\r\n");
     bytes = testing_support::readFile(run.db);
   }
-  testing_support::CommandResult cli(const std::string& args, const std::string& prefix = "") {
-    return testing_support::runCommand(prefix + "XDG_CONFIG_HOME='" + run.dir.path().string() +
+  testing_support::CommandResult cli(const std::string& args) {
+    return testing_support::runCommand("XDG_CONFIG_HOME='" + run.dir.path().string() +
                                            "' '" CHKIMPORT_CLI "' import --chk '" + run.chk + "' --db '" +
                                            run.db + "' " + args,
                                        run.dir);
