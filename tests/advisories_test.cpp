@@ -7,26 +7,32 @@
 namespace {
 
 using testing_support::ImportRun;
+using testing_support::kWrite;
+using testing_support::phrases;
 using testing_support::stored;
 using V = std::vector<std::string>;
 
-// HELP with a help file or with KEYS, around the line as read.
+// HELP with a help file or with KEYS, around the line as read. Texts are
+// written with their translated phrases marked.
 std::string helpFile(const std::string& line) {
-  return "*The following HELP file is not translated into Vantrel 2000 syntax. \r\n*" + line +
-         "\r\n*Rewrite the Help text file to an HTML file.\r\n*Convert each !TOPIC or !INDEX to an anchor "
-         "tag.\r\n"
-         "*Use the HELP builder to select the file and the anchor for \r\n*the topic you want to display.";
+  return "*<The following HELP file> <is not translated into Vantrel 2000 syntax.> \r\n*" + line +
+         "\r\n*<Rewrite the Help text file to an HTML file.>\r\n*<Convert each !TOPIC or !INDEX to an anchor "
+         "tag.>\r\n*<Use the HELP builder to select the file and the anchor for> \r\n"
+         "*<the topic you want to display.>";
 }
 std::string helpKeys(const std::string& line) {
-  return "*The following HELP command with KEYS keyword \r\n*is not translated into Vantrel 2000 syntax. "
+  return "*<The following HELP command with KEYS keyword> \r\n*<is not translated into Vantrel 2000 syntax.> "
          "\r\n*" +
          line +
-         "\r\n*To perform this feature, first define a variable. \r\n"
-         "*If this command is followed by a command using a RESULT variable, \r\n"
-         "*then the variable you define should be called RESULT. \r\n"
-         "*Then use the Plandor DIALOG builder with one of the \r\n"
-         "*Get Variables styles.  Select the variable you defined as the Input Variable.";
+         "\r\n*<To perform this feature, first define a variable.> \r\n"
+         "*<If this command is followed by a command using a RESULT variable,> \r\n"
+         "*<then the variable you define should be called RESULT.> \r\n"
+         "*<Then use the Plandor DIALOG builder with one of the> \r\n"
+         "*<Get Variables styles.  Select the variable you defined as the Input Variable.>";
 }
+const std::string kMachineCode =
+    " <is not necessary in Vantrel 2000> \r\n*<It is for machine language programs that> \r\n"
+    "*<are only supported in DOS.>";
 
 struct Case {
   const char* line;
@@ -36,30 +42,28 @@ struct Case {
 const std::vector<Case>& advisoryCases() {
   static const std::vector<Case> cases = {
       {"CALL MOUSE.COM",
-       "*CALL is not relevant in Vantrel 2000 \r\n*It calls TSR programs that are only supported in DOS."},
+       "*CALL <is not relevant in Vantrel 2000> \r\n*<It calls TSR programs that are only supported in "
+       "DOS.>"},
       {"clear Weight", "clear Weight"},
       {"COLOR 1 14",
-       "*COLOR is not necessary in Vantrel 2000 \r\n*Change background color from \r\n*the View|Background "
-       "menu item."},
-      {"FIELDCHAR _", "*FIELDCHAR is not supported in Vantrel 2000"},
+       "*COLOR <is not necessary in Vantrel 2000> \r\n*<Change background color from> \r\n"
+       "*<the View|Background menu item.>"},
+      {"FIELDCHAR _", "*FIELDCHAR <is not supported in Vantrel 2000>"},
       {"hide Weight", "hide Weight"},
-      {"LOAD graph.bin",
-       "*LOAD is not necessary in Vantrel 2000 \r\n*It is for machine language programs that \r\n"
-       "*are only supported in DOS."},
+      {"LOAD graph.bin", "*LOAD" + kMachineCode},
       {"RELATE Age Other.rec",
-       "*RELATE is not supported in Checkcode \r\n*To RELATE to another view, \r\n"
-       "*Right-click on the view in Plandor, \r\n*Enter prompt and select RELATE as the \r\n"
-       "*FIELD OR VARIABLE TYPE, then click the \r\n*RELATED VIEW button. \r\n"
-       "*If this RELATE command is within an IF-THEN block, \r\n"
-       "*you may decide to delete this block for efficiency."},
-      {"REPEAT", "*REPEAT is a property set by checkbox on field dialog. \r\n*Property has been set."},
-      {"SHOWMEMORY", "*SHOWMEMORY is not relevant in Vantrel 2000 \r\n*It is about memory available to DOS."},
-      {"TYPE COMMENT ON", "*TYPE COMMENT is not supported in Vantrel 2000"},
+       "*RELATE <is not supported in Checkcode> \r\n*<To RELATE to another view,> \r\n"
+       "*<Right-click on the view in Plandor,> \r\n*<Enter prompt and select RELATE as the> \r\n"
+       "*<FIELD OR VARIABLE TYPE, then click the> \r\n*<RELATED VIEW button.> \r\n"
+       "*<If this RELATE command is within an IF-THEN block,> \r\n"
+       "*<you may decide to delete this block for efficiency.>"},
+      {"REPEAT", "*REPEAT <is a property set by checkbox on field dialog.> \r\n*<Property has been set.>"},
+      {"SHOWMEMORY",
+       "*SHOWMEMORY <is not relevant in Vantrel 2000> \r\n*<It is about memory available to DOS.>"},
+      {"TYPE COMMENT ON", "*TYPE COMMENT <is not supported in Vantrel 2000>"},
       {"unhide Weight", "unhide Weight"},
-      {"UNLOAD graph.bin",
-       "*UNLOAD is not necessary in Vantrel 2000 \r\n*It is for machine language programs that \r\n"
-       "*are only supported in DOS."},
-      {"UPDATE", "*UPDATE is not necessary in Vantrel 2000"},
+      {"UNLOAD graph.bin", "*UNLOAD" + kMachineCode},
+      {"UPDATE", "*UPDATE <is not necessary in Vantrel 2000>"},
       {"HELP age.hlp TOPIC1", helpFile("HELP age.hlp TOPIC1")},
       {"HELP", helpFile("HELP")},
       {"HELP \"Pick a colour\" KEYS=RGB", helpKeys("HELP \"Pick a colour\" KEYS=RGB")},
@@ -70,90 +74,37 @@ const std::vector<Case>& advisoryCases() {
       // Word 2 is looked for after the message only.
       {"HELP \"Age 2 or more\" 2 X", "DIALOG \"Age 2 or more\"  TITLETEXT=\"HELP! Dialog\""},
       {"TYPE \"Too old\" 3", "DIALOG \"Too old\"  TITLETEXT=\"HELP! Dialog\""},
-      {"TYPE \"Too old\"", "DIALOG \"Too old\" TITLETEXT=\"HELP! Dialog\""},
   };
   return cases;
 }
 
+// In English, and through a translator: only the phrases of a comment pass
+// through it, without the blanks around them.
 TEST(Advisories, EachCommandStoresItsText) {
-  for (const auto& c : advisoryCases()) {
-    ImportRun run({{.Name = "Age"}});
-    EXPECT_EQ(run.run({"AGE", c.line, "END"}, {.overwrite = true, .ignoreNew = true}), "") << c.line;
-    EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
-    EXPECT_EQ(run.log.str(), "") << c.line;
-  }
-}
-
-TEST(Advisories, OnlyThePhrasesAreTranslated) {
-  const std::vector<Case> cases = {
-      {"CALL X",
-       "*CALL <is not relevant in Vantrel 2000> \r\n*<It calls TSR programs that are only supported in "
-       "DOS.>"},
-      {"REPEAT", "*REPEAT <is a property set by checkbox on field dialog.> \r\n*<Property has been set.>"},
-      {"TYPE COMMENT", "*TYPE COMMENT <is not supported in Vantrel 2000>"},
-      {"HELP \"Hi\" 2", "DIALOG \"Hi\"  TITLETEXT=\"HELP! Dialog\""},
-      {"HELP a.hlp",
-       "*<The following HELP file> <is not translated into Vantrel 2000 syntax.> \r\n*HELP a.hlp\r\n"
-       "*<Rewrite the Help text file to an HTML file.>\r\n*<Convert each !TOPIC or !INDEX to an anchor "
-       "tag.>\r\n"
-       "*<Use the HELP builder to select the file and the anchor for> \r\n*<the topic you want to display.>"},
-  };
-  for (const auto& c : cases) {
-    ImportRun run({{.Name = "Age"}});
-    testing_support::MarkingTranslator translator;
-    run.component.SetObjLanguage(translator);
-    run.run({"AGE", c.line, "END"}, {.overwrite = true, .ignoreNew = true});
-    EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
-  }
+  for (const auto& c : advisoryCases())
+    for (const bool marked : {false, true}) {
+      ImportRun run({{.Name = "Age"}});
+      if (marked) run.markPhrases();
+      EXPECT_EQ(run.run({"AGE", c.line, "END"}, kWrite), "") << c.line;
+      EXPECT_EQ(run.checkcode("Age"), stored({phrases(c.expected, marked)})) << c.line;
+      EXPECT_EQ(run.log.str(), "") << c.line;
+    }
 }
 
 TEST(Advisories, NothingIsStoredOutsideAFieldBlock) {
   // Code stored before the first field would be written into the first row.
   for (const auto& c : advisoryCases()) {
     ImportRun run({{.Name = "First"}, {.Name = "Age"}});
-    run.run({c.line, "AGE", "END"}, {.overwrite = true, .ignoreNew = true});
+    run.run({c.line, "AGE", "END"}, kWrite);
     EXPECT_EQ(run.checkcode("First"), "<null>") << c.line;
     EXPECT_EQ(run.lists("First"), "<null>") << c.line;
     EXPECT_EQ(run.checkcode("Age"), "") << c.line;
   }
 }
 
-TEST(Advisories, RepeatAddsItsLetterOnce) {
-  struct LetterCase {
-    std::optional<std::string> before;
-    V chk;
-    std::string after;
-  };
-  const std::vector<LetterCase> cases = {
-      {std::nullopt, {"AGE", "REPEAT", "END"}, "R"}, {std::nullopt, {"AGE", "REPEAT", "REPEAT", "END"}, "R"},
-      {"", {"AGE", "REPEAT", "END"}, "R"},           {"MG[0,99]", {"AGE", "REPEAT", "END"}, "MG[0,99]R"},
-      {"r", {"AGE", "REPEAT", "END"}, "r"},
-  };
-  for (const auto& c : cases) {
-    ImportRun run({{.Name = "Age", .Lists = c.before}});
-    run.run(c.chk, {.overwrite = true, .ignoreNew = true});
-    EXPECT_EQ(run.lists("Age"), c.after) << c.chk.size() << " " << c.after;
-    EXPECT_EQ(run.log.str(), "");
-  }
-
-  // The second REPEAT stores the same comment.
-  ImportRun twice({{.Name = "Age"}});
-  twice.run({"AGE", "REPEAT", "REPEAT", "END"}, {.overwrite = true, .ignoreNew = true});
-  const std::string comment =
-      "*REPEAT is a property set by checkbox on field dialog. \r\n*Property has been set.";
-  EXPECT_EQ(twice.checkcode("Age"), stored({comment, comment}));
-}
-
-TEST(Advisories, RepeatOnTheListingPassLeavesTheRowAlone) {
-  ImportRun run({{.Name = "Age"}});
-  run.run({"AGE", "REPEAT", "END"}, {});
-  EXPECT_EQ(run.lists("Age"), "<null>");
-}
-
 TEST(Advisories, RepeatMarksTheFieldWhoseBlockItIsIn) {
   ImportRun run({{.Name = "Age"}, {.Name = "Name"}, {.Name = "Sex"}});
-  run.run({"AGE", "END", "NAME", "IF AGE = 1", "REPEAT", "ENDIF", "END"},
-          {.overwrite = true, .ignoreNew = true});
+  run.run({"AGE", "END", "NAME", "IF AGE = 1", "REPEAT", "ENDIF", "END"}, kWrite);
   EXPECT_EQ(run.lists("Age"), "<null>");
   EXPECT_EQ(run.lists("Name"), "R");
   EXPECT_EQ(run.lists("Sex"), "<null>");

@@ -1,6 +1,7 @@
-// KEY, LET, MUSTENTER, NOENTER and DEFINE over whole passes of the real
-// component: what each stores in the field's code and what it writes into
-// the view rows.
+// KEY, LET, MUSTENTER, NOENTER, DEFINE and RANGE over whole passes of the
+// real component: what each stores in the field's code and what it writes
+// into the view rows; for RANGE, the segment written into the field's Lists
+// for each field type, format and kind of bound.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -10,102 +11,91 @@
 namespace {
 
 using testing_support::ImportRun;
+using testing_support::kWrite;
+using testing_support::phrases;
 using testing_support::querySql;
 using testing_support::stored;
 using testing_support::ViewRow;
 using V = std::vector<std::string>;
 
-const std::string kMustEnter = "*MUSTENTER is a property set by checkbox on field dialog. ";
-const std::string kNoEnter =
-    "*NOENTER is now called READ ONLY and \r\n*is a property set by checkbox on field dialog. ";
-const std::string kSet = "\r\n*Property has been set.";
-const std::string kRefused = "\r\n*MUSTENTER and READ ONLY properties cannot be set at the same time.";
+// Texts with their translated phrases marked.
+const std::string kChecked = " <is a property set by checkbox on field dialog.> ";
+const std::string kDone = "\r\n*<Property has been set.>";
+const std::string kMustEnter = "*MUSTENTER" + kChecked;
+const std::string kNoEnter = "*<NOENTER is now called READ ONLY and> \r\n*" + kChecked.substr(1);
+const std::string kRepeat = "*REPEAT" + kChecked + kDone;
+const std::string kSoundex = "AUTOSEARCH LAST\r\n*SOUNDEX" + kChecked + kDone;
+const std::string kRefused = "\r\n*<MUSTENTER and READ ONLY properties cannot be set at the same time.>";
 const std::string kKey =
-    "*KEY is not relevant in Vantrel 2000 \r\n*Vantrel 2000 automatically creates new \r\n"
-    "*key fields called UniqueKey and FKey";
+    "*KEY <is not relevant in Vantrel 2000> \r\n*<Vantrel 2000 automatically creates new> \r\n"
+    "*<key fields called UniqueKey and FKey>";
 
-TEST(FieldProperties, TheWorkedExampleOfAWholeField) {
-  ImportRun run({{.Name = "AGE"}});
-  EXPECT_EQ(
-      run.run({"AGE", "MUSTENTER", "BEFORE ENTRY", "X = 1", "END", "AFTER ENTRY", "GOTO NAME", "END", "END"},
-              {.overwrite = true, .ignoreNew = true}),
-      "");
-  EXPECT_EQ(run.lists("AGE"), "M");
-  // The comment, stored before any section was open, moved before entry.
-  EXPECT_EQ(run.checkcode("AGE"),
-            "*MUSTENTER is a property set by checkbox on field dialog. \r\n"
-            "*Property has been set.\r\n"
-            "ASSIGN X = 1\r\n"
-            "ENDBEFORE\r\n"
-            "GOTO NAME\r\n");
-  EXPECT_EQ(run.log.str(), "");
-}
-
-struct Case {
-  const char* what;
-  std::optional<std::string> listsBefore;
-  V lines;  // inside the block of AGE
-  std::string listsAfter;
-  std::string checkcode;
-};
-
+// The letters of AGE before the pass, the lines of its block, its letters
+// and its stored code after the pass.
 TEST(FieldProperties, WhatEachCommandStoresAndSets) {
-  const std::vector<Case> cases = {
-      {"KEY", std::nullopt, {"KEY"}, "<null>", stored({kKey})},
-      {"KEY UNIQUE adds the line about Plandor",
-       std::nullopt,
-       {"key unique"},
-       "<null>",
-       stored({kKey + " \r\n*KEY UNIQUE fields must be set in Plandor"})},
-      {"LET", std::nullopt, {"LET AGE = 5"}, "<null>", stored({"ASSIGN AGE = 5"})},
-      {"LET keeps the line's case",
-       std::nullopt,
-       {"let Total=Total + 1"},
-       "<null>",
-       stored({"ASSIGN Total=Total + 1"})},
-      {"MUSTENTER on Null", std::nullopt, {"MUSTENTER"}, "M", stored({kMustEnter + kSet})},
-      {"MUSTENTER appends to other letters",
-       "SG[1,5]",
-       {"mustenter"},
-       "SG[1,5]M",
-       stored({kMustEnter + kSet})},
-      {"MUSTENTER finds its letter in either case", "m", {"MUSTENTER"}, "m", stored({kMustEnter + kSet})},
-      {"MUSTENTER refused by read only", "RN", {"MUSTENTER"}, "RN", stored({kMustEnter + kRefused})},
-      {"NOENTER on Null", std::nullopt, {"NOENTER"}, "N", stored({kNoEnter + kSet})},
-      {"NOENTER already set", "SN", {"NOENTER"}, "SN", stored({kNoEnter + kSet})},
-      {"NOENTER refused by must enter", "M", {"NOENTER"}, "M", stored({kNoEnter + kRefused})},
-      {"MUSTENTER then NOENTER",
-       std::nullopt,
-       {"MUSTENTER", "NOENTER"},
+  const std::optional<std::string> null;
+  const struct {
+    std::optional<std::string> before;
+    V lines;
+    std::string after, checkcode;
+  } cases[] = {
+      {null, {"KEY"}, "<null>", stored({kKey})},
+      {null, {"key unique"}, "<null>", stored({kKey + " \r\n*<KEY UNIQUE fields must be set in Plandor>"})},
+      {null, {"DEFINE TOTAL"}, "<null>", stored({"*TOTAL <defined in DEFINEDVARIABLES area>"})},
+      {null, {"let Total=Total + 1"}, "<null>", stored({"ASSIGN Total=Total + 1"})},
+      // The comment, stored before any section was open, moves before entry.
+      {null,
+       {"MUSTENTER", "BEFORE ENTRY", "X = 1", "END", "AFTER ENTRY", "GOTO NAME", "END"},
        "M",
-       stored({kMustEnter + kSet, kNoEnter + kRefused})},
-      {"MUSTENTER twice sets one letter",
-       std::nullopt,
-       {"MUSTENTER", "MUSTENTER"},
-       "M",
-       stored({kMustEnter + kSet, kMustEnter + kSet})},
+       stored({kMustEnter + kDone, "ASSIGN X = 1", "ENDBEFORE", "GOTO NAME"})},
+      {"SG[1,5]", {"mustenter"}, "SG[1,5]M", stored({kMustEnter + kDone})},
+      {"m", {"MUSTENTER"}, "m", stored({kMustEnter + kDone})},
+      {"RN", {"MUSTENTER"}, "RN", stored({kMustEnter + kRefused})},
+      {null, {"NOENTER"}, "N", stored({kNoEnter + kDone})},
+      {"SN", {"NOENTER"}, "SN", stored({kNoEnter + kDone})},
+      {"M", {"NOENTER"}, "M", stored({kNoEnter + kRefused})},
+      {null, {"MUSTENTER", "NOENTER"}, "M", stored({kMustEnter + kDone, kNoEnter + kRefused})},
+      {null, {"MUSTENTER", "MUSTENTER"}, "M", stored({kMustEnter + kDone, kMustEnter + kDone})},
+      // REPEAT and AUTOSEARCH SOUNDEX add their letter once.
+      {null, {"REPEAT", "REPEAT"}, "R", stored({kRepeat, kRepeat})},
+      {"", {"REPEAT"}, "R", stored({kRepeat})},
+      {"MG[0,99]", {"REPEAT"}, "MG[0,99]R", stored({kRepeat})},
+      {"r", {"REPEAT"}, "r", stored({kRepeat})},
+      {null, {"AUTOSEARCH SOUNDEX LAST", "AUTOSEARCH SOUNDEX LAST"}, "S", stored({kSoundex, kSoundex})},
+      {"M", {"AUTOSEARCH SOUNDEX LAST"}, "MS", stored({kSoundex})},
+      {"Rs", {"AUTOSEARCH SOUNDEX LAST"}, "Rs", stored({kSoundex})},
+      // The code after CODEFIELD stays with the current field, not the target.
+      {null,
+       {"CODEFIELD", "CODEFIELD NAME", "REPEAT"},
+       "R",
+       stored({"*CODEFIELD <is not necessary in Vantrel 2000> \r\n", kRepeat})},
   };
-  for (const auto& c : cases) {
-    ImportRun run({{.Name = "Age", .Lists = c.listsBefore}, {.Name = "Name", .Lists = "X"}});
-    V chk = {"AGE"};
-    chk.insert(chk.end(), c.lines.begin(), c.lines.end());
-    chk.push_back("END");
-    EXPECT_EQ(run.run(chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
-    EXPECT_EQ(run.lists("Age"), c.listsAfter) << c.what;
-    EXPECT_EQ(run.checkcode("Age"), c.checkcode) << c.what;
-    EXPECT_EQ(run.lists("Name"), "X") << c.what;
-    EXPECT_EQ(run.log.str(), "") << c.what;
-  }
+  // In English, and through a translator: only the phrases pass through it.
+  for (const auto& c : cases)
+    for (const bool marked : {false, true}) {
+      ImportRun run({{.Name = "Age", .Lists = c.before}, {.Name = "Name", .Lists = "X"}});
+      if (marked) run.markPhrases();
+      V chk = {"AGE"};
+      chk.insert(chk.end(), c.lines.begin(), c.lines.end());
+      chk.push_back("END");
+      EXPECT_EQ(run.run(chk, kWrite), "") << c.lines[0];
+      EXPECT_EQ(run.lists("Age"), c.after) << c.lines[0];
+      EXPECT_EQ(run.checkcode("Age"), phrases(c.checkcode, marked)) << c.lines[0];
+      EXPECT_EQ(run.lists("Name"), "X") << c.lines[0];
+      EXPECT_EQ(run.checkcode("Name"), "<null>") << c.lines[0];
+      EXPECT_EQ(run.log.str(), "") << c.lines[0];
+    }
 }
 
 TEST(FieldProperties, NothingOutsideAFieldBlockOrOnTheListingPass) {
-  const V commands = {"KEY UNIQUE", "LET X = 1", "MUSTENTER", "NOENTER", "DEFINE V ##", "RANGE 1 5"};
+  const V commands = {"KEY UNIQUE",  "LET X = 1", "MUSTENTER", "NOENTER",
+                      "DEFINE V ##", "RANGE 1 5", "REPEAT",    "AUTOSEARCH SOUNDEX LAST"};
 
   // Outside a block the recordset stands on the first row, which nothing may touch.
   ImportRun outside({{.Name = "First"}, {.Name = "Age"}});
   V chk = commands;
   chk.insert(chk.end(), {"AGE", "END"});
-  outside.run(chk, {.overwrite = true, .ignoreNew = true});
+  outside.run(chk, kWrite);
   EXPECT_EQ(outside.lists("First"), "<null>");
   EXPECT_EQ(outside.checkcode("First"), "<null>");
   EXPECT_EQ(outside.checkcode("Age"), "");
@@ -122,76 +112,42 @@ TEST(FieldProperties, NothingOutsideAFieldBlockOrOnTheListingPass) {
   EXPECT_EQ(listing.checkcode("DEFINEDVARIABLES"), "<no row>");
 }
 
-TEST(FieldProperties, CommentTextsPassThroughTheTranslatorWithoutTheirBlanks) {
-  testing_support::MarkingTranslator marking;
-  ImportRun run({{.Name = "Age"}, {.Name = "Name", .Lists = "M"}});
-  run.component.SetObjLanguage(marking);
-  run.run({"AGE", "KEY UNIQUE", "MUSTENTER", "DEFINE TOTAL", "END", "NAME", "NOENTER", "END"},
-          {.overwrite = true, .ignoreNew = true});
-  EXPECT_EQ(
-      run.checkcode("Age"),
-      stored({"*KEY <is not relevant in Vantrel 2000> \r\n*<Vantrel 2000 automatically creates new> \r\n"
-              "*<key fields called UniqueKey and FKey> \r\n*<KEY UNIQUE fields must be set in Plandor>",
-              "*MUSTENTER <is a property set by checkbox on field dialog.> \r\n*<Property has been set.>",
-              "*TOTAL <defined in DEFINEDVARIABLES area>"}));
-  EXPECT_EQ(run.checkcode("Name"),
-            stored({"*<NOENTER is now called READ ONLY and> \r\n*<is a property set by checkbox on field "
-                    "dialog.> \r\n*<MUSTENTER and READ ONLY properties cannot be set at the same time.>"}));
-}
-
-// DEFINE
-
-struct DefineCase {
-  const char* what;
-  std::optional<ViewRow> variablesRow;  // the DEFINEDVARIABLES row before the pass
-  bool overwrite;
-  V chk;
-  std::string declarations;  // the row's Checkcode after the pass
-};
-
 TEST(Define, DeclarationsGatherInTheirOwnRow) {
   const ViewRow old = {.Name = "DEFINEDVARIABLES", .Checkcode = "DEFINE OLD", .PageNumber = 0};
   const ViewRow empty = {.Name = "DEFINEDVARIABLES", .PageNumber = 0};
-  const std::vector<DefineCase> cases = {
-      {"appended to what the row holds",
-       old,
+  const struct {
+    std::optional<ViewRow> variablesRow;
+    bool overwrite;
+    V chk;
+    std::string declarations;
+  } cases[] = {
+      {old,
        false,
        {"AGE", "DEFINE TOTAL #####", "DEFINE SEEN _ GLOBAL", "END"},
        "DEFINE OLD\r\nDEFINE TOTAL\r\nDEFINE SEEN GLOBAL"},
-      {"the first DEFINE of an overwriting pass drops the old declarations",
-       old,
-       true,
-       {"AGE", "DEFINE A", "END", "NAME", "DEFINE B", "END"},
-       "DEFINE A\r\nDEFINE B"},
-      {"a Null row counts as empty", empty, false, {"AGE", "DEFINE X ###", "END"}, "DEFINE X"},
-      {"a new row", std::nullopt, false, {"AGE", "DEFINE X", "END"}, "DEFINE X"},
-      {"a new row on an overwriting pass",
-       std::nullopt,
-       true,
-       {"AGE", "DEFINE X", "DEFINE Y", "END"},
-       "DEFINE X\r\nDEFINE Y"},
-      {"only GLOBAL in the fourth word is carried over",
-       std::nullopt,
+      // The first DEFINE of an overwriting pass drops the old declarations.
+      {old, true, {"AGE", "DEFINE A", "END", "NAME", "DEFINE B", "END"}, "DEFINE A\r\nDEFINE B"},
+      {empty, false, {"AGE", "DEFINE X ###", "END"}, "DEFINE X"},
+      {std::nullopt, false, {"AGE", "DEFINE X", "END"}, "DEFINE X"},
+      {std::nullopt, true, {"AGE", "DEFINE X", "DEFINE Y", "END"}, "DEFINE X\r\nDEFINE Y"},
+      // Only GLOBAL in the fourth word is carried over.
+      {std::nullopt,
        false,
        {"AGE", "define a ### global", "DEFINE B ### CUMULATIVE", "DEFINE C GLOBAL", "DEFINE D ## ## GLOBAL",
         "END"},
        "DEFINE A GLOBAL\r\nDEFINE B\r\nDEFINE C\r\nDEFINE D"},
-      {"no check for duplicates",
-       old,
-       false,
-       {"AGE", "DEFINE OLD", "DEFINE OLD", "END"},
-       "DEFINE OLD\r\nDEFINE OLD\r\nDEFINE OLD"},
+      // No check for duplicates.
+      {old, false, {"AGE", "DEFINE OLD", "DEFINE OLD", "END"}, "DEFINE OLD\r\nDEFINE OLD\r\nDEFINE OLD"},
   };
   for (const auto& c : cases) {
     std::vector<ViewRow> rows = {{.Name = "Age"}, {.Name = "Name"}};
     if (c.variablesRow) rows.push_back(*c.variablesRow);
     ImportRun run(rows);
-    EXPECT_EQ(run.run(c.chk, {.overwrite = c.overwrite, .ignoreNew = true}), "") << c.what;
-    EXPECT_EQ(run.checkcode("DEFINEDVARIABLES"), c.declarations) << c.what;
-    EXPECT_EQ(run.column("PageNumber", "DEFINEDVARIABLES"), "0") << c.what;
-    EXPECT_EQ(querySql(run.db, "SELECT count(*) FROM viewForm WHERE Name = 'DEFINEDVARIABLES'"), V{"1"})
-        << c.what;
-    EXPECT_EQ(run.log.str(), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, {.overwrite = c.overwrite, .ignoreNew = true}), "") << c.declarations;
+    EXPECT_EQ(run.checkcode("DEFINEDVARIABLES"), c.declarations);
+    EXPECT_EQ(querySql(run.db, "SELECT PageNumber FROM viewForm WHERE Name = 'DEFINEDVARIABLES'"), V{"0"})
+        << c.declarations;
+    EXPECT_EQ(run.log.str(), "") << c.declarations;
   }
 }
 
@@ -200,8 +156,8 @@ TEST(Define, TheFieldKeepsANoteAndStaysTheTarget) {
   run.run(
       {"AGE", "DEFINE TOTAL #####", "MUSTENTER", "GOTO NAME", "END", "NAME", "DEFINE SEEN _ GLOBAL", "END"});
   // The code read back from the row comes first.
-  EXPECT_EQ(run.checkcode("Age"),
-            stored({"OLD", "*TOTAL defined in DEFINEDVARIABLES area", kMustEnter + kSet, "GOTO NAME"}));
+  EXPECT_EQ(run.checkcode("Age"), stored({"OLD", "*TOTAL defined in DEFINEDVARIABLES area",
+                                          phrases(kMustEnter + kDone, false), "GOTO NAME"}));
   EXPECT_EQ(run.lists("Age"), "M");
   EXPECT_EQ(run.checkcode("Name"), "\r\n" + stored({"*SEEN defined in DEFINEDVARIABLES area"}));
   EXPECT_EQ(run.lists("DEFINEDVARIABLES"), "<null>");
@@ -223,8 +179,120 @@ TEST(Define, TheVariablesRowReadInThePassHoldsTheDeclarationsSoFar) {
   ImportRun failing({{.Name = "Age", .Checkcode = ""}});
   V chk = {"AGE", "DEFINE C", "AFTER ENTRY"};
   for (int i = 0; i < 502; ++i) chk.push_back("X = 1");
-  EXPECT_EQ(failing.run(chk, {.overwrite = true, .ignoreNew = true}), "");
+  EXPECT_EQ(failing.run(chk, kWrite), "");
   EXPECT_EQ(failing.checkcode("DEFINEDVARIABLES"), "DEFINE C");
+}
+
+// RANGE
+
+// Texts with their translated phrases marked.
+const std::string kRangeHead = "*RANGE <is a property set by checkbox on field dialog.> \r\n*";
+const std::string kSet = kRangeHead + "<Property has been set.>";
+const std::string kYears =
+    kSet + " \r\n*<Date range converted to 4 digit year format.>\r\n*<Verify new date range is correct.>";
+const std::string kTypeOnly = "*<RANGE property for use with NUMBER and DATE field types only.>";
+const std::string kCannot = kRangeHead + "<RANGE Property cannot be set.> \r\n*";
+const std::string kNotFound = kCannot + "<The USE field specified not found in view table:> ";
+const std::string kNoRange = kCannot + "<The USE field specified does not have RANGE property set:> ";
+
+const std::optional<std::string> kNull;
+
+struct RangeCase {
+  std::optional<std::string> type;  // of WEIGHT, the field translated
+  std::optional<std::string> format;
+  std::optional<std::string> listsBefore;
+  std::string line;  // in WEIGHT's block
+  std::string listsAfter;
+  std::string comment;
+};
+
+// WEIGHT is translated; AGE has a range to copy, SEX and NOTE have none.
+std::vector<ViewRow> rowsFor(const RangeCase& c) {
+  return {{.Name = "WEIGHT", .Type = c.type.value_or(""), .Lists = c.listsBefore, .Formatstring = c.format},
+          {.Name = "AGE", .Lists = "MG[0,120]S"},
+          {.Name = "SEX", .Type = "TEXT", .Lists = "N"},
+          {.Name = "NOTE", .Type = "TEXT"}};
+}
+
+TEST(Range, WhatALineSetsAndStores) {
+  const std::vector<RangeCase> cases = {
+      {"NUMBER", kNull, kNull, "RANGE 1 10", "G[1,10]", kSet},
+      {"NUMBER", "##.#", "", "range -5 2.5", "G[-5,2.5]", kSet},
+
+      // INFINITY on numbers: the pattern is the format before its first ";".
+      {"NUMBER", "##.#", kNull, "RANGE 0 INFINITY", "G[0,99.9]", kSet},
+      {"NUMBER", "###", kNull, "RANGE INFINITY 5", "G[-99,5]", kSet},
+      {"NUMBER", "###.##", kNull, "RANGE INFINITY INFINITY", "G[-99.99,999.99]", kSet},
+      {"NUMBER", "#####.#;##.##", kNull, "RANGE INFINITY INFINITY", "G[-9999.9,99999.9]", kSet},
+      {"NUMBER", "#", kNull, "RANGE INFINITY INFINITY", "G[-,9]", kSet},
+      {"NUMBER", ".##", kNull, "RANGE INFINITY INFINITY", "G[-.9,.99]", kSet},
+      {"NUMBER", kNull, kNull, "RANGE INFINITY 10", "G[INFINITY,10]", kSet},
+
+      // INFINITY on dates: the pattern is the format after its first ";".
+      {"DATE", "DD-MM-YYYY", kNull, "RANGE INFINITY INFINITY", "G[01-01-0101,31-12-9999]", kSet},
+      {"DATE", "##-##-####;MM-DD-YYYY", kNull, "RANGE INFINITY INFINITY", "G[01-01-0101,12-31-9999]", kSet},
+      {"DATE", "MM-DD", kNull, "RANGE INFINITY INFINITY", "G[01-01,12-31]", kSet},
+      {"DATE", "DD-MM", kNull, "RANGE 15-01 INFINITY", "G[15-01,31-12]", kSet},
+      // INFINITY left in place on a date is eight characters long, like a
+      // date with a two-digit year, and is widened as one.
+      {"DATE", "YYYY-MM-DD", kNull, "RANGE 2000-01-01 INFINITY", "G[2000-01-01,INFINI19TY]", kYears},
+      {"DATE", kNull, kNull, "RANGE INFINITY 12-31-1999", "G[INFINI19TY,12-31-1999]", kYears},
+
+      // Dates lose their quotes; two-digit years are widened.
+      {"DATE", kNull, kNull, "RANGE \"01-01-80\" \"12-31-99\"", "G[01-01-1980,12-31-1999]", kYears},
+      {"DATE", kNull, kNull, "RANGE 01/15/87 12/31/1999", "G[01/15/1987,12/31/1999]", kYears},
+      {"DATE", kNull, kNull, "RANGE \"01-01-1980\" \"12-31-1999\"", "G[01-01-1980,12-31-1999]", kSet},
+      {"NUMBER", kNull, kNull, "RANGE \"1\" \"12345678\"", "G[\"1\",\"12345678\"]", kSet},
+
+      // The segment replaces an earlier one, wherever it stands.
+      {"NUMBER", kNull, "MG[1,5]N", "RANGE 0 9", "MNG[0,9]", kSet},
+      {"NUMBER", kNull, "Rg[1,5]", "RANGE 0 9", "RG[0,9]", kSet},
+      {"DATE", kNull, "SM", "RANGE 01-01-1990 12-31-1999", "SMG[01-01-1990,12-31-1999]", kSet},
+      {"NUMBER", kNull, "MG[1,5", "RANGE 0 9", "MG[0,9]", kSet},
+
+      // Field types.
+      {"TEXT", kNull, "M", "RANGE 1 10", "M", kTypeOnly},
+      {kNull, kNull, kNull, "RANGE 1 10", "<null>", kTypeOnly},
+      {"Number", kNull, kNull, "RANGE 1 10", "<null>", kTypeOnly},
+
+      // RANGE USE copies another field's segment and nothing else.
+      {"NUMBER", kNull, kNull, "RANGE USE AGE", "G[0,120]", kSet},
+      {"DATE", kNull, "RG[1,2]M", "range use age", "RMG[0,120]", kSet},
+      {"NUMBER", kNull, "M", "range use nosuch", "M", kNotFound + "NOSUCH"},
+      {"NUMBER", kNull, kNull, "RANGE USE SEX", "<null>", kNoRange + "SEX"},
+      {"NUMBER", kNull, kNull, "RANGE USE NOTE", "<null>", kNoRange + "NOTE"},
+      {"TEXT", kNull, kNull, "RANGE USE AGE", "<null>", kTypeOnly},
+  };
+  for (const auto& c : cases)
+    for (const bool marked : {false, true}) {
+      SCOPED_TRACE(c.line + " " + c.format.value_or(""));
+      ImportRun run(rowsFor(c));
+      if (marked) run.markPhrases();
+      if (!c.type) testing_support::execSql(run.db, "UPDATE viewForm SET Type = NULL WHERE Name = 'WEIGHT'");
+      EXPECT_EQ(run.run({"WEIGHT", c.line, "END"}, kWrite), "");
+      EXPECT_EQ(run.lists("WEIGHT"), c.listsAfter);
+      EXPECT_EQ(run.checkcode("WEIGHT"), stored({phrases(c.comment, marked)}));
+      EXPECT_EQ(run.lists("AGE"), "MG[0,120]S");
+      EXPECT_EQ(run.lists("SEX"), "N");
+      EXPECT_EQ(run.log.str(), "");
+    }
+}
+
+TEST(Range, AfterUseTheFieldStaysTheTarget) {
+  ImportRun run(
+      {{.Name = "WEIGHT", .Checkcode = ""}, {.Name = "AGE", .Lists = "G[0,120]"}, {.Name = "NAME"}});
+  // A later RANGE replaces the earlier one.
+  run.run({"WEIGHT", "RANGE 1 5", "RANGE USE AGE", "MUSTENTER", "RANGE USE NOSUCH", "NOENTER", "GOTO NAME",
+           "END"},
+          kWrite);
+  EXPECT_EQ(run.lists("WEIGHT"), "G[0,120]M");
+  EXPECT_EQ(run.lists("AGE"), "G[0,120]");
+  EXPECT_EQ(run.lists("NAME"), "<null>");
+  EXPECT_EQ(run.checkcode("WEIGHT"), phrases(stored({kSet, kSet, kMustEnter + kDone, kNotFound + "NOSUCH",
+                                                     kNoEnter + kRefused, "GOTO NAME"}),
+                                             false));
+  EXPECT_EQ(run.checkcode("AGE"), "<null>");
+  EXPECT_EQ(run.log.str(), "");
 }
 
 }  // namespace

@@ -50,6 +50,9 @@ inline std::string stored(const std::vector<std::string>& lines) {
 struct Import {
   bool overwrite = false, ignoreNew = false, tables = false;
 };
+// A writing pass over the matched fields, without and with code tables.
+inline constexpr Import kWrite{.overwrite = true, .ignoreNew = true};
+inline constexpr Import kTables{.overwrite = true, .ignoreNew = true, .tables = true};
 
 // A silent pass of the component.
 inline std::string silentImport(chkimport::clsCHKImport& component, const std::string& chk,
@@ -63,6 +66,15 @@ class MarkingTranslator : public chkimport::IdentityTranslator {
  public:
   std::string T(const std::string& text) override { return "<" + text + ">"; }
 };
+
+// An expected text written with its translated phrases marked as
+// MarkingTranslator marks them, as it reads with or without the marks.
+inline std::string phrases(const std::string& text, bool marked) {
+  std::string english;
+  for (char c : text)
+    if (marked || (c != '<' && c != '>')) english += c;
+  return english;
+}
 
 // Options of a conversion that logs to `log` and reads the test's settings.
 inline chkimport::FormOptions quietOptions(const TempDir& dir, std::ostream& log) {
@@ -107,11 +119,18 @@ class ImportRun {
 
   // Writes the CHK file (lines joined by CRLF) and runs one silent pass.
   std::string run(const std::vector<std::string>& lines, Import how = {.ignoreNew = true}) {
-    chk = dir.write("form.chk", stored(lines));
+    return runBytes(stored(lines), how);
+  }
+  // The same over the CHK file's bytes as they are given.
+  std::string runBytes(const std::string& bytes, Import how = kWrite) {
+    chk = dir.write("form.chk", bytes);
     return silentImport(component, chk, db, table_, how);
   }
   // The same pass over the file as it stands.
   std::string import(Import how) { return silentImport(component, chk, db, table_, how); }
+
+  // From now on every translated phrase passes through MarkingTranslator.
+  void markPhrases() { component.SetObjLanguage(marking); }
 
   std::string checkcode(const std::string& name) const { return column("Checkcode", name); }
   std::string lists(const std::string& name) const { return column("Lists", name); }
@@ -132,6 +151,7 @@ class ImportRun {
   std::shared_ptr<chkimport::ImportState> module = std::make_shared<chkimport::ImportState>();
   chkimport::clsCHKImport component{module};
   chkimport::IdentityTranslator english;
+  MarkingTranslator marking;
 
  private:
   std::string table_;

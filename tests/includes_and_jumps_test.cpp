@@ -1,22 +1,26 @@
-// Whole passes with INCLUDE lines and JUMPS blocks: what the included code
+// INCLUDE lines and JUMPS blocks: finding an include file on Linux (current
+// folder first, then the CHK file's folder; "\" between folders; names
+// matched without regard to case), and whole passes: what the included code
 // and the jumps become in the field's check code, and how a pass copes with
 // missing, empty and endlessly nested include files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "import_harness.h"
+#include "translate/include_paths.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testing_support::ImportRun;
+using testing_support::kWrite;
 using testing_support::stored;
 using testing_support::TempDir;
 using V = std::vector<std::string>;
 using Files = std::vector<std::pair<std::string, std::string>>;
-
 using testing_support::InFolder;
 
 // Include files are looked up in the current folder first: every pass runs
@@ -50,13 +54,6 @@ ImportRun viewWithFields() {
                     {.Name = "Name", .Checkcode = ""}});
 }
 
-struct IncludeCase {
-  const char* what;
-  Files files;  // beside the CHK file
-  V chk;
-  std::string expected;  // AGE's Checkcode after a writing pass
-};
-
 TEST_F(IncludesAndJumps, IncludedCodeInAFieldBlock) {
   const std::string commonBegins = R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)";
   // The end marker names the file as the INCLUDE line does (upper-cased), after the CHK file's folder
@@ -64,67 +61,52 @@ TEST_F(IncludesAndJumps, IncludedCodeInAFieldBlock) {
   const std::string commonEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/COMMON.CHK /\ /\ /\)";
   const std::string innerBegins = R"(*INCLUDE inner.chk \/ \/ \/ Included checkcode begins here \/ \/ \/)";
   const std::string innerEnds = R"(*/\ /\ /\ End of checkcode included from file: %D%/INNER.CHK /\ /\ /\)";
-  const std::vector<IncludeCase> cases = {
-      {"found in the CHK file's folder under its upper-cased name",
-       {{"common.chk", "X = 1\r\nGOTO SEX\r\n"}},
-       {"AGE", "INCLUDE COMMON.CHK", "END"},
-       stored({commonBegins, "ASSIGN X = 1", "GOTO SEX", commonEnds})},
-      {"reading goes on after the INCLUDE line",
-       {{"common.chk", "X = 1"}},
+  const struct {
+    Files files;  // beside the CHK file
+    V chk;
+    std::string expected;  // AGE's Checkcode after a writing pass
+  } cases[] = {
+      // Found in the CHK file's folder under its upper-cased name; reading goes on after the INCLUDE line.
+      {{{"common.chk", "X = 1\r\nGOTO SEX\r\n"}},
        {"AGE", "INCLUDE COMMON.CHK", "Y = 2", "END"},
-       stored({commonBegins, "ASSIGN X = 1", commonEnds, "ASSIGN Y = 2"})},
-      {"nested includes unwind one level per file",
-       {{"common.chk", "X = 1\r\nINCLUDE inner.chk\r\nX = 3\r\n"}, {"inner.chk", "GOTO SEX\r\n"}},
+       stored({commonBegins, "ASSIGN X = 1", "GOTO SEX", commonEnds, "ASSIGN Y = 2"})},
+      // Nested includes unwind one level per file, or together.
+      {{{"common.chk", "X = 1\r\nINCLUDE inner.chk\r\nX = 3\r\n"}, {"inner.chk", "GOTO SEX\r\n"}},
        {"AGE", "INCLUDE COMMON.CHK", "Y = 2", "END"},
        stored({commonBegins, "ASSIGN X = 1", innerBegins, "GOTO SEX", innerEnds, "ASSIGN X = 3", commonEnds,
                "ASSIGN Y = 2"})},
-      {"nested includes that end together",
-       {{"common.chk", "INCLUDE inner.chk"}, {"inner.chk", "GOTO SEX"}},
+      {{{"common.chk", "INCLUDE inner.chk"}, {"inner.chk", "GOTO SEX"}},
        {"AGE", "INCLUDE COMMON.CHK", "Y = 2", "END"},
        stored({commonBegins, innerBegins, "GOTO SEX", innerEnds, commonEnds, "ASSIGN Y = 2"})},
-      {"an empty include file",
-       {{"empty.chk", ""}},
+      {{{"empty.chk", ""}},
        {"AGE", "INCLUDE EMPTY.CHK", "Y = 2", "END"},
        stored({"*Include file could not be imported. \r\n*CHECK file is empty.", "ASSIGN Y = 2"})},
-      {"a missing include file",
-       {},
+      {{},
        {"AGE", "INCLUDE MISSING.CHK", "Y = 2", "END"},
        stored({"*INCLUDE MISSING.CHK CHECK file not found. \r\n*Include file could not be imported.",
                "ASSIGN Y = 2"})},
-      {"INCLUDE without a file name",
-       {},
+      {{},
        {"AGE", "INCLUDE", "END"},
        stored({"*INCLUDE CHECK file not found. \r\n*Include file could not be imported."})},
-      {"a folder is not a file",
-       {{"common.chk/inner.chk", "X = 1"}},
-       {"AGE", "INCLUDE COMMON.CHK", "END"},
-       stored({"*INCLUDE COMMON.CHK CHECK file not found. \r\n*Include file could not be imported."})},
-      {"INCLUDE outside a field block: translated, no comment",
-       {{"common.chk", "AGE\r\nX = 1\r\nEND\r\n"}},
-       {"INCLUDE common.chk"},
-       stored({"ASSIGN X = 1"})},
-      {"a backslash between folders",
-       {{"sub/common.chk", "X = 1"}},
-       {"AGE", R"(INCLUDE sub\common.chk)", "END"},
-       stored({R"(*INCLUDE sub\common.chk \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
-               R"(*/\ /\ /\ End of checkcode included from file: %D%/SUB\COMMON.CHK /\ /\ /\)"})},
-      {"folder and file names that differ in case",
-       {{"Sub/Common.Chk", "X = 1"}},
+      // INCLUDE outside a field block: translated, no comment.
+      {{{"common.chk", "AGE\r\nX = 1\r\nEND\r\n"}}, {"INCLUDE common.chk"}, stored({"ASSIGN X = 1"})},
+      // A backslash between folders, names that differ in case.
+      {{{"Sub/Common.Chk", "X = 1"}},
        {"AGE", R"(INCLUDE SUB\COMMON.CHK)", "END"},
        stored({R"(*INCLUDE SUB\COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
                R"(*/\ /\ /\ End of checkcode included from file: %D%/SUB\COMMON.CHK /\ /\ /\)"})},
-      {"the markers go to the section open at the time",
-       {{"common.chk", "X = 1"}},
+      // The markers go to the section open at the time.
+      {{{"common.chk", "X = 1"}},
        {"AGE", "BEFORE ENTRY", "INCLUDE COMMON.CHK", "END", "Y = 2", "END"},
        stored({commonBegins, "ASSIGN X = 1", commonEnds, "ENDBEFORE", "ASSIGN Y = 2"})},
   };
   for (const auto& c : cases) {
     ImportRun run = viewWithFields();
     writeFiles(run.dir, c.files);
-    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
-    EXPECT_EQ(run.checkcode("Age"), inFolder(c.expected, run.dir)) << c.what;
-    EXPECT_EQ(run.log.str(), "") << c.what;
-    EXPECT_TRUE(run.module->Files.empty()) << c.what;
+    EXPECT_EQ(run.run(c.chk, kWrite), "") << c.chk[1];
+    EXPECT_EQ(run.checkcode("Age"), inFolder(c.expected, run.dir)) << c.chk[1];
+    EXPECT_EQ(run.log.str(), "") << c.chk[1];
+    EXPECT_TRUE(run.module->Files.empty()) << c.chk[1];
   }
 }
 
@@ -132,7 +114,7 @@ TEST_F(IncludesAndJumps, TheCurrentFolderIsSearchedFirst) {
   ImportRun run = viewWithFields();
   run.dir.write("common.chk", "X = 2\r\n");
   cwd.write("common.chk", "X = 1\r\n");
-  run.run({"AGE", "INCLUDE COMMON.CHK", "END"}, {.overwrite = true, .ignoreNew = true});
+  run.run({"AGE", "INCLUDE COMMON.CHK", "END"}, kWrite);
   EXPECT_EQ(run.checkcode("Age"),
             stored({R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)", "ASSIGN X = 1",
                     R"(*/\ /\ /\ End of checkcode included from file: COMMON.CHK /\ /\ /\)"}));
@@ -155,42 +137,30 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 // A file that includes itself fills the input-file stack. The INCLUDE that
-// finds no room is reported, naming the file, and not followed; the pass
-// goes on in the files below it and closes every one of them.
-TEST_F(IncludesAndJumps, AnIncludeCycleOutsideFieldBlocks) {
-  ImportRun run = viewWithFields();
-  run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
-  EXPECT_EQ(run.run({"INCLUDE COMMON.CHK", "AGE", "X = 1", "END"}, {.overwrite = true, .ignoreNew = true}),
-            "");
-  const std::string log = run.log.str();
-  EXPECT_EQ(count(log, "chkimport: error"), 1u) << log;
-  EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: too many nested INCLUDE files (opening " +
-                     run.dir.file("COMMON.CHK") + ")\n  in ScanWords, ImportCHKCode\n"),
-            std::string::npos)
-      << log;
-  EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
-  EXPECT_TRUE(run.module->Files.empty());
-  EXPECT_EQ(run.module->intFileDepth, 0);
-}
-
-TEST_F(IncludesAndJumps, AnIncludeCycleInsideAFieldBlock) {
-  ImportRun run = viewWithFields();
-  run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
-  run.run({"AGE", "X = 1", "END", "SEX", "INCLUDE COMMON.CHK", "END", "NAME", "GOTO AGE", "END"},
-          {.overwrite = true, .ignoreNew = true});
-  const std::string log = run.log.str();
-  EXPECT_EQ(count(log, "too many nested INCLUDE files (opening " + run.dir.file("COMMON.CHK") + ")"), 1u)
-      << log;
-  // Code written before the cycle stays, and so does code after it.
-  EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
-  EXPECT_EQ(run.checkcode("Name"), stored({"GOTO AGE"}));
-  EXPECT_EQ(
-      run.checkcode("Sex").rfind(R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins here \/ \/ \/)"
-                                 "\r\n",
-                                 0),
-      0u);
-  EXPECT_TRUE(run.module->Files.empty());
-  EXPECT_EQ(run.module->intFileDepth, 0);
+// finds no room is reported once, naming the file, and not followed; the
+// pass goes on in the files below it and closes every one of them. Code
+// before and after the cycle stays, inside a field block or outside one.
+TEST_F(IncludesAndJumps, AnIncludeCycle) {
+  for (const bool inBlock : {false, true}) {
+    ImportRun run = viewWithFields();
+    run.dir.write("common.chk", "INCLUDE COMMON.CHK\r\n");
+    const V chk =
+        inBlock ? V{"AGE", "X = 1", "END", "SEX", "INCLUDE COMMON.CHK", "END", "NAME", "GOTO AGE", "END"}
+                : V{"INCLUDE COMMON.CHK", "AGE", "X = 1", "END", "NAME", "GOTO AGE", "END"};
+    EXPECT_EQ(run.run(chk, kWrite), "");
+    const std::string log = run.log.str();
+    EXPECT_EQ(count(log, "chkimport: error"), 1u) << log;
+    EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: too many nested INCLUDE files (opening " +
+                       run.dir.file("COMMON.CHK") + ")\n  in ScanWords, ImportCHKCode\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
+    EXPECT_EQ(run.checkcode("Name"), stored({"GOTO AGE"}));
+    EXPECT_EQ(run.checkcode("Sex").starts_with(R"(*INCLUDE COMMON.CHK \/ \/ \/ Included checkcode begins)"),
+              inBlock);
+    EXPECT_TRUE(run.module->Files.empty());
+    EXPECT_EQ(run.module->intFileDepth, 0);
+  }
 }
 
 // Files that fan out without a cycle, each including the next one twice,
@@ -203,9 +173,7 @@ TEST_F(IncludesAndJumps, IncludesThatFanOutStopAfterTenThousandFiles) {
     run.dir.write("f" + std::to_string(i) + ".chk", next + next);
   }
   run.dir.write("f24.chk", "*\r\n");
-  EXPECT_EQ(run.run({"INCLUDE F1.CHK", "AGE", "X = 1", "INCLUDE F24.CHK", "END"},
-                    {.overwrite = true, .ignoreNew = true}),
-            "");
+  EXPECT_EQ(run.run({"INCLUDE F1.CHK", "AGE", "X = 1", "INCLUDE F24.CHK", "END"}, kWrite), "");
   const std::string log = run.log.str();
   EXPECT_EQ(count(log, "chkimport: error"), 1u) << log.substr(0, 2000);
   EXPECT_EQ(log.find("chkimport: error 67: Too many INCLUDE files: a pass opens at most 10000; this INCLUDE "
@@ -217,82 +185,50 @@ TEST_F(IncludesAndJumps, IncludesThatFanOutStopAfterTenThousandFiles) {
   EXPECT_TRUE(run.module->Files.empty());
 }
 
-struct JumpsCase {
-  const char* what;
-  V chk;
-  std::string field;
-  std::string expected;  // the field's Checkcode after a writing pass
-};
-
 TEST_F(IncludesAndJumps, JumpsBecomeIfThenGotoBlocks) {
-  const std::vector<JumpsCase> cases = {
-      {"a JUMPS block",
-       {"SEX", "JUMPS", "1 AGE", "2 STATUS", "END", "END"},
+  const std::string jumps = "*JUMPS imported as IF-THEN-GOTO blocks",
+                    toAge = "IF SEX = 1 THEN\r\nGOTO AGE\r\nEND";
+  const std::string useSex2 = jumps + " \r\n*from the USE field SEX2";
+  const struct {
+    V chk;
+    std::string field, expected;  // the field's Checkcode after a writing pass
+  } cases[] = {
+      {{"SEX", "JUMPS", "1 AGE", "2 STATUS", "END", "END"},
        "Sex",
-       stored({"*JUMPS imported as IF-THEN-GOTO blocks", "IF SEX = 1 THEN\r\nGOTO AGE\r\nEND",
-               "IF SEX = 2 THEN\r\nGOTO STATUS\r\nEND"})},
-      {"after its END, lines are statements again",
-       {"SEX", "JUMPS", "1 AGE", "END", "X = 1", "END"},
+       stored({jumps, toAge, "IF SEX = 2 THEN\r\nGOTO STATUS\r\nEND"})},
+      // In the section open at the time; after its END, lines are statements again.
+      {{"SEX", "Y = 0", "AFTER ENTRY", "JUMPS", "1 AGE", "END", "X = 1", "END", "END"},
        "Sex",
-       stored(
-           {"*JUMPS imported as IF-THEN-GOTO blocks", "IF SEX = 1 THEN\r\nGOTO AGE\r\nEND", "ASSIGN X = 1"})},
-      {"in the section open at the time",
-       {"SEX", "AFTER ENTRY", "JUMPS", "1 AGE", "END", "END", "X = 1", "END"},
-       "Sex",
-       stored(
-           {"*JUMPS imported as IF-THEN-GOTO blocks", "IF SEX = 1 THEN\r\nGOTO AGE\r\nEND", "ASSIGN X = 1"})},
-      {"JUMPS USE of an earlier field tests the current one",
-       {"SEX2", "JUMPS", "1 AGE", "2 NAME", "END", "END", "STATUS", "JUMPS USE SEX2", "END"},
-       "Status",
-       stored({"*JUMPS imported as IF-THEN-GOTO blocks \r\n*from the USE field SEX2",
-               "IF STATUS = 1 THEN\r\nGOTO AGE\r\nEND", "IF STATUS = 2 THEN\r\nGOTO NAME\r\nEND"})},
-      {"JUMPS USE takes only that field's rows",
-       {"SEX", "JUMPS", "7 NAME", "END", "END", "SEX2", "JUMPS", "1 AGE", "2 NAME", "END", "END", "STATUS",
+       stored({"ASSIGN Y = 0", "ENDBEFORE", jumps, toAge, "ASSIGN X = 1"})},
+      // JUMPS USE takes that field's rows only, and tests the current field.
+      {{"SEX", "JUMPS", "7 NAME", "END", "END", "SEX2", "JUMPS", "1 AGE", "2 NAME", "END", "END", "STATUS",
         "JUMPS USE SEX2", "END"},
        "Status",
-       stored({"*JUMPS imported as IF-THEN-GOTO blocks \r\n*from the USE field SEX2",
-               "IF STATUS = 1 THEN\r\nGOTO AGE\r\nEND", "IF STATUS = 2 THEN\r\nGOTO NAME\r\nEND"})},
-      {"JUMPS USE of a field without rows",
-       {"STATUS", "JUMPS USE AGE", "END"},
-       "Status",
-       stored({"*No JUMPS found for the USE field AGE\r\n"
-               "*The USE field specified must be read ahead of current field STATUS"})},
-      {"JUMPS USE of a field whose block comes later",
-       {"STATUS", "JUMPS USE SEX", "END", "SEX", "JUMPS", "1 AGE", "END", "END"},
+       stored({useSex2, "IF STATUS = 1 THEN\r\nGOTO AGE\r\nEND", "IF STATUS = 2 THEN\r\nGOTO NAME\r\nEND"})},
+      // The rows of a field whose block comes later are not read yet.
+      {{"STATUS", "JUMPS USE SEX", "END", "SEX", "JUMPS", "1 AGE", "END", "END"},
        "Status",
        stored({"*No JUMPS found for the USE field SEX\r\n"
                "*The USE field specified must be read ahead of current field STATUS"})},
-      {"other JUMPS lines store nothing and open no block",
-       {"SEX", "JUMPS FOO", "JUMPS USE", "X = 1", "END", "NAME", "GOTO AGE", "END"},
+      // Other JUMPS lines store nothing and open no block.
+      {{"SEX", "JUMPS FOO", "JUMPS USE", "X = 1", "END", "NAME", "GOTO AGE", "END"},
        "Sex",
        stored({"ASSIGN X = 1"})},
   };
   for (const auto& c : cases) {
     ImportRun run = viewWithFields();
-    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
-    EXPECT_EQ(run.checkcode(c.field), c.expected) << c.what;
-    EXPECT_EQ(run.log.str(), "") << c.what;
+    EXPECT_EQ(run.run(c.chk, kWrite), "") << c.chk[1];
+    EXPECT_EQ(run.checkcode(c.field), c.expected) << c.chk[1];
+    EXPECT_EQ(run.log.str(), "") << c.chk[1];
   }
 }
-
-// The block is opened on the listing pass too, so its END does not end the
-// field's block early.
-TEST_F(IncludesAndJumps, AJumpsBlockKeepsTheLevelOnTheListingPass) {
-  ImportRun run = viewWithFields();
-  EXPECT_EQ(run.run({"SEX", "JUMPS", "1 AGE", "END", "NOSUCH2", "END", "NOSUCH"}, {}), "");
-  EXPECT_EQ(run.unmatched(), V{"NOSUCH"});
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(IncludesAndJumps, MoreJumpRowsThanTheTableHoldsEndThePassWithAMessage) {
   ImportRun run = viewWithFields();
   V chk = {"AGE", "X = 1", "END", "SEX", "JUMPS"};
   for (int i = 0; i < 502; ++i) chk.push_back(std::to_string(i) + " AGE");
   chk.insert(chk.end(), {"END", "END"});
-  run.run(chk, {.overwrite = true, .ignoreNew = true});
+  run.run(chk, kWrite);
   const std::string log = run.log.str();
   EXPECT_NE(log.find("chkimport: error 9: Subscript out of range: more than 501 JUMPS rows (field SEX)\n"
                      "  in TranslateCode, ImportCHKCode\n"),
@@ -300,6 +236,53 @@ TEST_F(IncludesAndJumps, MoreJumpRowsThanTheTableHoldsEndThePassWithAMessage) {
       << log.substr(0, 2000);
   EXPECT_EQ(run.checkcode("Age"), stored({"ASSIGN X = 1"}));
   EXPECT_TRUE(run.module->Files.empty());
+}
+
+void touch(const fs::path& file) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "X = 1\r\n";
+}
+
+TEST(IncludePaths, FindsTheFileAnIncludeLineMeans) {
+  TempDir root, cwd;
+  const std::string chk = root.file("chk") + "/";
+  touch(chk + "common.chk");
+  touch(chk + "Sub/Inner.CHK");
+  fs::create_directories(chk + "folder.chk");
+  touch(chk + "EXACT.CHK");
+  touch(chk + "exact.chk");
+  touch(chk + "local.chk");
+  touch(chk + "odd\\name.chk");
+  touch(root.file("other/Common.chk"));
+  touch(cwd.file("local.chk"));
+  touch(cwd.file("Here/Local2.chk"));
+  InFolder in(cwd.path());
+
+  struct Case {
+    const char* what;
+    std::string name, folder, expected;
+  };
+  const std::vector<Case> cases = {
+      {"no name", "", chk, ""},
+      {"exact name in the CHK folder", "common.chk", chk, chk + "common.chk"},
+      {"upper-cased name", "COMMON.CHK", chk, chk + "common.chk"},
+      {"backslash between folders", "SUB\\INNER.CHK", chk, chk + "Sub/Inner.CHK"},
+      {"slash between folders", "sub/inner.chk", chk, chk + "Sub/Inner.CHK"},
+      {"parent folder", "..\\OTHER\\COMMON.CHK", chk, chk + "../other/Common.chk"},
+      {"a folder is not a file", "FOLDER.CHK", chk, ""},
+      {"a name ending in a separator", "SUB\\", chk, ""},
+      {"missing file", "MISSING.CHK", chk, ""},
+      {"missing folder", "NOPE\\COMMON.CHK", chk, ""},
+      {"the current folder comes first", "LOCAL.CHK", chk, "local.chk"},
+      {"a folder below the current one", "HERE\\LOCAL2.CHK", chk, "Here/Local2.chk"},
+      {"without a CHK folder only the current one", "COMMON.CHK", "", ""},
+      {"without a CHK folder, found in the current one", "LOCAL.CHK", "", "local.chk"},
+      {"the exact spelling wins", "exact.chk", chk, chk + "exact.chk"},
+      {"several case matches: the first in byte order", "Exact.Chk", chk, chk + "EXACT.CHK"},
+      {"a name with a backslash that exists as written", "odd\\name.chk", chk, chk + "odd\\name.chk"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(chkimport::FindIncludeFile(c.name, c.folder).path, c.expected) << c.what;
 }
 
 }  // namespace

@@ -1,82 +1,60 @@
 // Whole passes of the real component over a real view database: sections,
-// conditionals, comments, merging and overwriting, field lines, special rows.
+// conditionals, comments, merging and overwriting, field lines, special rows;
+// what a pass keeps when a statement fails, and what a second pass over the
+// same code keeps: never less than was there.
 #include <gtest/gtest.h>
+
+#include <set>
 
 #include "import_harness.h"
 
 namespace {
 
+using testing_support::execSql;
 using testing_support::ImportRun;
+using testing_support::kWrite;
+using testing_support::querySql;
 using testing_support::stored;
 using testing_support::ViewRow;
 using V = std::vector<std::string>;
 
-struct Case {
-  const char* what;
-  V chk;
-  std::string expected;  // AGE's Checkcode after a writing pass
-};
-
-// Each case is a block of field AGE, written into a view with AGE and NAME.
+// Each case is a block of field AGE, written into a view with AGE and NAME,
+// and AGE's Checkcode after the writing pass.
 TEST(TranslationPass, WhatAFieldBlockBecomes) {
-  const std::vector<Case> cases = {
-      {"before and after sections",
-       {"AGE", "BEFORE ENTRY", "X = 1", "END", "AFTER ENTRY", "GOTO NAME", "END", "END"},
+  const std::pair<V, std::string> cases[] = {
+      {{"AGE", "BEFORE ENTRY", "X = 1", "END", "AFTER ENTRY", "GOTO NAME", "END", "END"},
        stored({"ASSIGN X = 1", "ENDBEFORE", "GOTO NAME"})},
-      {"staged lines move before entry when AFTER ENTRY opens",
-       {"AGE", "X = 1", "AFTER ENTRY", "Y = 2", "END", "END"},
+      // Staged lines move before entry when AFTER ENTRY opens, or at ENTER.
+      {{"AGE", "X = 1", "AFTER ENTRY", "Y = 2", "END", "END"},
        stored({"ASSIGN X = 1", "ENDBEFORE", "ASSIGN Y = 2"})},
-      {"ENTER splits before from after",
-       {"AGE", "X = 1", "ENTER", "Y = 2", "END"},
-       stored({"ASSIGN X = 1", "ENDBEFORE", "ASSIGN Y = 2"})},
-      {"lines staged after the sections come last",
-       {"AGE", "AFTER ENTRY", "A = 1", "END", "B = 2", "END"},
-       stored({"ASSIGN A = 1", "ASSIGN B = 2"})},
-      {"no before lines, no ENDBEFORE",
-       {"AGE", "AFTER ENTRY", "GOTO NAME", "END", "END"},
-       stored({"GOTO NAME"})},
-      {"an IF block",
-       {"AGE", "AFTER ENTRY", "IF AGE > 65", "X = 1", "ELSE", "X = 2", "ENDIF", "END", "END"},
+      {{"AGE", "X = 1", "ENTER", "Y = 2", "END"}, stored({"ASSIGN X = 1", "ENDBEFORE", "ASSIGN Y = 2"})},
+      // Lines staged after the sections come last; no before lines, no ENDBEFORE.
+      {{"AGE", "AFTER ENTRY", "A = 1", "END", "B = 2", "END"}, stored({"ASSIGN A = 1", "ASSIGN B = 2"})},
+      {{"AGE", "AFTER ENTRY", "IF AGE > 65", "X = 1", "ELSE", "X = 2", "ENDIF", "END", "END"},
        stored({"IF AGE > 65 THEN", "ASSIGN X = 1", "ELSE", "ASSIGN X = 2", "END"})},
-      {"IF ... THEN on one line",
-       {"AGE", "IF X = 1 THEN GOTO NAME", "ENDIF", "END"},
-       stored({"IF X = 1  THEN", "GOTO NAME", "END"})},
-      {"ELSE with a statement and ENDIF on its line",
-       {"AGE", "IF X = 1", "ELSE GOTO NAME ENDIF", "END"},
+      {{"AGE", "IF X = 1 THEN GOTO NAME", "ENDIF", "END"}, stored({"IF X = 1  THEN", "GOTO NAME", "END"})},
+      {{"AGE", "IF X = 1", "ELSE GOTO NAME ENDIF", "END"},
        stored({"IF X = 1 THEN", "ELSE", "GOTO NAME", "END"})},
-      {"THEN alone stores nothing",
-       {"AGE", "IF X = 1", "THEN", "GOTO NAME", "ENDIF", "END"},
+      // THEN alone stores nothing.
+      {{"AGE", "IF X = 1", "THEN", "GOTO NAME", "ENDIF", "END"},
        stored({"IF X = 1 THEN", "GOTO NAME", "END"})},
-      {"EXIT",
-       {"AGE", "EXIT", "END"},
+      {{"AGE", "EXIT", "END"},
        stored({"*EXIT is not supported in Vantrel 2000 \r\n*Use an If-THEN block to do this."})},
-      {"AUTOJUMP and GOTO",
-       {"AGE", "AUTOJUMP NEXTFIELD", "goto Name", "END"},
-       stored({"GOTO NEXTFIELD", "goto Name"})},
-      {"comments inside a block are kept, trimmed",
-       {"* before the block", "AGE", "   * why we check", "END"},
-       stored({"* why we check"})},
-      {"other statements are stored as they stand",
-       {"AGE", "  BEEP  ", "X = Y + 1", "END"},
-       stored({"BEEP", "ASSIGN X = Y + 1"})},
-      {"the last line's rest is still handled",
-       {"AGE", "IF X = 1 THEN GOTO NAME"},
-       stored({"IF X = 1  THEN", "GOTO NAME"})},
-      {"two ENDs at level one leave level 0", {"AGE", "END", "END", "NAME", "GOTO AGE", "END"}, ""},
+      {{"AGE", "AUTOJUMP NEXTFIELD", "goto Name", "END"}, stored({"GOTO NEXTFIELD", "goto Name"})},
+      // Comments inside a block are kept, trimmed; other statements are stored as they stand.
+      {{"* before the block", "AGE", "   * why we check", "  BEEP  ", "X = Y + 1", "END"},
+       stored({"* why we check", "BEEP", "ASSIGN X = Y + 1"})},
+      // The last line's rest is still handled.
+      {{"AGE", "IF X = 1 THEN GOTO NAME"}, stored({"IF X = 1  THEN", "GOTO NAME"})},
+      // Two ENDs at level one leave level 0.
+      {{"AGE", "END", "END", "NAME", "GOTO AGE", "END"}, ""},
   };
-  for (const auto& c : cases) {
+  for (const auto& [chk, expected] : cases) {
     ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Name"}});
-    EXPECT_EQ(run.run(c.chk, {.overwrite = true, .ignoreNew = true}), "") << c.what;
-    EXPECT_EQ(run.checkcode("Age"), c.expected) << c.what;
-    EXPECT_EQ(run.log.str(), "") << c.what;
+    EXPECT_EQ(run.run(chk, kWrite), "") << chk[1];
+    EXPECT_EQ(run.checkcode("Age"), expected) << chk[1];
+    EXPECT_EQ(run.log.str(), "") << chk[1];
   }
-}
-
-TEST(TranslationPass, MergingKeepsTheOldCodeFirstInEachPart) {
-  ImportRun run({{.Name = "Age", .Checkcode = stored({"OLD1", "ENDBEFORE", "OLD2"})}});
-  run.run({"AGE", "BEFORE ENTRY", "NEW1", "END", "AFTER ENTRY", "NEW2", "END", "END"});
-  // The old parts come back as one entry each, their last line break kept.
-  EXPECT_EQ(run.checkcode("Age"), "OLD1\r\n\r\nNEW1\r\nENDBEFORE\r\nOLD2\r\n\r\nNEW2\r\n");
 }
 
 TEST(TranslationPass, StoredCodeOfMatchedFieldsWithoutNewCode) {
@@ -86,18 +64,8 @@ TEST(TranslationPass, StoredCodeOfMatchedFieldsWithoutNewCode) {
   EXPECT_EQ(merge.checkcode("Name"), "OLD\r\n");
 
   ImportRun overwrite({{.Name = "Age", .Checkcode = "OLD"}});
-  overwrite.run({"AGE", "END"}, {.overwrite = true, .ignoreNew = true});
+  overwrite.run({"AGE", "END"}, kWrite);
   EXPECT_EQ(overwrite.checkcode("Age"), "");
-}
-
-TEST(TranslationPass, FieldLinesAndTheirRows) {
-  ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Age", .Checkcode = "second"}, {.Name = "Name"}});
-  run.run({"AGE", "GOTO NAME", "END", "NOSUCH", "X = 1", "END"}, {.overwrite = true, .ignoreNew = true});
-  EXPECT_EQ(run.checkcode("Age"), stored({"GOTO NAME"}));  // the first row of that name
-  EXPECT_EQ(run.log.str(), "");
-  auto rows =
-      testing_support::querySql(run.db, "SELECT Checkcode FROM viewForm WHERE Name = 'Age' ORDER BY rowid");
-  EXPECT_EQ(rows, (V{stored({"GOTO NAME"}), "second"}));
 }
 
 TEST(TranslationPass, TheListingPassWritesNothingAndListsTheUnmatched) {
@@ -136,12 +104,132 @@ TEST(TranslationPass, RecordAndFileSectionsGoToRowsOfTheirOwn) {
   EXPECT_EQ(run.checkcode("Record"), "b\r\n\r\nENDBEFORE\r\na\r\n\r\nASSIGN Y = 2\r\n");
 }
 
-TEST(TranslationPass, SectionsSwitchOnTheListingPassToo) {
-  // BEFORE ENTRY raises the level on the listing pass, so its END does not
-  // end the field block and the next field line is a statement.
-  ImportRun run({{.Name = "Age"}});
-  run.run({"AGE", "BEFORE ENTRY", "END", "WEIGHT", "END", "HEIGHT"}, {});
-  EXPECT_EQ(run.unmatched(), V{"HEIGHT"});
+// Sections, JUMPS blocks and value lists raise the level on the listing
+// pass too, so their END does not end the field block: WEIGHT is a
+// statement of AGE's block, HEIGHT a field line. A one-line form opens
+// nothing.
+TEST(TranslationPass, BlocksKeepTheLevelOnTheListingPass) {
+  const V rest = {"1", "END", "WEIGHT", "END", "HEIGHT"};
+  for (const char* opening : {"BEFORE ENTRY", "JUMPS", "CODES", "LEGAL", "COMMENT", "COMMENT LEGAL"}) {
+    ImportRun run({{.Name = "Age"}});
+    V chk = {"AGE", opening};
+    chk.insert(chk.end(), rest.begin(), rest.end());
+    EXPECT_EQ(run.run(chk, {}), "") << opening;
+    EXPECT_EQ(run.unmatched(), V{"HEIGHT"}) << opening;
+  }
+  ImportRun use({{.Name = "Age"}});
+  use.run({"AGE", "LEGAL USE SEX", "END", "WEIGHT"}, {});
+  EXPECT_EQ(use.unmatched(), V{"WEIGHT"});
+}
+
+// The non-empty lines of a stored value.
+V lines(const std::string& text) {
+  V out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) out.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return out;
+}
+
+// Every column of every row of the view, in rowid order.
+V everyRow(const ImportRun& run) {
+  return querySql(
+      run.db,
+      "SELECT quote(UniqueKey) || '|' || quote(Name) || '|' || quote(PageNumber) || '|' || "
+      "quote(Checkcode) || '|' || quote(Type) || '|' || quote(Formatstring) || '|' || quote(Lists) "
+      "FROM viewForm ORDER BY rowid");
+}
+
+// The database refuses to store the code of one field. The failing routine
+// (storing that field's code) is left, the error is reported, the code
+// stored before stays and the pass goes on with the next field. Without
+// overwriting, a Null code is merged as "": one empty line ahead of the new.
+TEST(NothingLost, AFieldWhoseCodeCannotBeStored) {
+  ImportRun run({{.Name = "Age"}, {.Name = "Sex", .Checkcode = "GOTO AGE\r\n"}, {.Name = "Name"}});
+  execSql(run.db,
+          "CREATE TRIGGER refuse BEFORE UPDATE OF Checkcode ON viewForm WHEN NEW.Name = 'Sex' "
+          "BEGIN SELECT RAISE(ABORT, 'refused by the form'); END;");
+  EXPECT_EQ(run.run({"AGE", "X = 1", "END", "SEX", "GOTO NAME", "END", "NAME", "GOTO AGE", "END"}), "");
+  EXPECT_EQ(run.checkcode("Age"), stored({"", "ASSIGN X = 1"}));
+  EXPECT_EQ(run.checkcode("Sex"), stored({"GOTO AGE"}));
+  EXPECT_EQ(run.checkcode("Name"), stored({"", "GOTO AGE"}));
+  const std::string log = run.log.str();
+  EXPECT_NE(log.find("refused by the form"), std::string::npos) << log;
+  EXPECT_NE(log.find("in ImportCode"), std::string::npos) << log;
+}
+
+// A value too long for a code table's column: the rows before it are
+// stored, the table stays, and the field's code and the next field's are
+// written.
+TEST(NothingLost, AValueListRowACodeTableRefuses) {
+  ImportRun run({{.Name = "Age"}, {.Name = "Name"}});
+  const std::string tooLong(300, 'x');
+  EXPECT_EQ(run.run({"AGE", "LEGAL", "1", tooLong, "3", "END", "END", "NAME", "GOTO AGE", "END"},
+                    {.overwrite = true, .ignoreNew = true, .tables = true}),
+            "");
+  EXPECT_EQ(querySql(run.db, "SELECT Age FROM codeAge ORDER BY rowid"), V{"1"});
+  EXPECT_NE(run.checkcode("Age").find("*codeAge\r\n"), std::string::npos) << run.checkcode("Age");
+  EXPECT_EQ(run.checkcode("Name"), stored({"GOTO AGE"}));
+  EXPECT_NE(run.log.str().find("in PopulateCodeTable"), std::string::npos) << run.log.str();
+}
+
+// The same import run twice without overwriting: each part of a field's
+// code holds the old lines first, then the new; rows the CHK file does not
+// name are left byte for byte. A stored part keeps its line end and is
+// joined to the new lines by another: an empty line between old and new.
+TEST(NothingLost, ASecondImportMergesAndDropsNothing) {
+  ImportRun run({{.Name = "Age", .Checkcode = stored({"OLD BEFORE", "ENDBEFORE", "OLD AFTER"})},
+                 {.Name = "Sex", .Checkcode = stored({"OLD AFTER ONLY"})},
+                 {.Name = "Name", .Checkcode = "kept as it is", .Lists = "M"},
+                 {.Name = "Hidden", .Checkcode = "off the form", .PageNumber = -1}});
+  const V chk = {"AGE", "BEFORE ENTRY", "X = 1", "END",       "AFTER ENTRY", "GOTO SEX",
+                 "END", "END",          "SEX",   "GOTO NAME", "END"};
+  const V untouched = {everyRow(run)[2], everyRow(run)[3]};
+
+  EXPECT_EQ(run.run(chk), "");
+  EXPECT_EQ(run.checkcode("Age"),
+            stored({"OLD BEFORE", "", "ASSIGN X = 1", "ENDBEFORE", "OLD AFTER", "", "GOTO SEX"}));
+  EXPECT_EQ(run.checkcode("Sex"), stored({"OLD AFTER ONLY", "", "GOTO NAME"}));
+  const V first = everyRow(run);
+  EXPECT_EQ((V{first[2], first[3]}), untouched);
+
+  EXPECT_EQ(run.run(chk), "");
+  EXPECT_EQ(run.checkcode("Age"), stored({"OLD BEFORE", "", "ASSIGN X = 1", "", "ASSIGN X = 1", "ENDBEFORE",
+                                          "OLD AFTER", "", "GOTO SEX", "", "GOTO SEX"}));
+  EXPECT_EQ(run.checkcode("Sex"), stored({"OLD AFTER ONLY", "", "GOTO NAME", "", "GOTO NAME"}));
+  const V second = everyRow(run);
+  ASSERT_EQ(second.size(), first.size());
+  EXPECT_EQ((V{second[2], second[3]}), untouched);
+  EXPECT_EQ(run.log.str(), "");
+}
+
+// Merging never loses a line: after a second pass each field holds every
+// line it held before, as many times, whatever the sections look like.
+TEST(NothingLost, EveryStoredLineSurvivesAMerge) {
+  const std::vector<std::string> old = {"",
+                                        "\r\n",
+                                        stored({"ENDBEFORE"}),
+                                        stored({"A", "ENDBEFORE"}),
+                                        stored({"ENDBEFORE", "B"}),
+                                        "no line end",
+                                        stored({"A", "ENDBEFORE", "B", "ENDBEFORE", "C"})};
+  for (const auto& code : old) {
+    ImportRun run({{.Name = "Age", .Checkcode = code}});
+    EXPECT_EQ(run.run({"AGE", "BEFORE ENTRY", "X = 1", "END", "GOTO Y", "END"}), "");
+    std::multiset<std::string> before, after;
+    for (const auto& line : lines(code)) before.insert(line);
+    for (const auto& line : lines(run.checkcode("Age"))) after.insert(line);
+    for (const auto& line : before)
+      EXPECT_GE(after.count(line), before.count(line))
+          << "[" << line << "] of [" << code << "]: " << run.checkcode("Age");
+    EXPECT_GE(after.count("ASSIGN X = 1"), 1u);
+    EXPECT_GE(after.count("GOTO Y"), 1u);
+    EXPECT_EQ(run.log.str(), "");
+  }
 }
 
 }  // namespace

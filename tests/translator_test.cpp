@@ -143,21 +143,8 @@ TEST_F(Catalogs, TestModeRecordsEachMissingTextOnceInOrder) {
   }
 }
 
-// Expects error 5 naming the file and containing `detail`, and nothing on stderr.
-void expectBadFile(CatalogTranslator& translator, const std::string& language, const fs::path& file,
-                   const std::string& detail) {
-  testing::internal::CaptureStderr();
-  try {
-    translator.setLANGUAGE(language);
-    ADD_FAILURE() << "no error for " << file;
-  } catch (const VbError& e) {
-    EXPECT_EQ(e.Number, 5);
-    EXPECT_NE(e.Description.find(file.string()), std::string::npos) << e.Description;
-    EXPECT_NE(e.Description.find(detail), std::string::npos) << e.Description;
-  }
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
-
+// Error 5 naming the file and the line, nothing on stderr; the language in
+// use stays until a good catalog comes.
 TEST_F(Catalogs, AMalformedCatalogIsError5AndTheLanguageInUseStays) {
   const std::pair<std::string, std::string> cases[] = {
       {"msgid \"Cancel\"\nmsgstr \"Cancelar\"\n\nmsgid \"Cancel\"\nmsgstr \"Anular\"\n", "line 4: "},
@@ -166,7 +153,17 @@ TEST_F(Catalogs, AMalformedCatalogIsError5AndTheLanguageInUseStays) {
   };
   translator.setLANGUAGE("Spanish");
   for (const auto& [text, line] : cases) {
-    expectBadFile(translator, "Broken", dir.write("Broken.po", text), line);
+    const std::string file = dir.write("Broken.po", text);
+    testing::internal::CaptureStderr();
+    try {
+      translator.setLANGUAGE("Broken");
+      ADD_FAILURE() << "no error for " << text;
+    } catch (const VbError& e) {
+      EXPECT_EQ(e.Number, 5);
+      EXPECT_NE(e.Description.find(file), std::string::npos) << e.Description;
+      EXPECT_NE(e.Description.find(line), std::string::npos) << e.Description;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(translator.LANGUAGE(), "Spanish");
     EXPECT_EQ(translator.T("Cancel"), "Cancelar");
   }
@@ -227,38 +224,26 @@ TEST_F(Catalogs, TranslateRecaptionsTheFormAndItsControls) {
   EXPECT_EQ(translator.Missing(), std::vector<std::string>{"Unknown"});
 }
 
-TEST(CatalogTranslator, DefaultLanguagesDirIsTheFolderBesideTheProgramElseTheInstalledOne) {
-  TempDir exeDir;
-  const fs::path installed = CatalogTranslator::DefaultLanguagesDir(exeDir.path());
-  EXPECT_TRUE(installed.is_absolute());
-  EXPECT_NE(installed, exeDir.path() / "languages");
-  exeDir.write("languages", "a file, not a folder");
-  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(exeDir.path()), installed);
-  fs::remove(exeDir.path() / "languages");
-  fs::create_directory(exeDir.path() / "languages");
-  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(exeDir.path()), exeDir.path() / "languages");
-}
-
-// An installed program, library or module finds the catalogs installed with
-// it by the path from its own folder, whatever prefix the tree was put under.
-TEST(CatalogTranslator, InstalledCatalogsAreFoundFromTheBinarysFolder) {
+// A "languages" folder beside the binary comes first; else an installed
+// program, library or module finds the catalogs installed with it by the
+// path from its own folder, whatever prefix the tree was put under.
+TEST(CatalogTranslator, DefaultLanguagesDirIsTheFolderBesideTheBinaryElseTheInstalledOne) {
   TempDir prefix;
-  fs::create_directories(prefix.path() / "bin");
+  const fs::path bin = prefix.path() / "bin", installed = prefix.path() / "share/chkimport/languages";
+  fs::create_directories(bin);
   fs::create_directories(prefix.path() / "lib/python3/dist-packages");
   const fs::path toInstalled = "../share/chkimport/languages";
-  const fs::path absent = CatalogTranslator::DefaultLanguagesDir(prefix.path() / "bin", toInstalled);
-  EXPECT_NE(absent, prefix.path() / "share/chkimport/languages");
-
-  fs::create_directories(prefix.path() / "share/chkimport/languages");
-  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path() / "bin", toInstalled),
-            prefix.path() / "share/chkimport/languages");
+  EXPECT_TRUE(CatalogTranslator::DefaultLanguagesDir(bin).is_absolute());
+  EXPECT_NE(CatalogTranslator::DefaultLanguagesDir(bin, toInstalled), installed);
+  fs::create_directories(installed);
+  prefix.write("bin/languages", "a file, not a folder");
+  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(bin, toInstalled), installed);
   EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path() / "lib/python3/dist-packages",
                                                    "../../../share/chkimport/languages"),
-            prefix.path() / "share/chkimport/languages");
-  // A folder beside the binary still comes first.
-  fs::create_directory(prefix.path() / "bin/languages");
-  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(prefix.path() / "bin", toInstalled),
-            prefix.path() / "bin/languages");
+            installed);
+  fs::remove(bin / "languages");
+  fs::create_directory(bin / "languages");
+  EXPECT_EQ(CatalogTranslator::DefaultLanguagesDir(bin, toInstalled), bin / "languages");
 }
 
 TEST(CatalogTranslator, FolderOfIsTheFolderOfTheBinaryHoldingTheCode) {
