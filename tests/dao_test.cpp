@@ -97,6 +97,26 @@ class DatabaseLayerTest : public ::testing::Test {
   std::unique_ptr<Database> db_;
 };
 
+TEST_F(DatabaseLayerTest, OpenFailures) {
+  tmp_.write("text.db", "not a database at all, just some text that is long enough\n");
+  tmp_.write("empty.db", "");
+  fs::create_directory(dir_ / "folder");
+  const struct {
+    std::string path;
+    int error;
+  } cases[] = {
+      {"", dbe::FileNotFound},
+      {(dir_ / "missing.db").string(), dbe::FileNotFound},
+      {(dir_ / "text.db").string(), dbe::NotADatabase},
+      {(dir_ / "empty.db").string(), dbe::NotADatabase},
+      {(dir_ / "folder").string(), dbe::CannotOpen},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ErrorOf([&] { workspace_->OpenDatabase(c.path); }), c.error) << c.path;
+  EXPECT_EQ(Describe([&] { workspace_->OpenDatabase(dir_ / "text.db"); }),
+            "Unrecognized database format '" + (dir_ / "text.db").string() + "'.");
+}
+
 // The file's permissions refuse a user who may not read or write it.
 TEST_F(DatabaseLayerTest, AFileTheUserMayNotReadOrWrite) {
   chmod(dir_.c_str(), 0755);
@@ -401,6 +421,23 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
     ASSERT_EQ(notes[static_cast<std::size_t>(i)], i == 0      ? "again"
                                                   : i == 4500 ? "middle"
                                                               : "n" + std::to_string(i));
+}
+
+// Edits held back by a recordset are written when it goes without Close,
+// and edits of one row through two recordsets keep the order they were
+// made in.
+TEST_F(DatabaseLayerTest, HeldBackEditsOutliveTheirRecordsetAndKeepTheirOrder) {
+  workspace_->BeginTrans();
+  {
+    auto first = db_->OpenRecordset("Select * from Survey");
+    auto second = db_->OpenRecordset("Select * from Survey");
+    for (auto* rs : {first.get(), second.get(), first.get()})
+      Set(*rs, "Note", rs == first.get() ? "by first" : "by second");
+    Set(*first, "Name", "last");
+  }
+  workspace_->CommitTrans();
+  EXPECT_EQ(ScanFresh("Survey", "Note")[0], "by first");
+  EXPECT_EQ(ScanFresh("Survey", "Name")[0], "last");
 }
 
 // The tables known to the layer follow its own creations, rollbacks (which
