@@ -31,14 +31,12 @@ struct Reports : ::testing::Test {
   std::string renderedDom(const std::string& html) {
     EXPECT_EQ(std::system("command -v chromium >/dev/null"), 0)
         << "chromium is missing: scripts/install-deps";
-    return run("",
+    return runCommand(
                "chromium --headless --no-sandbox --disable-gpu --disable-background-networking "
                "--disable-component-update --disable-sync --no-first-run --user-data-dir='" +
-                   dir.file("browser") + "' --dump-dom 'file://" + html + "'")
+                   dir.file("browser") + "' --dump-dom 'file://" + html + "'",
+               dir)
         .out;
-  }
-  testing_support::CommandResult run(const std::string&, const std::string& commandLine) {
-    return runCommand(commandLine, dir);
   }
 
   TempDir dir;
@@ -101,9 +99,10 @@ TEST_F(Reports, AFolderOfFormsConvertsFormByFormAndABrokenOneLeavesNothing) {
       std::string::npos);
 
   // On a terminal, a line says which form of how many and how far it has come.
-  r = run("", "script -qec \"CHKIMPORT_PROGRESS_AFTER=0 XDG_CONFIG_HOME='" + dir.path().string() +
-                  "' '" CHKIMPORT_CLI "' convert '" + forms + "/bromar.rec' '" + forms +
-                  "/STUDENT.REC' --db '" + dir.file("tty.db") + "'\" /dev/null");
+  r = testing_support::runOnTerminal("CHKIMPORT_PROGRESS_AFTER=0 XDG_CONFIG_HOME='" + dir.path().string() +
+                                         "' '" CHKIMPORT_CLI "' convert '" + forms + "/bromar.rec' '" +
+                                         forms + "/STUDENT.REC' --db '" + dir.file("tty.db") + "'",
+                                     dir);
   EXPECT_TRUE(std::regex_search(
       r.out, std::regex("\r\\[1/2\\] [^\r]*/bromar\\.rec: (importing viewbromar|[1-9][0-9]* records)")))
       << r.out;

@@ -1,23 +1,18 @@
-// Converting forms from their .REC and .CHK files: the real headers, the
-// CHK file found beside the .REC, all or nothing, also when killed.
+// Converting forms from their .REC and .CHK files: the CHK file found
+// beside the .REC, what the commands tell, all or nothing, also when killed.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
 #include <chrono>
-#include <filesystem>
+#include <cstdio>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <thread>
 
-#include <cstdio>
-#include <nlohmann/json.hpp>
-
-#include "chkimport/cls_chk_import.h"
 #include "chkimport/forms.h"
-#include "chkimport/identity_translator.h"
-#include "core/import_state.h"
 #include "import_harness.h"
 
 namespace {
@@ -31,94 +26,6 @@ const std::string kDocs = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-document
 
 // The real files live beside the project, not in it.
 #define SKIP_WITHOUT_REAL_FILES() REQUIRE_REAL_FILES(kDocs)
-
-std::vector<std::string> column(const std::string& db, const std::string& table, const std::string& name) {
-  return querySql(db, "SELECT " + name + " FROM \"" + table + "\" ORDER BY rowid");
-}
-
-struct RealForm {
-  const char* rec;
-  const char* chk;
-  const char* table;
-  std::vector<std::string> names, types, formats, labels;
-  std::string fileLabel;
-  std::vector<std::string> withCode;  // the field blocks of the CHK file
-};
-
-const std::vector<RealForm> kRealForms = {
-    {"STUDENT.rec",
-     "STUDENT.chk",
-     "viewSTUDENT",
-     {"kode", "nr", "year", "sex", "height", "weight", "weight20", "age", "younger", "older", "place"},
-     std::vector<std::string>(11, "NUMBER"),
-     {"######", "##", "##", "#", "###", "###", "##", "##", "#", "#", "#"},
-     {"Student nummer", "Id nr", "EpiDemiologi \u00C5r", "K\u00F8n", "H\u00F8jde", "V\u00E6gt",
-      "V\u00E6gt i 20 \u00E5rs alderen", "Alder", "Antal yngre s\u00F8skende",
-      "Antal \u00E6ldre s\u00F8skende", "Opv\u00E6kst (landsdel)"},
-     "",
-     {"sex", "place"}},
-    {"bromar.rec",
-     "bromar.chk",
-     "viewbromar",
-     {"id", "sex", "error", "km", "kmgrp", "age", "agegrp", "dectime", "decgrp", "runok"},
-     std::vector<std::string>(10, "NUMBER"),
-     {"####", "#", "#", "###", "#", "##", "##", "#.####", "#", "#"},
-     {"<null>", "<null>", "Number of variables missing", "Distance in km from residence",
-      "Residence of runner", "Age (1996-year of birth)", "Age (10 year intervals)", "Completion time - Hours",
-      "Completion time - Hours", "Marathon race completed ?"},
-     "Marathon data - 1995 across bridges from Funen and",
-     {"sex", "kmgrp", "decgrp", "runok"}},
-};
-
-TEST(Convert, RealHeadersBecomeViews) {
-  SKIP_WITHOUT_REAL_FILES();
-  for (const auto& form : kRealForms) {
-    SCOPED_TRACE(form.rec);
-    TempDir dir;
-    const auto db = dir.file("forms.db");
-    const auto r = chkimport::NewView(kDocs + form.rec, db);
-    ASSERT_EQ(r.result, "");
-    EXPECT_EQ(r.table, form.table);
-    EXPECT_EQ(r.fileLabel, form.fileLabel);
-    EXPECT_EQ(r.warnings, std::vector<std::string>{});
-    EXPECT_EQ(column(db, form.table, "Name"), form.names);
-    EXPECT_EQ(column(db, form.table, "Type"), form.types);
-    EXPECT_EQ(column(db, form.table, "Formatstring"), form.formats);
-    EXPECT_EQ(column(db, form.table, "Prompt"), form.labels);
-  }
-}
-
-TEST(Convert, RealFormsConvertAndEveryFieldBlockLandsInItsRow) {
-  SKIP_WITHOUT_REAL_FILES();
-  for (const auto& form : kRealForms) {
-    SCOPED_TRACE(form.rec);
-    TempDir dir;
-    std::ostringstream log;
-    const auto db = dir.file("forms.db");
-    const auto r = chkimport::ConvertForm(kDocs + form.rec, db, testing_support::quietOptions(dir, log));
-    ASSERT_EQ(r.result, "");
-    EXPECT_EQ(r.errors, 0);
-    EXPECT_EQ(log.str(), "");
-    EXPECT_EQ(r.chk, kDocs + form.chk);
-    EXPECT_EQ(r.fields, static_cast<int>(form.names.size()));
-    for (const auto& name : form.names) {
-      const bool hasBlock =
-          std::find(form.withCode.begin(), form.withCode.end(), name) != form.withCode.end();
-      const auto code = querySql(db, "SELECT coalesce(Checkcode, '') FROM \"" + std::string(form.table) +
-                                         "\" WHERE Name = '" + name + "'");
-      ASSERT_EQ(code.size(), 1u);
-      EXPECT_EQ(!code[0].empty(), hasBlock) << name;
-    }
-
-    // A listing pass afterwards misses no field of the form.
-    testing_support::Component c(dir, log);
-    ASSERT_EQ(testing_support::silentImport(c.component, kDocs + form.chk, db, form.table, {}), "");
-    const auto unmatched = c.component.UnmatchedFields();
-    EXPECT_FALSE(unmatched.empty());  // LABELBLOCK and its lines
-    for (const auto& line : unmatched)
-      for (const auto& name : form.names) EXPECT_FALSE(strcasecmp(line.c_str(), name.c_str()) == 0) << line;
-  }
-}
 
 TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   SKIP_WITHOUT_REAL_FILES();
@@ -267,13 +174,12 @@ TEST_F(CliConvert, NewviewAndConvertTellWhatTheyMade) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "chkimport: The name of a view table begins with \"view\": Student\n");
   EXPECT_EQ(run("convert --db x").status, 2);
-}
 
-TEST_F(CliConvert, AWarningGoesToStandardError) {
-  const std::string rec = dir.write("odd.rec", "1 1\r\n#x             1   1  30  33   1  42   3 112  X\r\n");
-  const auto r = run("newview --rec '" + rec + "' --db '" + dir.file("f.db") + "'");
+  // A warning goes to standard error too, before the status line.
+  const std::string odd = dir.write("odd.rec", "1 1\r\n#x             1   1  30  33   1  42   3 112  X\r\n");
+  r = run("newview --rec '" + odd + "' --db '" + db + "'");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, "chkimport: " + rec +
+  EXPECT_EQ(r.err, "chkimport: " + odd +
                        ":2: warning: the field x has the unknown type code 42; it becomes a TEXT field\n"
                        "chkimport: Created viewodd with 1 field.\n");
 }

@@ -1,12 +1,13 @@
+// The settings file: a key found as the old INI reader found it, read
+// afresh at every look-up, and where the file is.
+#include "services/settings.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <string>
 
-#include "services/settings.h"
+#include "test_support.h"
 
 namespace chkimport {
 namespace {
@@ -14,18 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 
 struct SettingsFile : ::testing::Test {
-  SettingsFile() {
-    std::string pattern = (fs::temp_directory_path() / "chkimport-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    dir = pattern;
-  }
-  ~SettingsFile() override {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  void write(const std::string& text) const { std::ofstream(file(), std::ios::binary) << text; }
-  fs::path file() const { return dir / "settings.ini"; }
-  fs::path dir;
+  void write(const std::string& text) const { dir.write("settings.ini", text); }
+  fs::path file() const { return dir.file("settings.ini"); }
+  testing_support::TempDir dir;
 };
 
 TEST_F(SettingsFile, IniReadFindsTheKey) {
@@ -52,7 +44,7 @@ TEST_F(SettingsFile, IniReadFindsTheKey) {
   }
 }
 
-TEST_F(SettingsFile, EveryReadSeesTheFileAsItIsNow) {
+TEST_F(SettingsFile, EveryReadSeesTheFileAsItIsNowAndAnOverrideWins) {
   const Settings settings(file());
   write("[Variables]\nLanguage=Spanish\n");
   EXPECT_EQ(settings.IniRead("Variables", "Language", "English"), "Spanish");
@@ -60,18 +52,14 @@ TEST_F(SettingsFile, EveryReadSeesTheFileAsItIsNow) {
   EXPECT_EQ(settings.IniRead("Variables", "Language", "English"), "French");
   fs::remove(file());
   EXPECT_EQ(settings.IniRead("Variables", "Language", "English"), "English");
-  for (const fs::path& unreadable : {dir, fs::path()})
+  for (const fs::path& unreadable : {dir.path(), fs::path()})
     EXPECT_EQ(Settings(unreadable).IniRead("Variables", "Language", "English"), "English") << unreadable;
-}
-
-TEST_F(SettingsFile, AnOverrideWinsOverTheFile) {
+  // An override (the command line's) wins over the file.
   write("[Variables]\nLanguage=Spanish\nTable=viewForm\n");
-  Settings settings(file());
-  settings.SetOverride("variables", "LANGUAGE", "Danish");
-  EXPECT_EQ(settings.IniRead("VARIABLES", "language", "English"), "Danish");
-  EXPECT_EQ(settings.IniRead("Variables", "Table", ""), "viewForm");
-  settings.SetOverride("Variables", "Language", "French");
-  EXPECT_EQ(settings.IniRead("Variables", "Language", "English"), "French");
+  Settings overridden(file());
+  overridden.SetOverride("variables", "LANGUAGE", "Danish");
+  EXPECT_EQ(overridden.IniRead("VARIABLES", "language", "English"), "Danish");
+  EXPECT_EQ(overridden.IniRead("Variables", "Table", ""), "viewForm");
 }
 
 // Restores an environment variable when the test ends.

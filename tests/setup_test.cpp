@@ -92,9 +92,15 @@ TEST_F(Setup, ASuccessfulSetUpRecordsTheFolderAndFillsTheChooserList) {
   EXPECT_EQ(translator.translated, std::vector<std::string>{"frmVList"});
   EXPECT_TRUE(module->objErrorStack->Labels().empty());
 
-  // A second set-up builds the list afresh.
+  // A second set-up builds the list afresh; a CHK name without a folder
+  // keeps the folder of the one before.
+  testing_support::InFolder inFolder(dir.path());
+  strCHKName = "form.chk";
   EXPECT_EQ(GetViewTables(*module, strCHKName, strDBName, strTableName, blnShowGUI), "");
   EXPECT_EQ(Loaded<FrmVList>(*module)->listTable().ListCount(), 2);
+  module->strCHKFolder = "/earlier/";
+  EXPECT_EQ(GetViewTables(*module, strCHKName, strDBName, strTableName, blnShowGUI), "");
+  EXPECT_EQ(module->strCHKFolder, "/earlier/");
 }
 
 TEST_F(Setup, ACancelLeftFromAnEarlierDialogIsReturnedAfterTheOtherChecks) {
@@ -116,12 +122,6 @@ TEST_F(Setup, TheLanguageComesFromTheSettingsAtEveryImport) {
   EXPECT_EQ(recording.languages, (std::vector<std::string>{"ENGLISH", "Spanish"}));
 }
 
-TEST(SetupWithoutHost, NoTranslatorIsAnErrorForTheHost) {
-  auto module = std::make_shared<ImportState>();
-  clsCHKImport component(module);
-  EXPECT_EQ(testing_support::ErrorOf([&] { component.GetCHKCode("x.chk", "x.db", "", false); }), 91);
-}
-
 TEST(SetupPaths, TheCHKFolderEndsAtTheLastSeparator) {
   struct Case {
     const char* path;
@@ -130,26 +130,6 @@ TEST(SetupPaths, TheCHKFolderEndsAtTheLastSeparator) {
   for (const Case c : {Case{R"(C:\a\b\x.chk)", R"(C:\a\b\)"}, Case{"/data/forms/x.chk", "/data/forms/"},
                        Case{R"(/data/old\x.chk)", R"(/data/old\)"}, Case{"x.chk", ""}, Case{"", ""}})
     EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
-}
-
-TEST(SetupPaths, ACHKNameWithoutFolderKeepsTheEarlierFolder) {
-  TempDir dir;
-  dir.write("x.chk", "AGE\r\n");
-  const std::string db = dir.file("x.db");
-  testing_support::execSql(db, testing_support::viewTableSql("viewX", {"AGE"}));
-  auto module = std::make_shared<ImportState>();
-  module->host.settings = Settings(dir.file("settings.ini"));
-  module->strCHKFolder = "/earlier/";
-  IdentityTranslator english;
-  clsCHKImport component(module);
-  component.SetObjLanguage(english);
-
-  testing_support::InFolder inFolder(dir.path());
-  std::string strCHKName = "x.chk", strDBName = db, strTableName = "viewX";
-  bool blnShowGUI = false;
-  const std::string result = GetViewTables(*module, strCHKName, strDBName, strTableName, blnShowGUI);
-  EXPECT_EQ(result, "");
-  EXPECT_EQ(module->strCHKFolder, "/earlier/");
 }
 
 TEST(Factory, CreatesTheComponentByItsProgID) {

@@ -1,12 +1,10 @@
 // A pass writes the view in one transaction: a process killed in the middle
-// leaves the view as it was, and a pass ended by an error keeps what was
-// written before the error and nothing half-written.
+// leaves the view as it was.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -14,7 +12,6 @@
 
 namespace {
 
-using testing_support::ImportRun;
 using testing_support::querySql;
 using testing_support::TempDir;
 
@@ -59,26 +56,6 @@ TEST(Transaction, AKilledPassLeavesTheViewAsItWas) {
   EXPECT_EQ(querySql(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   EXPECT_EQ(querySql(db, "SELECT count(*) FROM viewBig WHERE Checkcode IS NOT NULL"),
             std::vector<std::string>{"0"});
-}
-
-TEST(Transaction, ALinePastASectionsCapacityIsReportedAndDropped) {
-  ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Name", .Checkcode = ""}});
-  std::vector<std::string> chk = {"AGE", "AFTER ENTRY"};
-  for (int i = 0; i < 503; ++i) chk.push_back("X = " + std::to_string(i));
-  chk.insert(chk.end(), {"END", "END", "NAME", "GOTO AGE", "END"});
-  EXPECT_EQ(run.run(chk, {.overwrite = true, .ignoreNew = true}), "");
-
-  // The section holds 501 lines; each line past them is an error of its
-  // own, reported with the routines that were running, and the pass goes on.
-  const std::string age = run.checkcode("Age");
-  EXPECT_EQ(std::count(age.begin(), age.end(), '\n'), 501);
-  EXPECT_TRUE(age.ends_with("ASSIGN X = 500\r\n"));
-  EXPECT_EQ(run.checkcode("Name"), "GOTO AGE\r\n");
-  const std::string error =
-      "chkimport: error 9: Subscript out of range\n"
-      "  in InsertNewContent, ImportCHKCode\n"
-      "  called from TranslateCode, ImportCHKCode\n";
-  EXPECT_EQ(run.log.str(), error + error);
 }
 
 }  // namespace
