@@ -8,8 +8,6 @@
 
 #include "dialogs/forms.h"
 #include "dialogs/frm_import.h"
-#include "dialogs/frm_no_match.h"
-#include "dialogs/frm_vlist.h"
 #include "import_harness.h"
 #include "services/scripted_windowing.h"
 
@@ -142,24 +140,6 @@ TEST_F(Dialogs, AWholeImportWithTheSummaryOfUnmatchedFields) {
                             "Print imported CHECK code to text file?"}));
 }
 
-TEST_F(Dialogs, EveryFieldFoundIsSaidInTheSummary) {
-  view.chk = view.dir.write("form.chk", "AGE\r\nEND\r\n");
-  ui->OnShow("frmVList", [&](Form& f) { f.Fire("listTable", FormEvent::DblClick); });
-  ui->OnShow("frmNoMatch", [&](Form& f) {
-    EXPECT_EQ(f["listNoMatch"].List, V{"All Vantrel6 fields were found."});
-    key(f, "listNoMatch", vbKeyEscape);  // no second run, no message
-  });
-  ui->OnShow("frmImport", [&](Form& f) {
-    f.SetValue("chkIgnoreNew", 0);
-    click(f, "cmdOK");
-    EXPECT_EQ(st().strResult, "CANCEL");
-    click(f, "cmdCancel");
-  });
-  show();
-  EXPECT_EQ(view.checkcode("Age"), "<null>");
-  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "show frmVList", "show frmNoMatch"}));
-}
-
 TEST_F(Dialogs, ACancelledChooserEndsWithoutTranslationOrMessage) {
   for (const bool escape : {false, true}) {
     ui->OnShow("frmVList", [&](Form& f) {
@@ -277,29 +257,6 @@ TEST(DialogErrors, EachAnswerDoesWhatItSays) {
     // The import went on: the lines before the 502nd are kept.
     EXPECT_NE(view.checkcode("Age").find("ASSIGN X = 500\r\n"), std::string::npos) << c.answers[0];
   }
-}
-
-TEST_F(Dialogs, WithoutAHostTranslatorTheDialogMakesItsOwn) {
-  ImportRun bare({{.Name = "Age"}});
-  bare.module->objLanguage = nullptr;
-  bare.module->blnLanguageSet = false;
-  bare.module->host.windowing = ui;
-  bare.module->host.languagesDir = bare.dir.path().string();
-  bare.dir.write("Pirate.po", "msgid \"Select a table\"\nmsgstr \"Pick yer table\"\n");
-  bare.dir.write("settings.ini", "[Variables]\nLanguage=Pirate\n");
-  auto module = std::make_shared<ImportState>();
-  module->host = bare.module->host;
-  clsCHKImport component(module);
-  ui->OnShow("frmVList", [&](Form& f) {
-    EXPECT_EQ(f.Caption, "Pick yer table");
-    click(f, "Cmdcancel");
-  });
-  ui->OnShow("frmImport", [&](Form& f) {
-    click(f, "cmdOK");
-    click(f, "cmdCancel");
-  });
-  EXPECT_EQ(component.GetCHKCode(view.chk, bare.db, "viewForm", true), "");
-  EXPECT_NE(module->ownLanguage, nullptr);
 }
 
 TEST(Report, ExactBytes) {
