@@ -243,26 +243,24 @@ TEST_F(QtLayer, EnterPressesTheFocusedButtonElseTheDefaultButton) {
   }
 }
 
-TEST_F(QtLayer, AHandlerThatHidesTheFormEndsShowModalAndTheFormStaysLoaded) {
+// A handler that hides its form ends the showing and the form stays loaded;
+// an error a handler lets out comes out of ShowModal and takes the window
+// down; the frame's close button asks the form and runs no handler.
+TEST_F(QtLayer, AHandlerAnErrorOrTheFrameEndsTheDialog) {
   form.onClick("cmdGo", [&] { st.host.windowing->Hide(form); });
   showWith(form, [&] { click(form, "cmdGo"); });
   EXPECT_EQ(Loaded<TestForm>(st), &form);
   EXPECT_EQ(layer->WindowOf(form), nullptr);
-}
 
-TEST_F(QtLayer, TheFramesCloseButtonAsksTheFormAndRunsNoHandler) {
+  form.onClick("cmdGo", [] { Raise(5, "Invalid procedure call or argument"); });
+  EXPECT_THROW(showWith(form, [&] { click(form, "cmdGo"); }), VbError);
+  EXPECT_EQ(layer->WindowOf(form), nullptr);
+
+  form.fired.clear();
   showWith(form, [&] { layer->WindowOf(form)->close(); });
   EXPECT_TRUE(form.frameClosed);
   EXPECT_EQ(Loaded<TestForm>(st), nullptr);
   EXPECT_TRUE(form.fired.empty());
-}
-
-// An error a handler lets out comes out of ShowModal and takes the window
-// down.
-TEST_F(QtLayer, ErrorsComeOutOfShowModal) {
-  form.onClick("cmdGo", [] { Raise(5, "Invalid procedure call or argument"); });
-  EXPECT_THROW(showWith(form, [&] { click(form, "cmdGo"); }), VbError);
-  EXPECT_EQ(layer->WindowOf(form), nullptr);
 }
 
 TEST_F(QtLayer, MsgBoxReturnsTheClickedAnswer) {

@@ -115,17 +115,6 @@ def test_errors_inside_the_pass_raise_after_it(form):
     assert [(e.number, e.routines[0]) for e in raised.value.errors] == [(9, "InsertNewContent, ImportCHKCode")]
 
 
-def test_an_unreadable_catalog_raises_vb_error_and_keeps_the_language(form, tmp_path):
-    chk, db = form
-    (tmp_path / "Broken.po").write_bytes(b'msgid "unterminated\n')
-    imp = chkimport.CHKImport()
-    with pytest.raises(chkimport.VbError) as raised:
-        imp.set_language("Broken", tmp_path)
-    assert (raised.value.number, str(raised.value)[:9]) == (5, "error 5: ")
-    assert "Broken.po" in raised.value.description
-    assert imp.GetCHKCode(chk, db, "", False) == "No Table Name Supplied"
-
-
 def test_forms_convert_and_a_view_that_exists_is_refused(tmp_path):
     (tmp_path / "form.rec").write_bytes((REC + "42!\r\n 7?\r\n").encode())
     write(tmp_path / "FORM.CHK", "AGE", "  RANGE 0 99", "END")

@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
-# Runs every command the README shows, as a reader would, so that the README
-# cannot drift from the program:
-#   - each ```sh block, as one bash script that must succeed;
-#   - each ```console block: a line "$ COMMAND" is run and what it prints
-#     (standard output and error) must be the lines under it, "..." standing
-#     for any number of lines;
-#   - each ```python block, with the module of the build;
-#   - each ```cpp block is the file host.cpp of the ```sh block after it.
-# They run in order, in a scratch folder that is also $HOME, with the
-# program of the build first in PATH, `build` a link to the build, `make`
-# run in the source tree for that build, and `sudo` installing into a
-# staging root instead of the system. Before each block the example files
-# of the README (form.chk, form.db, FORM.REC, STUDENT.REC) are made afresh.
+# Runs every command the README shows, as a reader would: each ```sh and
+# ```python block must succeed; in a ```console block each "$ COMMAND" must
+# print the lines under it ("..." standing for any lines); a ```cpp block is
+# the host.cpp of the ```sh block after it. They run in order in a scratch
+# $HOME with the build first in PATH, `make` run for that build and `sudo`
+# installing into a staging root; the README's example files are made
+# afresh before each block.
 #
 #   readme_test.sh SOURCE BUILD
 set -uo pipefail
