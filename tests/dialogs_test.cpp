@@ -48,22 +48,6 @@ struct Dialogs : ::testing::Test {
   std::shared_ptr<ScriptedWindowing> ui = std::make_shared<ScriptedWindowing>();
 };
 
-TEST_F(Dialogs, TheHostsArgumentsFillTheDialog) {
-  ui->OnShow("frmImport", [&](Form& f) {
-    // The table is filled last, after the names cleared it.
-    EXPECT_EQ(f["txtFileName"].Text + "|" + f["txtDBName"].Text + "|" + f["txtTableName"].Text,
-              view.chk + "|" + view.db + "|viewForm");
-    EXPECT_TRUE(f["cmdOK"].Enabled && f["cmdOK"].Default);  // Enter presses OK
-    // False options leave the boxes as the dialog set them up: ticked.
-    for (const char* box : {"chkOverwrite", "chkIgnoreNew", "chkGenerateTables"})
-      EXPECT_EQ(f[box].Value, 1) << box;
-    click(f, "cmdCancel");
-  });
-  EXPECT_EQ(show(), "");
-  EXPECT_EQ(ui->Shown(), V{"show frmImport"});
-  EXPECT_TRUE(st().Forms.empty());  // Cancel closed every dialog, the hidden one too
-}
-
 // A failed OK names the path it did not find and leaves the boxes as typed.
 TEST_F(Dialogs, OKNeedsBothNamesAndAChangedNameClearsTheTable) {
   ui->Answer(MsgBoxResult::OK);
@@ -86,17 +70,27 @@ TEST_F(Dialogs, OKNeedsBothNamesAndAChangedNameClearsTheTable) {
                                 (std::filesystem::current_path() / "missing.chk").string());
 }
 
-TEST_F(Dialogs, BrowsingPutsTheChosenFileInAndACancelledBrowseChangesNothing) {
+// The host's arguments fill the dialog; browsing puts the chosen file in, and
+// a cancelled browse changes nothing.
+TEST_F(Dialogs, TheHostsArgumentsAndTheChosenFilesFillTheDialog) {
   ui->Choose(std::nullopt);
   ui->Choose("/data/other.db");
   ui->OnShow("frmImport", [&](Form& f) {
+    // The table is filled last, after the names cleared it.
+    EXPECT_EQ(f["txtFileName"].Text + "|" + f["txtDBName"].Text + "|" + f["txtTableName"].Text,
+              view.chk + "|" + view.db + "|viewForm");
+    EXPECT_TRUE(f["cmdOK"].Enabled && f["cmdOK"].Default);  // Enter presses OK
+    // False options leave the boxes as the dialog set them up: ticked.
+    for (const char* box : {"chkOverwrite", "chkIgnoreNew", "chkGenerateTables"})
+      EXPECT_EQ(f[box].Value, 1) << box;
     click(f, "cmdBrowseCHK");
     EXPECT_EQ(f["txtFileName"].Text + "|" + f["txtTableName"].Text, view.chk + "|viewForm");
     click(f, "cmdBrowseMDB");
     EXPECT_EQ(f["txtDBName"].Text + "|" + f["txtTableName"].Text, "/data/other.db|");
     click(f, "cmdCancel");
   });
-  show();
+  EXPECT_EQ(show(), "");
+  EXPECT_TRUE(st().Forms.empty());  // Cancel closed every dialog, the hidden one too
   EXPECT_EQ(ui->Shown(),
             (V{"show frmImport", "open [Check Files (*.chk)|*.chk|All Files (*.*)|*.*] " + view.chk,
                "open [Database Files (*.mdb)|*.mdb|All Files (*.*)|*.*] " + view.db}));
