@@ -3,13 +3,6 @@
 #include <gettext-po.h>
 #include <gtest/gtest.h>
 
-#if CHKIMPORT_GUI
-#include <QApplication>
-#include <QCheckBox>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QStyleOptionButton>
-#endif
 #include <algorithm>
 #include <filesystem>
 #include <map>
@@ -20,16 +13,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "chkimport/cls_chk_import.h"
-#include "core/import_state.h"
-#include "dialogs/forms.h"
-#include "dialogs/frm_import.h"
-#include "dialogs/frm_no_match.h"
-#include "dialogs/frm_vlist.h"
-#if CHKIMPORT_GUI
-#include "qt_support.h"
-#endif
-#include "chkimport/catalog_translator.h"
 #include "test_support.h"
 
 namespace {
@@ -252,79 +235,19 @@ TEST_P(ImportInLanguage, StoresTheCommentLinesAndSaysErrorsInTheLanguage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Languages, ImportInLanguage,
-    ::testing::Values(
-        LanguageCase{"English", "", "", ""}, LanguageCase{"Spanish", "Spanish", "", "Spanish.po"},
-        LanguageCase{"French", "French", "", "French.po"},
-        LanguageCase{"SpanishFromSettings", "", "[Variables]\nLanguage=spanish\n", "Spanish.po"},
-        LanguageCase{"OptionOverSettings", "FRENCH", "[Variables]\nLanguage=Spanish\n", "French.po"},
-        LanguageCase{"SettingsOverLocale", "", "[Variables]\nLanguage=French\n", "French.po",
-                     "LANG=es_ES.UTF-8"},
-        LanguageCase{"Locale", "", "", "Spanish.po", "LANG=es_ES.UTF-8"},
-        LanguageCase{"LcAllFirst", "", "", "French.po", "LC_ALL=fr_FR.UTF-8 LANG=es_ES.UTF-8"},
-        LanguageCase{"LcMessagesBeforeLang", "", "", "French.po", "LC_MESSAGES=fr_CA LANG=es"},
-        LanguageCase{"LocaleWithoutCatalog", "", "", "", "LANG=de_DE.UTF-8"},
-        LanguageCase{"NoCatalog", "Klingon", "", "", "LANG=es_ES.UTF-8",
-                     "chkimport: warning: there is no catalog for the language "
-                     "'Klingon' (the languages there are: English, French, "
-                     "Spanish); the texts stay in English.\n"}),
+    ::testing::Values(LanguageCase{"English", "", "", ""},
+                      LanguageCase{"OptionOverSettings", "FRENCH", "[Variables]\nLanguage=Spanish\n",
+                                   "French.po"},
+                      LanguageCase{"SettingsOverLocale", "", "[Variables]\nLanguage=french\n", "French.po",
+                                   "LANG=es_ES.UTF-8"},
+                      LanguageCase{"Locale", "", "", "Spanish.po", "LANG=es_ES.UTF-8"},
+                      LanguageCase{"LcAllFirst", "", "", "French.po", "LC_ALL=fr_FR.UTF-8 LANG=es_ES.UTF-8"},
+                      LanguageCase{"LcMessagesBeforeLang", "", "", "French.po", "LC_MESSAGES=fr_CA LANG=es"},
+                      LanguageCase{"LocaleWithoutCatalog", "", "", "", "LANG=de_DE.UTF-8"},
+                      LanguageCase{"NoCatalog", "Klingon", "", "", "LANG=es_ES.UTF-8",
+                                   "chkimport: warning: there is no catalog for the language "
+                                   "'Klingon' (the languages there are: English, French, "
+                                   "Spanish); the texts stay in English.\n"}),
     [](const auto& param) { return std::string(param.param.name); });
-
-#if CHKIMPORT_GUI
-// The dialogs keep the English sizes: a translated caption must fit its
-// control as the English one does (labels and check boxes may wrap within
-// their height, buttons take one line).
-std::vector<std::string> captionsThatDoNotFit(const std::string& language) {
-  testing_support::sharedQtLayer();
-  auto module = std::make_shared<chkimport::ImportState>();
-  chkimport::CatalogTranslator translator(CHKIMPORT_BINARY_DIR "/languages");
-  translator.setLANGUAGE(language);
-  chkimport::clsCHKImport component(module);
-  component.SetObjLanguage(translator);
-
-  QWidget host;
-  QFont font = host.font();
-  font.setPixelSize(11);  // the face the dialogs are laid out for
-  const auto px = [](int twips) { return static_cast<int>(std::lround(twips / 15.0)); };
-  std::vector<std::string> tooLong;
-  const auto check = [&](chkimport::Form& form) {
-    for (const auto& c : form.Controls) {
-      if (c.Caption.empty()) continue;
-      const QString text = QString::fromStdString(c.Caption);
-      bool fits = true;
-      if (c.Kind == chkimport::ControlKind::Label) {
-        QLabel label(text, &host);
-        label.setFont(font);
-        label.setWordWrap(true);
-        fits = label.heightForWidth(px(c.Width)) <= px(c.Height) + 2;
-      } else if (c.Kind == chkimport::ControlKind::CheckBox) {
-        QCheckBox box(text, &host);
-        box.setFont(font);
-        box.setGeometry(0, 0, px(c.Width), px(c.Height));
-        QStyleOptionButton option;
-        option.initFrom(&box);
-        option.text = text;
-        const QRect area = box.style()->subElementRect(QStyle::SE_CheckBoxContents, &option, &box);
-        const QRect needed = QFontMetrics(font).boundingRect(QRect(0, 0, area.width(), 1000),
-                                                             Qt::TextWordWrap | Qt::TextShowMnemonic, text);
-        fits = needed.height() <= px(c.Height) + 2;
-      } else if (c.Kind == chkimport::ControlKind::CommandButton) {
-        fits = QFontMetrics(font).horizontalAdvance(QString(text).remove('&')) + 8 <= px(c.Width);
-      }
-      if (!fits) tooLong.push_back(form.Name + "." + c.Name + ": " + c.Caption);
-    }
-  };
-  check(chkimport::Instance<chkimport::FrmImport>(*module));
-  check(chkimport::Instance<chkimport::FrmVList>(*module));
-  check(chkimport::Instance<chkimport::FrmNoMatch>(*module));
-  return tooLong;
-}
-
-TEST(ShippedCatalogs, CaptionsFitTheDialogs) {
-  EXPECT_EQ(captionsThatDoNotFit("English"), std::vector<std::string>{}) << "the measure is too strict";
-  for (const char* language : {"Spanish", "French"})
-    EXPECT_EQ(captionsThatDoNotFit(language), std::vector<std::string>{}) << language;
-}
-
-#endif  // CHKIMPORT_GUI
 
 }  // namespace

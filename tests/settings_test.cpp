@@ -1,11 +1,8 @@
 // The settings file: a key found as the old INI reader found it, read
-// afresh at every look-up, and where the file is.
+// afresh at every look-up.
 #include "services/settings.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <optional>
 
 #include "test_support.h"
 
@@ -35,7 +32,6 @@ TEST_F(SettingsFile, IniReadFindsTheKey) {
       {"[Variables]\n;Language=French\nnonsense\nLanguage=Spanish ; the user's\n", "Variables", "Language",
        "Spanish"},
       {"Language=Spanish\n", "Variables", "Language", "<default>"},
-      {"[Other]\nLanguage=Spanish\n", "Variables", "Language", "<default>"},
       {"[Variables]\nLanguages=Spanish\n", "Variables", "Language", "<default>"},
   };
   for (const auto& c : cases) {
@@ -60,35 +56,6 @@ TEST_F(SettingsFile, EveryReadSeesTheFileAsItIsNowAndAnOverrideWins) {
   overridden.SetOverride("variables", "LANGUAGE", "Danish");
   EXPECT_EQ(overridden.IniRead("VARIABLES", "language", "English"), "Danish");
   EXPECT_EQ(overridden.IniRead("Variables", "Table", ""), "viewForm");
-}
-
-// Restores an environment variable when the test ends.
-struct SavedEnv {
-  explicit SavedEnv(const char* variable) : name(variable) {
-    if (const char* current = getenv(variable)) value = current;
-  }
-  ~SavedEnv() { value ? setenv(name, value->c_str(), 1) : unsetenv(name); }
-  const char* name;
-  std::optional<std::string> value;
-};
-
-TEST(Settings, DefaultPathFollowsXdgConfigHomeElseHome) {
-  const SavedEnv config("XDG_CONFIG_HOME"), home("HOME");
-  const struct {
-    const char *config, *home;
-    fs::path expected;
-  } cases[] = {
-      {"/cfg", "/home/u", "/cfg/chkimport/settings.ini"},
-      {"", "/home/u", "/home/u/.config/chkimport/settings.ini"},
-      {nullptr, "/home/u", "/home/u/.config/chkimport/settings.ini"},
-      {nullptr, "", fs::path()},
-      {nullptr, nullptr, fs::path()},
-  };
-  for (const auto& c : cases) {
-    c.config ? setenv("XDG_CONFIG_HOME", c.config, 1) : unsetenv("XDG_CONFIG_HOME");
-    c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
-    EXPECT_EQ(Settings::DefaultPath(), c.expected) << (c.config ? c.config : "(unset)");
-  }
 }
 
 }  // namespace

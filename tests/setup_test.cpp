@@ -71,7 +71,6 @@ TEST_F(Setup, ResultTextsInTheOrderOfTheChecks) {
       {"a folder as the database", chk, dir.path().string(), "viewForm", "MDB file not found."},
       {"not a database, CHK file missing", missing, notADatabase, "viewForm", "Cannot open database."},
       {"missing CHK file", missing, db, "viewForm", "CHECK file not found."},
-      {"empty CHK name", "", db, "viewForm", "CHECK file not found."},
       {"only a table named View1", chk, view1Only, "View1", "No tables available."},
       {"a database without tables", chk, noTables, "viewForm", "No tables available."},
       {"table name differing in case", chk, db, "viewform", "Table Not In MDB"},
@@ -107,19 +106,6 @@ TEST_F(Setup, ACancelLeftFromAnEarlierDialogIsReturnedAfterTheOtherChecks) {
   module->strResult = "CANCEL";
   EXPECT_EQ(get(chk, db, "viewForm"), "CANCEL");
   EXPECT_EQ(get(chk, dir.file("missing"), "viewForm"), "MDB file not found.");
-}
-
-TEST_F(Setup, TheLanguageComesFromTheSettingsAtEveryImport) {
-  class Recording : public IdentityTranslator {
-   public:
-    void setLANGUAGE(const std::string& language) override { languages.push_back(language); }
-    std::vector<std::string> languages;
-  } recording;
-  component.SetObjLanguage(recording);
-  get(chk, db, "viewForm");
-  dir.write("settings.ini", "[variables]\nlanguage = Spanish\n");
-  get(chk, db, "viewForm");
-  EXPECT_EQ(recording.languages, (std::vector<std::string>{"ENGLISH", "Spanish"}));
 }
 
 TEST(SetupPaths, TheCHKFolderEndsAtTheLastSeparator) {
