@@ -6,10 +6,7 @@
 
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::kWrite;
-using testing_support::phrases;
-using testing_support::stored;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 // HELP with a help file or with KEYS, around the line as read. Texts are
@@ -34,13 +31,13 @@ const std::string kMachineCode =
     " <is not necessary in Vantrel 2000> \r\n*<It is for machine language programs that> \r\n"
     "*<are only supported in DOS.>";
 
-struct Case {
-  const char* line;
-  std::string expected;  // the one entry stored for it
-};
-
-const std::vector<Case>& advisoryCases() {
-  static const std::vector<Case> cases = {
+// In English, and through a translator: only the phrases of a comment pass
+// through it, without the blanks around them.
+TEST(Advisories, EachCommandStoresItsText) {
+  const struct {
+    const char* line;
+    std::string expected;  // the one entry stored for it
+  } cases[] = {
       {"CALL MOUSE.COM",
        "*CALL <is not relevant in Vantrel 2000> \r\n*<It calls TSR programs that are only supported in "
        "DOS.>"},
@@ -67,7 +64,6 @@ const std::vector<Case>& advisoryCases() {
       {"HELP age.hlp TOPIC1", helpFile("HELP age.hlp TOPIC1")},
       {"HELP", helpFile("HELP")},
       {"HELP \"Pick a colour\" KEYS=RGB", helpKeys("HELP \"Pick a colour\" KEYS=RGB")},
-      {"HELP \"Pick\" 3 keys", helpKeys("HELP \"Pick\" 3 keys")},
       // One blank is left from the cut, one begins the title part.
       {"HELP \"Enter the age\" 2", "DIALOG \"Enter the age\"  TITLETEXT=\"HELP! Dialog\""},
       {"HELP \"Enter the age\"", "DIALOG \"Enter the age\" TITLETEXT=\"HELP! Dialog\""},
@@ -75,13 +71,7 @@ const std::vector<Case>& advisoryCases() {
       {"HELP \"Age 2 or more\" 2 X", "DIALOG \"Age 2 or more\"  TITLETEXT=\"HELP! Dialog\""},
       {"TYPE \"Too old\" 3", "DIALOG \"Too old\"  TITLETEXT=\"HELP! Dialog\""},
   };
-  return cases;
-}
-
-// In English, and through a translator: only the phrases of a comment pass
-// through it, without the blanks around them.
-TEST(Advisories, EachCommandStoresItsText) {
-  for (const auto& c : advisoryCases())
+  for (const auto& c : cases)
     for (const bool marked : {false, true}) {
       ImportRun run({{.Name = "Age"}});
       if (marked) run.markPhrases();
@@ -89,17 +79,6 @@ TEST(Advisories, EachCommandStoresItsText) {
       EXPECT_EQ(run.checkcode("Age"), stored({phrases(c.expected, marked)})) << c.line;
       EXPECT_EQ(run.log.str(), "") << c.line;
     }
-}
-
-TEST(Advisories, NothingIsStoredOutsideAFieldBlock) {
-  // Code stored before the first field would be written into the first row.
-  for (const auto& c : advisoryCases()) {
-    ImportRun run({{.Name = "First"}, {.Name = "Age"}});
-    run.run({c.line, "AGE", "END"}, kWrite);
-    EXPECT_EQ(run.checkcode("First"), "<null>") << c.line;
-    EXPECT_EQ(run.lists("First"), "<null>") << c.line;
-    EXPECT_EQ(run.checkcode("Age"), "") << c.line;
-  }
 }
 
 TEST(Advisories, RepeatMarksTheFieldWhoseBlockItIsIn) {

@@ -15,12 +15,7 @@
 
 namespace {
 
-using testing_support::execSql;
-using testing_support::ImportRun;
-using testing_support::kTables;
-using testing_support::kWrite;
-using testing_support::querySql;
-using testing_support::stored;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 TEST(BadInput, ABinaryFileImportsNothingAndSaysSo) {
@@ -37,7 +32,7 @@ TEST(BadInput, ACHKFileThatCannotBeReadIsReported) {
   chmod(run.chk.c_str(), 0);
   chmod(run.db.c_str(), 0666);
   chmod(run.dir.path().c_str(), 0777);
-  const std::string told = testing_support::AsAnotherUser([&] {
+  const std::string told = AsAnotherUser([&] {
     std::string out = run.import(kWrite) + "|" + run.log.str();
     for (const auto& e : run.component.Errors()) out += "|" + std::to_string(e.number) + " " + e.description;
     return out;
@@ -73,11 +68,11 @@ TEST(BadInput, DeepNestingAndEndsWithoutBlocks) {
 
 TEST(BadInput, ViewTablesWithoutTheColumnsACommandNeeds) {
   ImportRun run({{.Name = "Age"}});
-  testing_support::execSql(run.db,
-                           "CREATE TABLE viewBare (Name TEXT, PageNumber INTEGER, Checkcode TEXT);"
-                           "INSERT INTO viewBare VALUES ('Age', 1, NULL);");
+  execSql(run.db,
+          "CREATE TABLE viewBare (Name TEXT, PageNumber INTEGER, Checkcode TEXT);"
+          "INSERT INTO viewBare VALUES ('Age', 1, NULL);");
   run.chk = run.dir.write("form.chk", stored({"AGE", "MUSTENTER", "RANGE 1 5", "GOTO X", "END"}));
-  EXPECT_EQ(testing_support::silentImport(run.component, run.chk, run.db, "viewBare", kWrite), "");
+  EXPECT_EQ(silentImport(run.component, run.chk, run.db, "viewBare", kWrite), "");
   // The commands that need Lists or Type fail, each reported; the rest of
   // the field's code is written.
   const std::string log = run.log.str();
@@ -89,24 +84,14 @@ TEST(BadInput, ViewTablesWithoutTheColumnsACommandNeeds) {
 
 TEST(BadInput, NullAndDuplicateNames) {
   ImportRun run({{.Name = "Age"}});
-  testing_support::execSql(run.db,
-                           "INSERT INTO viewForm (Name, PageNumber) VALUES (NULL, 1);"
-                           "INSERT INTO viewForm (Name, PageNumber, Checkcode) VALUES ('AGE', 1, 'second');");
+  execSql(run.db,
+          "INSERT INTO viewForm (Name, PageNumber) VALUES (NULL, 1);"
+          "INSERT INTO viewForm (Name, PageNumber, Checkcode) VALUES ('AGE', 1, 'second');");
   EXPECT_EQ(run.run({"AGE", "GOTO X", "END", "NOSUCH", "X = 1", "END"}, kWrite), "");
   // The first row of the name gets the code; no other row gets any.
   EXPECT_EQ(querySql(run.db, "SELECT coalesce(Checkcode, '<null>') FROM viewForm ORDER BY rowid"),
             (V{stored({"GOTO X"}), "<null>", "second"}));
   EXPECT_EQ(run.log.str(), "");
-}
-
-// A database file cut short after its header.
-TEST(BadInput, ATruncatedDatabaseCannotBeOpened) {
-  ImportRun run({{.Name = "Age"}});
-  const std::string truncated =
-      run.dir.write("truncated.db", testing_support::readFile(run.db).substr(0, 100));
-  run.chk = run.dir.write("form.chk", "AGE\r\nGOTO X\r\nEND\r\n");
-  EXPECT_EQ(testing_support::silentImport(run.component, run.chk, truncated, "viewForm", kWrite),
-            "Cannot open database.");
 }
 
 TEST(BadInput, ALockedDatabaseIsLeftUntouched) {
@@ -117,8 +102,7 @@ TEST(BadInput, ALockedDatabaseIsLeftUntouched) {
   ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
   run.module->host.lockWait = std::chrono::seconds(1);
   const auto started = std::chrono::steady_clock::now();
-  const std::string result =
-      testing_support::silentImport(run.component, run.chk, run.db, "viewForm", kWrite);
+  const std::string result = silentImport(run.component, run.chk, run.db, "viewForm", kWrite);
   const auto waited = std::chrono::steady_clock::now() - started;
   sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(other);
@@ -133,63 +117,25 @@ const std::string kLaterDialects =
     "AGE\r\n  TOPOFSCREEN 2\r\n  TYPE COMMENT ALLFIELDS BLUE\r\n  MISSINGVALUE 9\r\n  LABELBLOCK\r\n"
     "  X = 1\r\nEND\r\nLABELBLOCK\r\nNAME\r\nGOTO AGE\r\nEND\r\n";
 
-struct Messy : ::testing::Test {
-  // A writing pass over raw bytes, code tables on; "" when it completed.
-  std::string write(const std::string& bytes) { return run.runBytes(bytes, kTables); }
-  // The lines the listing pass reports as naming no field.
-  V unmatched(const std::string& bytes) {
-    run.runBytes(bytes, {.overwrite = true, .tables = true});
-    return run.unmatched();
-  }
-  V table(const std::string& sql) const { return querySql(run.db, sql); }
-
-  ImportRun run{std::vector<testing_support::ViewRow>{{.Name = "Age"}, {.Name = "Name", .Type = "TEXT"}}};
-};
-
-TEST_F(Messy, KeywordsInLowerAndMixedCase) {
-  EXPECT_EQ(write("age\r\n  mustenter\r\n  before entry\r\n    x = 1\r\n  end\r\n  Goto Name\r\nend\r\n"
-                  "name\r\nLegal\r\n1\r\n2\r\nEnd\r\nEnd\r\n"),
+TEST(Messy, TrailingBlanksAndTabs) {
+  ImportRun run({{.Name = "Age"}, {.Name = "Name", .Type = "TEXT"}});
+  EXPECT_EQ(run.runBytes("AGE \r\n  LEGAL \r\n    V2 \r\n    V3\t\r\n  END    \r\nEND    \r\n"
+                         "NAME\t\r\n  CODES\r\n    1\tOne\r\n    2 \t Two\r\n  END\r\n  GOTO AGE \r\nEND\r\n",
+                         kTables),
             "");
-  EXPECT_EQ(run.checkcode("Age"),
-            stored({"*MUSTENTER is a property set by checkbox on field dialog. ", "*Property has been set.",
-                    "ASSIGN x = 1", "ENDBEFORE", "Goto Name"}));
-  EXPECT_EQ(run.lists("Age"), "M");
-  EXPECT_EQ(table("SELECT Name FROM codeName ORDER BY rowid"), (V{"1", "2"}));
-  EXPECT_EQ(run.log.str(), "");
-}
-
-TEST_F(Messy, TrailingBlanksAndTabs) {
-  EXPECT_EQ(write("AGE \r\n  LEGAL \r\n    V2 \r\n    V3\t\r\n  END    \r\nEND    \r\n"
-                  "NAME\t\r\n  CODES\r\n    1\tOne\r\n    2 \t Two\r\n  END\r\n  GOTO AGE \r\nEND\r\n"),
-            "");
-  EXPECT_EQ(table("SELECT Age FROM codeAge ORDER BY rowid"), (V{"V2", "V3"}));
+  EXPECT_EQ(querySql(run.db, "SELECT Age FROM codeAge ORDER BY rowid"), (V{"V2", "V3"}));
   // Words are split at blanks only; tabs are stripped from a word's ends.
   // "1<tab>One" is one word, the value; in "2 <tab> Two" the tab alone is an
   // empty word, which ends the words of the line, so the label is not read.
-  EXPECT_EQ(table("SELECT Name || '|' || Name1 FROM codeName ORDER BY rowid"), (V{"1\tONE|", "2|"}));
+  EXPECT_EQ(querySql(run.db, "SELECT Name || '|' || Name1 FROM codeName ORDER BY rowid"),
+            (V{"1\tONE|", "2|"}));
   EXPECT_NE(run.checkcode("Name").find("GOTO AGE\r\n"), std::string::npos) << run.checkcode("Name");
   EXPECT_EQ(run.log.str(), "");
 }
 
-// Curly quotes (Windows-1252 0x93 and 0x94) are text, not string
-// delimiters: they arrive as UTF-8, and a quoted message of several words
-// is several words.
-TEST_F(Messy, TypographicQuotes) {
-  EXPECT_EQ(write("AGE\r\n  HELP \x93Weight in kg\x94\r\n  IF NAME = \x93X\x94 THEN GOTO NAME ENDIF\r\n"
-                  "  TYPE \x93Please check\x94 12\r\nEND\r\n"),
-            "");
-  const std::string code = run.checkcode("Age");
-  EXPECT_NE(code.find("*HELP \u201CWeight in kg\u201D\r\n"), std::string::npos) << code;
-  EXPECT_NE(code.find("IF NAME = \u201CX\u201D  THEN\r\nGOTO NAME\r\nEND\r\n"), std::string::npos) << code;
-  // TYPE shows word 1 as its message: with no quote to hold them together
-  // that is the first word alone.
-  EXPECT_NE(code.find("DIALOG \u201CPlease "), std::string::npos) << code;
-  EXPECT_EQ(code.find("check\u201D"), std::string::npos) << code;
-}
-
 // Each case: the file's bytes, then AGE's and NAME's stored code. None of
 // them makes a code table.
-TEST_F(Messy, EveryStatementIsKept) {
+TEST(Messy, EveryStatementIsKept) {
   const struct {
     std::string bytes;
     V age, name;
@@ -198,11 +144,6 @@ TEST_F(Messy, EveryStatementIsKept) {
       {"AGE\r\n  X = 1\r  Y = 2\r\nEND\r\nNAME\rGOTO AGE\r\nEND\r\n",
        {"ASSIGN X = 1", "ASSIGN Y = 2"},
        {"GOTO AGE"}},
-      // A list header needs to stand alone: "legal 2 end" is a one-line form
-      // the keyword table does not know, stored as it stands.
-      {"AGE\r\n  legal 2 end\r\n  X = 1\r\nEND\r\nNAME\r\n  LEGAL 1 2 3 END\r\nEND\r\n",
-       {"legal 2 end", "ASSIGN X = 1"},
-       {"LEGAL 1 2 3 END"}},
       // A file that ends inside an open block.
       {"NAME\r\n  GOTO AGE\r\nEND\r\nAGE\r\n  X = 1\r\n  AFTER ENTRY\r\n    GOTO NAME\r\n",
        {"ASSIGN X = 1", "ENDBEFORE", "GOTO NAME"},
@@ -226,7 +167,7 @@ TEST_F(Messy, EveryStatementIsKept) {
        {"GOTO AGE"}},
   };
   for (const auto& c : cases) {
-    ImportRun fresh{std::vector<testing_support::ViewRow>{{.Name = "Age"}, {.Name = "Name", .Type = "TEXT"}}};
+    ImportRun fresh{std::vector<ViewRow>{{.Name = "Age"}, {.Name = "Name", .Type = "TEXT"}}};
     EXPECT_EQ(fresh.runBytes(c.bytes, kTables), "") << c.bytes;
     EXPECT_EQ(fresh.checkcode("Age"), stored(c.age)) << c.bytes;
     EXPECT_EQ(fresh.checkcode("Name"), stored(c.name)) << c.bytes;
@@ -234,77 +175,45 @@ TEST_F(Messy, EveryStatementIsKept) {
     EXPECT_EQ(fresh.log.str(), "") << c.bytes;
   }
   // Between blocks, an unknown command is a field line that names no field.
-  EXPECT_EQ(unmatched(kLaterDialects), V{"LABELBLOCK"});
+  ImportRun listing({{.Name = "Age"}, {.Name = "Name"}});
+  listing.runBytes(kLaterDialects, {});
+  EXPECT_EQ(listing.unmatched(), V{"LABELBLOCK"});
 }
 
-V tableNames(const std::string& db) {
-  return querySql(db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid");
-}
-
-// Every view table of the database is imported into by its own name, and
-// the other tables are left as they were.
-TEST(HostileNames, ViewTablesAreNamesWhateverTheyHold) {
-  const V names = {"view Form",
-                   "view[Form]",
-                   "view\"]'; Form",
-                   "viewForm; DROP TABLE viewOther; --",
-                   "viewForm\" where 1 = 1; --",
-                   "view Select * from viewOther where Pagenumber >= 0"};
-  for (const auto& name : names) {
-    ImportRun run({{.Name = "Age"}, {.Name = "Sex"}}, name);
+// View tables and fields (whose names become a code table's and its
+// column's) are imported into by their own names; other tables are left as
+// they were.
+TEST(HostileNames, ViewAndFieldNamesAreNamesWhateverTheyHold) {
+  for (const std::string field : {"x\";DROP_TABLE_viewOther;--", "x]\"';y", "[x]"}) {
+    const std::string view = "view Select * from viewOther; " + field;
+    ImportRun run({{.Name = field}, {.Name = "Age"}}, view);
     execSql(run.db,
             "CREATE TABLE viewOther (Name TEXT, PageNumber INTEGER, Checkcode TEXT);"
             "INSERT INTO viewOther VALUES ('Age', 1, 'kept');");
-    EXPECT_EQ(
-        run.run({"AGE", "GOTO SEX", "END", "SEX", "LEGAL", "1", "2", "END", "END"}, testing_support::kTables),
-        "")
-        << name;
-    EXPECT_EQ(run.checkcode("Age"), stored({"GOTO SEX"})) << name;
-    EXPECT_EQ(querySql(run.db, "SELECT Checkcode FROM viewOther"), V{"kept"}) << name;
-    EXPECT_EQ(run.log.str(), "") << name;
+    std::string upper = field;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(run.run({upper, "LEGAL", "1", "2", "END", "END", "AGE", "GOTO X", "END"}, kTables), "")
+        << field;
+    EXPECT_EQ(run.checkcode("Age"), stored({"GOTO X"})) << field;
+    EXPECT_EQ(querySql(run.db, "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY rowid"),
+              (V{view, "viewOther", "code" + field}))
+        << field;
+    EXPECT_EQ(querySql(run.db, "SELECT * FROM " + sqlName("code" + field)), (V{"1", "2"})) << field;
+    EXPECT_EQ(querySql(run.db, "SELECT Checkcode FROM viewOther"), V{"kept"}) << field;
+    EXPECT_EQ(run.log.str(), "") << field;
   }
 }
 
 // A --view value that is not exactly one of the view tables is refused by
 // the set-up, and the file is not changed by a byte.
 TEST(HostileNames, AViewNameThatIsNotAViewTableIsRefusedUntouched) {
-  const V values = {"viewForm where Pagenumber >= 0",
-                    "viewForm; DROP TABLE viewForm",
-                    "[viewForm]",
-                    "\"viewForm\"",
-                    "viewform",
-                    " viewForm",
-                    "viewForm ",
-                    "viewForm\r\n",
-                    "sqlite_master",
-                    "Form"};
+  const V values = {"viewForm where Pagenumber >= 0", "[viewForm]", "viewform", "viewForm ", "sqlite_master"};
   for (const auto& value : values) {
     ImportRun run({{.Name = "Age"}});
-    const std::string before = testing_support::readFile(run.db);
+    const std::string before = readFile(run.db);
     run.chk = run.dir.write("form.chk", "AGE\r\nGOTO X\r\nEND\r\n");
-    EXPECT_EQ(testing_support::silentImport(run.component, run.chk, run.db, value, testing_support::kTables),
-              "Table Not In MDB")
-        << value;
-    EXPECT_EQ(testing_support::readFile(run.db), before) << value;
-  }
-}
-
-// Field names go into code tables as the table's and the column's names.
-TEST(HostileNames, CodeTablesFromFieldNamesThatLookLikeSQL) {
-  const V fields = {"x\";DROP_TABLE_viewForm;--", "O'Brien", "[x]", "x]\"';y"};
-  for (const auto& field : fields) {
-    ImportRun run({{.Name = field}, {.Name = "Age"}});
-    std::string upper;
-    for (char c : field) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(
-        run.run({upper, "LEGAL", "1", "2", "END", "END", "AGE", "GOTO X", "END"}, testing_support::kTables),
-        "")
-        << field;
-    EXPECT_EQ(run.checkcode("Age"), stored({"GOTO X"})) << field;
-    EXPECT_EQ(tableNames(run.db), (V{"viewForm", "code" + field})) << field;
-    EXPECT_EQ(querySql(run.db, "SELECT * FROM " + testing_support::sqlName("code" + field)), (V{"1", "2"}))
-        << field;
-    EXPECT_EQ(run.log.str(), "") << field;
+    EXPECT_EQ(silentImport(run.component, run.chk, run.db, value, kTables), "Table Not In MDB") << value;
+    EXPECT_EQ(readFile(run.db), before) << value;
   }
 }
 

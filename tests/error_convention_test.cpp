@@ -111,29 +111,6 @@ TEST_F(Convention, WithoutTrappingTheErrorGoesToTheCaller) {
   ASSERT_EQ(st.objErrorStack->Labels().size(), 1u);
 }
 
-TEST_F(Convention, AnErrorInARoutineWithoutHandlerIsTheCallersFailingStatement) {
-  // Trapping is switched on while the inner routine runs: it has no
-  // handler, the outer one (installed later) does.
-  st.blnTrapErrors = false;
-  std::string result;
-  Routine outer(st, "Outer, Test", Routine::Handler::Later);
-  st.blnTrapErrors = true;
-  outer.InstallHandler();
-  answers = {"B"};
-  outer.run(result, [&] {
-    outer.step([&] {
-      st.blnTrapErrors = false;
-      Routine inner(st, "Inner, Test");
-      st.blnTrapErrors = true;
-      inner.run([&] { inner.step([&] { RaiseOverflow(); }); });
-      result = "not reached";
-    });
-    result += "continued";
-  });
-  EXPECT_EQ(result, "continued");
-  EXPECT_EQ(asked, std::vector<std::string>{"6|Overflow|D|Inner, Test"});
-}
-
 // Other exceptions reach Action as internal errors, a word past the bound
 // of the fixed array as error 9; leaving keeps the result as it was.
 TEST_F(Convention, OtherFailuresReachActionAsErrors) {

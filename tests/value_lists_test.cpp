@@ -6,12 +6,7 @@
 
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::kTables;
-using testing_support::kWrite;
-using testing_support::phrases;
-using testing_support::querySql;
-using testing_support::stored;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 // Texts are written with their translated phrases marked.
@@ -32,11 +27,9 @@ TEST(Autosearch, OptionsFieldListsAndTheSoundexLetter) {
   };
   const std::vector<Case> cases = {
       {"AUTOSEARCH", "AUTOSEARCH NAME", "<null>"},
-      {"AUTOSEARCH Last First", "AUTOSEARCH Last First", "<null>"},
       {"AUTOSEARCH SOUNDEX Last", "AUTOSEARCH Last\r\n" + kSoundex, "S"},
       {"AUTOSEARCH LIST SOUNDEX Last", "AUTOSEARCH Last\r\n" + kSoundex + "\r\n" + kList, "S"},
       {"AUTOSEARCH SOUNDEX LIST Last", "AUTOSEARCH Last\r\n" + kList + "\r\n" + kSoundex, "S"},
-      {"AUTOSEARCH LIST", "AUTOSEARCH NAME\r\n" + kList, "<null>"},
       {"AUTOSEARCH SOUNDEX LIST", "AUTOSEARCH NAME\r\n" + kList + "\r\n" + kSoundex, "S"},
       // The option is found in any case; the field list keeps the file's.
       {"autosearch list Last First", "AUTOSEARCH Last First\r\n" + kList, "<null>"},
@@ -94,7 +87,7 @@ TEST(ValueLists, ListsBecomeCodeTables) {
       {{"SEX", "CODES", "M Male", "F Female", "END", "END"},
        stored({codes, kCodeSex + "Sex <and> Sex1"}),
        {"Sex|Sex1", "M|MALE", "F|FEMALE"}},
-      {{"SEX", "LEGAL", "1", "2", "2", "END", "END"},
+      {{"SEX", "Legal", "1", "2", "2", "End", "END"},
        stored({"*LEGAL" + kNotNecessary, kCodeSex + "Sex"}),
        {"Sex", "1", "2", "2"}},
       {{"SEX", "COMMENT LEGAL", "M Male", "F Female", "END", "END"},
@@ -136,18 +129,11 @@ TEST(ValueLists, ListsBecomeCodeTables) {
 }
 
 TEST(ValueLists, WithoutTablesAListLeavesOnlyItsComment) {
-  const std::vector<std::pair<V, std::string>> cases = {
-      {{"SEX", "CODES", "M Male", "F Female", "END", "GOTO AGE", "END"},
-       "*CODES is not necessary in Checkcode"},
-      {{"SEX", "LEGAL", "1", "END", "GOTO AGE", "END"}, "*LEGAL is not necessary in Checkcode"},
-  };
-  for (const auto& [chk, comment] : cases) {
-    ImportRun run({{.Name = "Sex"}, {.Name = "SexText"}, {.Name = "Age"}});
-    run.run(chk, kWrite);
-    EXPECT_EQ(run.checkcode("Sex"), stored({comment, "GOTO AGE"})) << comment;
-    EXPECT_TRUE(codeTables(run).empty()) << comment;
-    EXPECT_EQ(run.log.str(), "") << comment;
-  }
+  ImportRun run({{.Name = "Sex"}, {.Name = "SexText"}, {.Name = "Age"}});
+  run.run({"SEX", "CODES", "M Male", "F Female", "END", "GOTO AGE", "END"}, kWrite);
+  EXPECT_EQ(run.checkcode("Sex"), stored({"*CODES is not necessary in Checkcode", "GOTO AGE"}));
+  EXPECT_TRUE(codeTables(run).empty());
+  EXPECT_EQ(run.log.str(), "");
 }
 
 // Each list gets a table of its own; the CODEFIELD of one list does not
@@ -180,9 +166,7 @@ TEST(ValueLists, OneLineFormsOpenNoList) {
   };
   const std::vector<Case> cases = {
       {"LEGAL USE SEX", kUse},
-      {"CODES Sex USE", kUse},
       {"CODES CODES.REC", kRec},
-      {"LEGAL Sex people.rec", kRec},
       {"codes Sex", "codes Sex"},
       {"COMMENT LEGAL USE SEX", "COMMENT LEGAL USE SEX"},
       {"LEGAL LEGAL x", "LEGAL LEGAL x"},
@@ -198,12 +182,6 @@ TEST(ValueLists, OneLineFormsOpenNoList) {
       EXPECT_TRUE(codeTables(run).empty()) << c.line;
       EXPECT_EQ(run.log.str(), "") << c.line;
     }
-}
-
-TEST(ValueLists, AListHeaderOutsideAFieldBlockIsIgnored) {
-  ImportRun run({{.Name = "Age"}});
-  EXPECT_EQ(run.run({"CODES", "AGE", "GOTO NAME", "END"}, kTables), "");
-  EXPECT_EQ(run.checkcode("Age"), stored({"GOTO NAME"}));
 }
 
 }  // namespace
