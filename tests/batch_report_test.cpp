@@ -10,10 +10,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using testing_support::kRealWorld;
-using testing_support::querySql;
-using testing_support::runCommand;
-using testing_support::TempDir;
+using namespace testing_support;
 
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;

@@ -11,8 +11,7 @@
 
 namespace {
 
-using testing_support::runCommand;
-using testing_support::TempDir;
+using namespace testing_support;
 
 struct Cli : ::testing::Test {
   Cli() {

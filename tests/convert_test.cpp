@@ -17,10 +17,7 @@
 
 namespace {
 
-using testing_support::filesIn;
-using testing_support::querySql;
-using testing_support::runCommand;
-using testing_support::TempDir;
+using namespace testing_support;
 
 const std::string kDocs = CHKIMPORT_SOURCE_DIR "/../shared/realworld/dk-documentation/";
 

@@ -26,8 +26,7 @@ namespace fs = std::filesystem;
 using namespace chkimport::dao;
 using chkimport::VbError;
 
-using testing_support::Describe;
-using testing_support::ErrorOf;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 // Runs SQL on a connection of its own, as another program would.

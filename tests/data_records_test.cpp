@@ -15,9 +15,7 @@
 namespace {
 
 using chkimport::FieldValue;
-using testing_support::kRealWorld;
-using testing_support::querySql;
-using testing_support::TempDir;
+using namespace testing_support;
 using Is = FieldValue::Is;
 
 // A description line of a header: the name in columns 2 to 11, the eight numbers, the prompt.

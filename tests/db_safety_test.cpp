@@ -13,14 +13,7 @@
 
 namespace {
 
-using testing_support::AsAnotherUser;
-using testing_support::execSql;
-using testing_support::filesIn;
-using testing_support::ImportRun;
-using testing_support::querySql;
-using testing_support::readFile;
-using testing_support::runCommand;
-using testing_support::TempDir;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 // SQLite's default file system with a disk that fills: once armed, every

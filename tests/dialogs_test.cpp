@@ -14,8 +14,7 @@
 namespace chkimport {
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::stored;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 void click(Form& form, const std::string& control) {

@@ -14,9 +14,7 @@
 
 namespace {
 
-using testing_support::readFile;
-using testing_support::runCommand;
-using testing_support::TempDir;
+using namespace testing_support;
 
 // The names in the first column of a section of a help text ("Options:",
 // "Commands:"), up to the next heading: "-h,--help" gives -h and --help.

@@ -18,8 +18,7 @@
 namespace chkimport {
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::ViewRow;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 // ---- The line diff ---------------------------------------------------------

@@ -12,11 +12,7 @@
 
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::querySql;
-using testing_support::ViewRow;
-
-using testing_support::kRealWorld;
+using namespace testing_support;
 
 struct RealFile {
   const char* chk;
@@ -35,7 +31,7 @@ std::vector<ViewRow> viewOf(const std::string& fieldsFile) {
 
 // How many lines of the file start with `keyword` as their first word.
 int linesStartingWith(const std::string& chkFile, const std::string& keyword) {
-  const std::string text = testing_support::readFile(chkFile);
+  const std::string text = readFile(chkFile);
   const std::regex line("(^|[\\r\\n])[ \\t]*" + keyword + "([ \\t]|[\\r\\n]|$)", std::regex::icase);
   return static_cast<int>(
       std::distance(std::sregex_iterator(text.begin(), text.end(), line), std::sregex_iterator()));
@@ -53,7 +49,7 @@ TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
     ImportRun run(rows);
 
     // The listing pass finds every field of the view.
-    EXPECT_EQ(testing_support::silentImport(run.component, chk, run.db, "viewForm", {.tables = true}), "");
+    EXPECT_EQ(silentImport(run.component, chk, run.db, "viewForm", {.tables = true}), "");
     const auto unmatched = run.unmatched();
     for (const auto& row : rows) {
       std::string upper = row.Name;
@@ -61,8 +57,8 @@ TEST(RealWorld, ImportsCompleteAndKeepEveryProperty) {
       EXPECT_EQ(std::count(unmatched.begin(), unmatched.end(), upper), 0) << row.Name;
     }
 
-    EXPECT_EQ(testing_support::silentImport(run.component, chk, run.db, "viewForm",
-                                            {.overwrite = true, .ignoreNew = true, .tables = true}),
+    EXPECT_EQ(silentImport(run.component, chk, run.db, "viewForm",
+                           {.overwrite = true, .ignoreNew = true, .tables = true}),
               "");
     EXPECT_EQ(run.log.str(), "");
     EXPECT_EQ(querySql(run.db, "SELECT count(*) FROM viewForm WHERE PageNumber > 0 AND Checkcode IS NULL"),

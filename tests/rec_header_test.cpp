@@ -11,8 +11,7 @@
 
 namespace {
 
-using testing_support::querySql;
-using testing_support::TempDir;
+using namespace testing_support;
 
 // One description line as the old system writes it: the entry character,
 // the name in columns 2-11, eight numbers of four columns, the prompt from 46.

@@ -12,8 +12,7 @@
 namespace chkimport {
 namespace {
 
-using testing_support::ImportRun;
-using testing_support::querySql;
+using namespace testing_support;
 using V = std::vector<std::string>;
 
 struct Storage : ::testing::Test {

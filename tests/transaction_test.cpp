@@ -12,8 +12,7 @@
 
 namespace {
 
-using testing_support::querySql;
-using testing_support::TempDir;
+using namespace testing_support;
 
 // A view of `n` fields F0.. and a CHK file that gives each of them code.
 void writeForm(const TempDir& dir, int n) {
