@@ -1,5 +1,6 @@
 #include "component/translate_code.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -361,6 +362,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
 
       if (!p.blnIgnoreNew) continue;
       if ((st.blnInCodes || st.blnInLegal) && st.intCodesLevel <= p.intLevel) {
+        st.codeRowsWritten = std::max<int16_t>(st.codeRowsWritten, st.intCodeCount + 1);
         if (st.blnCommentLegal) {
           r.step([&] { st.strCodes(0, st.intCodeCount) = st.strWords(0) + "-" + st.strWords(1); });
         } else {

@@ -130,6 +130,9 @@ struct ImportState {
   // Value-list rows for a code table; row 0 holds the column names.
   FixedGrid<std::string, 3, 501> strCodes;
   int16_t intCodeCount = 0;
+  // Rows below this may have been written since InitCodeContent last
+  // emptied its rows: the ones past it are empty already.
+  int16_t codeRowsWritten = 0;
   bool blnCodeHeader = false;
   bool blnInCodes = false;
   bool blnInLegal = false;

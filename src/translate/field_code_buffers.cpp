@@ -81,9 +81,13 @@ void ShiftNewContent(ImportState& st, int16_t intColumn) {
 void InitCodeContent(ImportState& st) {
   Routine r(st, "InitCodeContent, ImportCHKCode");
   r.run([&] {
+    // Rows 0 (unless it holds the header) to 243 are emptied; only the ones
+    // written since the last time can hold anything.
     const std::size_t first = st.blnCodeHeader ? 1 : 0;
-    for (std::string& code : st.strCodes.Column(0).subspan(first, 244 - first)) code.clear();
-    for (std::string& label : st.strCodes.Column(1).subspan(first, 244 - first)) label.clear();
+    const std::size_t end = std::clamp<std::size_t>(st.codeRowsWritten, first, 244);
+    for (std::string& code : st.strCodes.Column(0).subspan(first, end - first)) code.clear();
+    for (std::string& label : st.strCodes.Column(1).subspan(first, end - first)) label.clear();
+    st.codeRowsWritten = static_cast<int16_t>(first);
   });
 }
 

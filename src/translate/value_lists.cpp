@@ -2,6 +2,8 @@
 // language. A list header opens a list whose lines the driver collects into
 // strCodes; its END builds the code table. One-line forms that point to
 // another field or file leave advice instead.
+#include <algorithm>
+
 #include "core/import_state.h"
 #include "core/routine.h"
 #include "services/dao.h"
@@ -44,6 +46,7 @@ void onCodeField(ImportState& st, PassState& p, Routine& r) {
   if (!st.strBookmark.empty()) {
     r.step([&] { p.rsView->SetBookmark(strKept); });
     st.intCodeCount = 0;
+    st.codeRowsWritten = std::max<int16_t>(st.codeRowsWritten, 1);
     r.step([&] { st.strCodes(0, 0) = p.rsView->Field("Name").ToString(); });
     r.step([&] { st.strCodes(1, 0) = strTarget; });
     st.intCodeCount = 1;
@@ -109,6 +112,7 @@ void onCodeList(ImportState& st, PassState& p, Routine& r) {
   // codes with a meaning, NAME alone for a list of legal values.
   if (p.blnGenerateTables && !st.blnCodeHeader) {
     st.intCodeCount = 0;
+    st.codeRowsWritten = std::max<int16_t>(st.codeRowsWritten, 1);
     r.step([&] { st.strCodes(0, 0) = p.rsView->Field("Name").ToString(); });
     if (!st.blnInLegal) r.step([&] { st.strCodes(1, 0) = p.rsView->Field("Name").ToString() + "1"; });
     st.intCodeCount = 1;

@@ -155,4 +155,8 @@ void FlushPending(Connection& connection, std::optional<std::string_view> table)
   }
 }
 
+void FlushPendingOf(Connection& connection, const RecordsetState& rs) {
+  if (!rs.pending.empty() || (connection.batch && connection.batch->owner == &rs)) FlushPending(connection);
+}
+
 }  // namespace chkimport::dao::detail

@@ -37,5 +37,10 @@ void StartWriting(Connection& connection, RecordsetState& rs);
 // and the connection is broken: its transaction can only be rolled back,
 // so that no part of it is ever committed.
 void FlushPending(Connection& connection, std::optional<std::string_view> table = std::nullopt);
+// Before a recordset lets go of its rows: writes its held edits and waits
+// for a batch of them being written. Other recordsets keep theirs held: a
+// code table closed after each field's list would otherwise write the
+// view's edits a few rows at a time, on the caller's thread.
+void FlushPendingOf(Connection& connection, const RecordsetState& rs);
 
 }  // namespace chkimport::dao::detail

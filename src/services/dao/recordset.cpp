@@ -17,7 +17,7 @@ Recordset::~Recordset() {
   // Edits held back are written before the rows that hold them go.
   if (!state_ || !state_->open || !state_->database->connection) return;
   try {
-    FlushPending(*state_->database->connection);
+    FlushPendingOf(*state_->database->connection, *state_);
   } catch (const VbError&) {
     // The connection is broken; its transaction cannot commit.
   }
@@ -269,7 +269,7 @@ std::vector<std::string> Recordset::FieldNames() const {
 void Recordset::Close() {
   RecordsetState& rs = Open(state_);
   // Its edits stand: they are written before it lets go of its rows.
-  FlushPending(*rs.database->connection);
+  FlushPendingOf(*rs.database->connection, rs);
   rs.open = false;
   rs.rows.clear();
   rs.cells.clear();
