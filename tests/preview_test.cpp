@@ -294,12 +294,18 @@ TEST(PreviewButton, ShowsTheDiffOfTheDialogsChoicesAndWritesNothing) {
     f.SetValue("chkOverwrite", 0);
     f.SetValue("chkIgnoreNew", 0);
     f.Fire("cmdPreview", FormEvent::Click);
+    // A preview that fails says why.
+    dynamic_cast<FrmImport&>(f).SetText("txtFileName", run.dir.write("none.chk", "WEIGHT\r\nEND\r\n"));
+    f.SetText("txtTableName", "viewForm");
+    f.Fire("cmdPreview", FormEvent::Click);
     f.Fire("cmdCancel", FormEvent::Click);
   });
+  ui->Answer(MsgBoxResult::OK);
   run.component.GetCHKCode(run.chk, run.db, "viewForm", true);
   EXPECT_EQ(ui->ScriptErrors(), V{});
-  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "text Preview of the CHECK Code import",
-                            "text Preview of the CHECK Code import"}));
+  EXPECT_EQ(ui->Shown(),
+            (V{"show frmImport", "text Preview of the CHECK Code import",
+               "text Preview of the CHECK Code import", "msgbox [OK] : No matching fields were found."}));
   EXPECT_EQ(ui->Texts(),
             (V{"--- viewForm/Age/Checkcode\n+++ viewForm/Age/Checkcode\n@@ -1 +1 @@\n-OLD\n+GOTO NAME\n",
                "CHK fields without a row in the view:\n  WEIGHT\n\n--- viewForm/Age/Checkcode\n+++ "
