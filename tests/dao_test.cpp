@@ -265,14 +265,19 @@ TEST_F(DatabaseLayerTest, CreatedTableRefusesLongAndEmptyTextAlsoForOtherConnect
 // and are written together; whatever reads the file sees them all the same.
 TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackWhole) {
   Sql(path_,
-      "CREATE TABLE Computed (Name TEXT, Upper TEXT AS (upper(Name))); INSERT INTO Computed VALUES ('c')");
+      "CREATE TABLE Computed (Name TEXT, Upper TEXT AS (upper(Name))); INSERT INTO Computed VALUES ('c');"
+      "CREATE TABLE Ruled (Short TEXT CHECK (length(Short) < 4)); INSERT INTO Ruled VALUES ('ok')");
   auto rs = db_->OpenRecordset("Select * from Survey");
   auto computed = db_->OpenRecordset("Select * from Computed");
+  auto ruled = db_->OpenRecordset("Select * from Ruled");
   workspace_->BeginTrans();
   for (const char* note : {"first", "second"}) Set(*rs, "Note", note);
   Set(*rs, "Name", "A");
   EXPECT_EQ(rs->Field("Note"), Value("second"));
-  // A field SQLite computes, which no one may write, still refuses at the edit itself.
+  // A rule of the table, or a field SQLite computes, still refuses at the edit itself.
+  ruled->Edit();
+  ruled->SetField("Short", "too long");
+  EXPECT_NE(ErrorOf([&] { ruled->Update(); }), 0);
   computed->Edit();
   computed->SetField("Upper", "x");
   EXPECT_NE(ErrorOf([&] { computed->Update(); }), 0);
@@ -310,6 +315,7 @@ TEST_F(DatabaseLayerTest, HeldBackEditsThatCannotBeWrittenFailTheCommitAndKeepNo
       rs->SetField("Note", "lost");
       if ((raised = ErrorOf([&] { rs->Update(); }) != 0)) break;
     }
+    EXPECT_FALSE(rows == 1 && raised) << "one edit is held back until the commit";
     if (!raised) {
       EXPECT_EQ(ErrorOf([&] { workspace_->CommitTrans(); }), dbe::Locked);
     }

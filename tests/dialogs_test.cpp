@@ -123,6 +123,24 @@ TEST_F(Dialogs, AWholeImportWithTheSummaryOfUnmatchedFields) {
                             "Print imported CHECK code to text file?"}));
 }
 
+// Escape in the summary (every field found) ends the import: no second run, no message.
+TEST_F(Dialogs, EscapeInTheSummaryEndsTheImport) {
+  view.chk = view.dir.write("form.chk", "AGE\r\nEND\r\n");
+  ui->OnShow("frmVList", [&](Form& f) { f.Fire("listTable", FormEvent::DblClick); });
+  ui->OnShow("frmNoMatch", [&](Form& f) {
+    EXPECT_EQ(f["listNoMatch"].List, V{"All Vantrel6 fields were found."});
+    key(f, "listNoMatch", vbKeyEscape);
+  });
+  ui->OnShow("frmImport", [&](Form& f) {
+    f.SetValue("chkIgnoreNew", 0);
+    click(f, "cmdOK");
+    click(f, "cmdCancel");
+  });
+  show();
+  EXPECT_EQ(view.checkcode("Age"), "<null>");
+  EXPECT_EQ(ui->Shown(), (V{"show frmImport", "show frmVList", "show frmNoMatch"}));
+}
+
 TEST_F(Dialogs, ACancelledChooserEndsWithoutTranslationOrMessage) {
   for (const bool escape : {false, true}) {
     ui->OnShow("frmVList", [&](Form& f) {

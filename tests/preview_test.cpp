@@ -217,23 +217,6 @@ TEST(Preview, LeavesTheFileAsItWasAndListsWhatTheImportThenWrites) {
   }
 }
 
-TEST(Preview, SetUpFailuresAreTheImportsMessages) {
-  ImportRun run({{.Name = "Age"}});
-  run.chk = run.dir.write("form.chk", "AGE\r\nEND\r\n");
-  const struct {
-    std::string table, db, expected;
-  } cases[] = {
-      {"", run.db, "No Table Name Supplied"},
-      {"viewForm", run.dir.file("none.db"), "MDB file not found."},
-      {"viewNone", run.db, "Table Not In MDB"},
-  };
-  for (const auto& c : cases) {
-    const ImportPreview preview = run.component.PreviewCHKCode(run.chk, c.db, c.table, false, true, false);
-    EXPECT_EQ(preview.result, c.expected);
-    EXPECT_TRUE(preview.changes.empty());
-  }
-}
-
 TEST(Preview, TextAndJson) {
   IdentityTranslator english;
   ImportPreview preview{.result = "",
