@@ -426,6 +426,19 @@ TEST_F(DatabaseLayerTest, LockedByAnotherProgram) {
   sqlite3_close(other);
 }
 
+// Fields named as SQLite names the row id hide that name: the rows still come
+// in row id order and edits still reach their own row.
+TEST_F(DatabaseLayerTest, FieldsNamedAfterTheRowIdAreFieldsLikeAnyOther) {
+  Sql(path_,
+      "CREATE TABLE Odd (RowID TEXT, Oid TEXT);"
+      "INSERT INTO Odd (_rowid_, RowID, Oid) VALUES (7, 'a', 'x'), (2, 'b', 'y');");
+  auto rs = db_->OpenRecordset("Select * from Odd");
+  EXPECT_EQ(Scan(*rs, "RowID"), (V{"b", "a"}));
+  rs->MoveFirst();
+  Set(*rs, "Oid", Value("z"));
+  EXPECT_EQ(ScanFresh("Odd", "Oid"), (V{"z", "x"}));
+}
+
 TEST_F(DatabaseLayerTest, TablesTheLayerCannotOpen) {
   Sql(path_,
       "CREATE TABLE Keyed (k TEXT PRIMARY KEY, PageNumber INTEGER) WITHOUT ROWID;"

@@ -1,6 +1,7 @@
 // Databases: their tables, the recordsets opened on them, and the code
 // tables created in them.
 #include <atomic>
+#include <optional>
 
 #include "services/dao.h"
 #include "services/dao/connection.h"
@@ -78,41 +79,63 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   const std::string definition = entry.sql;
   FlushPending(connection, rs->table);
   context.table = rs->table;
+  // A whole table whose fields do not take the row id's names is read by
+  // one statement, which also tells its fields: preparing costs more than
+  // reading a code table's few rows. Anything else, a statement that cannot
+  // be prepared included, goes the long way, which says why.
+  std::unique_ptr<Statement> whole;
+  if (!query.pagesOnly) {
+    const std::string wholeSql = "SELECT rowid, * FROM " + Quote(rs->table) + " ORDER BY rowid";
+    whole = Statement::TryPrepare(Db(connection), wholeSql, context, &connection);
+    for (int i = 1; whole && i < whole->ColumnCount(); ++i) {
+      const std::string name = whole->ColumnName(i);
+      if (SameName(name, "rowid") || SameName(name, "_rowid_") || SameName(name, "oid")) whole.reset();
+    }
+    if (whole) rs->query = wholeSql;
+  }
   {
-    Statement probe(Db(connection), "SELECT * FROM " + Quote(rs->table), context, &connection);
-    for (int i = 0; i < probe.ColumnCount(); ++i) {
-      rs->columns.push_back(probe.ColumnName(i));
-      rs->columnIndex.emplace(rs->columns.back(), i);
-      rs->keepsText.push_back(KeepsText(probe.DeclType(i)));
+    std::optional<Statement> probe;
+    if (!whole) probe.emplace(Db(connection), "SELECT * FROM " + Quote(rs->table), context, &connection);
+    Statement& fields = whole ? *whole : *probe;
+    const int first = whole ? 1 : 0;
+    for (int i = first; i < fields.ColumnCount(); ++i) {
+      rs->columns.push_back(fields.ColumnName(i));
+      rs->columnIndex.emplace(rs->columns.back(), i - first);
+      rs->keepsText.push_back(KeepsText(fields.DeclType(i)));
     }
   }
   rs->deferrable = Deferrable(connection, *rs, definition, context);
-  // A field may itself be called rowid; SQLite then still knows the row id
-  // by its other names.
-  for (const char* alias : {"rowid", "_rowid_", "oid"}) {
-    if (!rs->columnIndex.contains(std::string_view(alias))) {
-      rs->rowid = alias;
-      break;
+  if (whole) {
+    rs->rowid = "rowid";
+    Load(*rs, *whole);
+  } else {
+    // A field may itself be called rowid; SQLite then still knows the row
+    // id by its other names.
+    for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+      if (!rs->columnIndex.contains(std::string_view(alias))) {
+        rs->rowid = alias;
+        break;
+      }
     }
+    const std::string noRowid = "table '" + rs->table + "' has no row ids; the database layer cannot open it";
+    if (rs->rowid.empty()) RaiseEngine(noRowid);
+    rs->query = "SELECT " + rs->rowid + ", * FROM " + Quote(rs->table);
+    if (query.pagesOnly) {
+      auto page = rs->columnIndex.find(std::string_view("PageNumber"));
+      if (page == rs->columnIndex.end()) Raise(dbe::TooFewParameters, "Too few parameters. Expected 1.");
+      rs->query += " WHERE " + Quote(rs->columns[static_cast<std::size_t>(page->second)]) + " >= 0";
+    }
+    rs->query += " ORDER BY " + rs->rowid;
+    {
+      // A table made WITHOUT ROWID has none of the row id names.
+      sqlite3_stmt* check = nullptr;
+      const std::string sql0 = "SELECT " + rs->rowid + " FROM " + Quote(rs->table);
+      const int rc = sqlite3_prepare_v2(Db(connection), sql0.c_str(), -1, &check, nullptr);
+      sqlite3_finalize(check);
+      if (rc != SQLITE_OK) RaiseEngine(noRowid);
+    }
+    Load(*rs);
   }
-  const std::string noRowid = "table '" + rs->table + "' has no row ids; the database layer cannot open it";
-  if (rs->rowid.empty()) RaiseEngine(noRowid);
-  rs->query = "SELECT " + rs->rowid + ", * FROM " + Quote(rs->table);
-  if (query.pagesOnly) {
-    auto page = rs->columnIndex.find(std::string_view("PageNumber"));
-    if (page == rs->columnIndex.end()) Raise(dbe::TooFewParameters, "Too few parameters. Expected 1.");
-    rs->query += " WHERE " + Quote(rs->columns[static_cast<std::size_t>(page->second)]) + " >= 0";
-  }
-  rs->query += " ORDER BY " + rs->rowid;
-  {
-    // A table made WITHOUT ROWID has none of the row id names.
-    sqlite3_stmt* check = nullptr;
-    const std::string sql0 = "SELECT " + rs->rowid + " FROM " + Quote(rs->table);
-    const int rc = sqlite3_prepare_v2(Db(connection), sql0.c_str(), -1, &check, nullptr);
-    sqlite3_finalize(check);
-    if (rc != SQLITE_OK) RaiseEngine(noRowid);
-  }
-  Load(*rs);
   rs->id = nextRecordsetId++;
   rs->current = rs->rows.empty() ? kEof : 0;
   std::erase_if(connection.recordsets, [](const auto& weak) { return weak.expired(); });

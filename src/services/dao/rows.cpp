@@ -84,6 +84,10 @@ std::size_t IndexOf(const RecordsetState& rs, const std::string& name) {
 void Load(RecordsetState& rs) {
   Connection& connection = *rs.database->connection;
   Statement select(Db(connection), rs.query, ContextOf(rs), &connection);
+  Load(rs, select);
+}
+
+void Load(RecordsetState& rs, Statement& select) {
   ForgetPending(rs);
   rs.rows.clear();
   rs.cells.clear();

@@ -18,6 +18,8 @@
 
 namespace chkimport::dao::detail {
 
+class Statement;
+
 struct DatabaseState;
 
 // A row held by a recordset; its values are in the recordset's cells.
@@ -115,8 +117,10 @@ void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row);
 
 // The field of this name, found without regard to case.
 std::size_t IndexOf(const RecordsetState& rs, const std::string& name);
-// Reads every row of the recordset's query afresh.
+// Reads every row of the recordset's query afresh: through `select`, that
+// query prepared, when given.
 void Load(RecordsetState& rs);
+void Load(RecordsetState& rs, Statement& select);
 // Reads one row back from the file, as SQLite stored it.
 std::optional<RowValues> ReadRow(const RecordsetState& rs, long long rowid);
 // After a rollback the rows held no longer match the file: read them again,

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <memory>
 #include <string>
 
 #include "services/dao.h"
@@ -34,6 +35,16 @@ class Statement {
       : db_(db), context_(context), owner_(owner) {
     const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
     if (rc != SQLITE_OK) RaiseSqlite(db_, rc, context_);
+  }
+  // The statement, or none when SQLite cannot prepare it.
+  static std::unique_ptr<Statement> TryPrepare(sqlite3* db, const std::string& sql, Context context,
+                                               Connection* owner = nullptr) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return nullptr;
+    }
+    return std::unique_ptr<Statement>(new Statement(db, stmt, context, owner));
   }
   // A statement the connection keeps prepared for the next use of the same
   // SQL; one already running is not shared.
@@ -112,6 +123,9 @@ class Statement {
   }
 
  private:
+  Statement(sqlite3* db, sqlite3_stmt* prepared, Context context, Connection* owner)
+      : db_(db), context_(context), owner_(owner), stmt_(prepared) {}
+
   sqlite3* db_;
   Context context_;
   Connection* owner_ = nullptr;
