@@ -105,6 +105,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     }
   }
   rs->deferrable = Deferrable(connection, *rs, definition, context);
+  rs->addsAsWritten = AddsAsWritten(*rs, definition);
   if (whole) {
     rs->rowid = "rowid";
     Load(*rs, *whole);

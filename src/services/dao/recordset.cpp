@@ -101,12 +101,12 @@ void Recordset::Update() {
   // Text written into fields that keep it as it is, with no trigger to
   // change the row behind our back, needs nothing handed back: the row held
   // here takes the values written.
-  const bool asWritten = rs.mode == EditMode::Editing && !changed.empty() && !rs.hasTriggers &&
-                         std::all_of(changed.begin(), changed.end(), [&](std::size_t i) {
-                           const auto& data = detail::ValueReader::Data(rs.buffer[i]);
-                           return std::holds_alternative<std::monostate>(data) ||
-                                  (std::holds_alternative<std::string>(data) && rs.keepsText[i]);
-                         });
+  const bool keptAsWritten = std::all_of(changed.begin(), changed.end(), [&](std::size_t i) {
+    const auto& data = detail::ValueReader::Data(rs.buffer[i]);
+    return std::holds_alternative<std::monostate>(data) ||
+           (std::holds_alternative<std::string>(data) && rs.keepsText[i]);
+  });
+  const bool asWritten = rs.mode == EditMode::Editing && !changed.empty() && !rs.hasTriggers && keptAsWritten;
 
   Connection& connection = *rs.database->connection;
   if (asWritten) {
@@ -170,10 +170,19 @@ void Recordset::Update() {
       }
       sql += " (" + names + ") VALUES (" + marks + ")";
     }
-    Statement insert(*rs.database->connection, sql + Returning(rs), context);
+    // A row stored as written needs nothing handed back but its row id.
+    const bool addedAsWritten = rs.addsAsWritten && keptAsWritten;
+    Statement insert(connection, addedAsWritten ? sql : sql + Returning(rs), context);
     for (std::size_t k = 0; k < changed.size(); ++k)
       insert.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
-    if (insert.Step()) row = readReturned(insert);
+    if (addedAsWritten) {
+      insert.Step();
+      row.emplace();
+      row->rowid = sqlite3_last_insert_rowid(connection.handle);
+      row->values = std::move(rs.buffer);
+    } else if (insert.Step()) {
+      row = readReturned(insert);
+    }
   }
   if (!row) RaiseRecordDeleted();
   const long long rowid = row->rowid;

@@ -84,6 +84,9 @@ struct RecordsetState {
   // CHECK, foreign key, unique index or generated value involves it), so
   // inside a transaction the write may wait and join the row's other writes.
   std::vector<bool> deferrable;
+  // A row added is stored as written: the fields not assigned are Null (no
+  // default, row id alias or generated value) and no trigger changes it.
+  bool addsAsWritten = false;
   // Rows edited but not yet written, in the order first edited, with the
   // fields to write; their values are the ones the rows hold. Rows keep
   // their place in rows while edits wait (nothing that moves or renumbers a

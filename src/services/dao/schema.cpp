@@ -53,6 +53,15 @@ bool HasWord(const std::string& upperText, std::string_view word) {
 
 }  // namespace
 
+bool AddsAsWritten(const RecordsetState& rs, std::string definition) {
+  if (rs.hasTriggers) return false;
+  for (auto& c : definition) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  // A generated field is declared with AS, GENERATED ALWAYS or not.
+  for (const std::string_view word : {"DEFAULT", "PRIMARY", "AS"})
+    if (HasWord(definition, word)) return false;
+  return true;
+}
+
 std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
                              const Context& context) {
   std::vector<bool> result = rs.keepsText;
