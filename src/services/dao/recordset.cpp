@@ -177,9 +177,12 @@ void Recordset::Update() {
       insert.Bind(static_cast<int>(k) + 1, rs.buffer[changed[k]]);
     if (addedAsWritten) {
       insert.Step();
-      row.emplace();
-      row->rowid = sqlite3_last_insert_rowid(connection.handle);
-      row->values = std::move(rs.buffer);
+      // A rule of the table (ON CONFLICT IGNORE) may have dropped the row.
+      if (sqlite3_changes(connection.handle) == 1) {
+        row.emplace();
+        row->rowid = sqlite3_last_insert_rowid(connection.handle);
+        row->values = std::move(rs.buffer);
+      }
     } else if (insert.Step()) {
       row = readReturned(insert);
     }

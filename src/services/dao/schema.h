@@ -48,14 +48,14 @@ const Schema& CurrentSchema(Connection& connection, const std::string& name);
 // same text: text affinity, or none.
 bool KeepsText(std::string declared);
 
-// Which fields take text that no rule of the table can refuse. Any doubt
-// (a rule anywhere in the table's definition, a trigger, foreign keys
-// enforced, an index over an expression) keeps every write immediate.
 // Whether a row added to the table with text or Null in some fields has
 // Null in all the others: nothing in its definition gives a field a value of
 // its own (a default, a row id alias, a generated value), and no trigger runs.
 bool AddsAsWritten(const RecordsetState& rs, std::string definition);
 
+// Which fields take text that no rule of the table can refuse. Any doubt
+// (a rule anywhere in the table's definition, a trigger, foreign keys
+// enforced, an index over an expression) keeps every write immediate.
 std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
                              const Context& context);
 
