@@ -76,21 +76,20 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     RaiseEngine("'" + query.table + "' is a view; the database layer opens tables only");
   rs->table = entry.name;
   rs->hasTriggers = schema.triggersOn.contains(std::string_view(rs->table));
-  const std::string definition = entry.sql;
+  const std::string upperDefinition = Capitals(entry.sql);
   FlushPending(connection, rs->table);
   context.table = rs->table;
-  // A whole table whose fields do not take the row id's names is read by
-  // one statement, which also tells its fields: preparing costs more than
-  // reading a code table's few rows. Anything else, a statement that cannot
-  // be prepared included, goes the long way, which says why.
+  // A whole table without a field named rowid is read by one statement,
+  // which also tells its fields (the statement the long way below would
+  // choose): preparing costs more than reading a code table's few rows.
+  // Anything else, a statement that cannot be prepared included, goes the
+  // long way, which says why.
   std::unique_ptr<Statement> whole;
   if (!query.pagesOnly) {
     const std::string wholeSql = "SELECT rowid, * FROM " + Quote(rs->table) + " ORDER BY rowid";
     whole = Statement::TryPrepare(Db(connection), wholeSql, context, &connection);
-    for (int i = 1; whole && i < whole->ColumnCount(); ++i) {
-      const std::string name = whole->ColumnName(i);
-      if (SameName(name, "rowid") || SameName(name, "_rowid_") || SameName(name, "oid")) whole.reset();
-    }
+    for (int i = 1; whole && i < whole->ColumnCount(); ++i)
+      if (SameName(whole->ColumnName(i), "rowid")) whole.reset();
     if (whole) rs->query = wholeSql;
   }
   {
@@ -104,8 +103,8 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
       rs->keepsText.push_back(KeepsText(fields.DeclType(i)));
     }
   }
-  rs->deferrable = Deferrable(connection, *rs, definition, context);
-  rs->addsAsWritten = AddsAsWritten(*rs, definition);
+  rs->deferrable = Deferrable(connection, *rs, upperDefinition, context);
+  rs->addsAsWritten = AddsAsWritten(*rs, upperDefinition);
   if (whole) {
     rs->rowid = "rowid";
     Load(*rs, *whole);

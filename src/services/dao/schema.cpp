@@ -53,22 +53,25 @@ bool HasWord(const std::string& upperText, std::string_view word) {
 
 }  // namespace
 
-bool AddsAsWritten(const RecordsetState& rs, std::string definition) {
+std::string Capitals(std::string text) {
+  for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool AddsAsWritten(const RecordsetState& rs, const std::string& upperDefinition) {
   if (rs.hasTriggers) return false;
-  for (auto& c : definition) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   // A generated field is declared with AS, GENERATED ALWAYS or not.
   for (const std::string_view word : {"DEFAULT", "PRIMARY", "AS"})
-    if (HasWord(definition, word)) return false;
+    if (HasWord(upperDefinition, word)) return false;
   return true;
 }
 
-std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
-                             const Context& context) {
+std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs,
+                             const std::string& upperDefinition, const Context& context) {
   std::vector<bool> result = rs.keepsText;
   auto none = [&] { return std::vector<bool>(rs.columns.size(), false); };
   if (rs.hasTriggers) return none();
-  for (auto& c : definition) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (HasWord(definition, "CHECK") || HasWord(definition, "REFERENCES")) return none();
+  if (HasWord(upperDefinition, "CHECK") || HasWord(upperDefinition, "REFERENCES")) return none();
   {
     // Generated fields cannot be written at all: their writes fail at once.
     Statement fields(Db(connection), "SELECT name FROM pragma_table_xinfo(?1) WHERE hidden >= 2", context);

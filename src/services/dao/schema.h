@@ -48,15 +48,19 @@ const Schema& CurrentSchema(Connection& connection, const std::string& name);
 // same text: text affinity, or none.
 bool KeepsText(std::string declared);
 
+// ASCII letters in capitals: a table's definition as the two rules below
+// read it.
+std::string Capitals(std::string text);
+
 // Whether a row added to the table with text or Null in some fields has
 // Null in all the others: nothing in its definition gives a field a value of
 // its own (a default, a row id alias, a generated value), and no trigger runs.
-bool AddsAsWritten(const RecordsetState& rs, std::string definition);
+bool AddsAsWritten(const RecordsetState& rs, const std::string& upperDefinition);
 
 // Which fields take text that no rule of the table can refuse. Any doubt
 // (a rule anywhere in the table's definition, a trigger, foreign keys
 // enforced, an index over an expression) keeps every write immediate.
-std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs, std::string definition,
-                             const Context& context);
+std::vector<bool> Deferrable(Connection& connection, const RecordsetState& rs,
+                             const std::string& upperDefinition, const Context& context);
 
 }  // namespace chkimport::dao::detail
