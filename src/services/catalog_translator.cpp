@@ -66,6 +66,58 @@ fs::path findCatalog(const fs::path& dir, const std::string& language) {
   Raise(kBadLanguageFile, "Cannot read language file '" + file.string() + "': " + what);
 }
 
+// libgettextpo is loaded the first time a catalog is read: a run in English
+// never reads one, and loading the library (with libunistring behind it)
+// was a tenth of the program's start.
+struct PoLibrary {
+  decltype(&po_file_read) fileRead = nullptr;
+  decltype(&po_file_free) fileFree = nullptr;
+  decltype(&po_file_domains) fileDomains = nullptr;
+  decltype(&po_message_iterator) messageIterator = nullptr;
+  decltype(&po_message_iterator_free) messageIteratorFree = nullptr;
+  decltype(&po_next_message) nextMessage = nullptr;
+  decltype(&po_message_msgid) msgid = nullptr;
+  decltype(&po_message_msgstr) msgstr = nullptr;
+  decltype(&po_message_msgctxt) msgctxt = nullptr;
+  decltype(&po_message_is_obsolete) isObsolete = nullptr;
+  decltype(&po_message_is_fuzzy) isFuzzy = nullptr;
+  decltype(&po_header_field) headerField = nullptr;
+  std::string error;  // why it could not be loaded
+};
+
+constexpr const char* kPoLibraryName = "libgettextpo.so.0";
+
+const PoLibrary& poLibrary() {
+  static const PoLibrary library = [] {
+    PoLibrary l;
+    void* handle = dlopen(kPoLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+      const char* why = dlerror();
+      l.error = why ? why : std::string("cannot load ") + kPoLibraryName;
+      return l;
+    }
+    auto load = [&](auto& function, const char* name) {
+      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(handle, name));
+      if (!function && l.error.empty()) l.error = std::string(kPoLibraryName) + " has no " + name;
+    };
+    // po_file_read is the header's name for the versioned entry.
+    load(l.fileRead, "po_file_read_v3");
+    load(l.fileFree, "po_file_free");
+    load(l.fileDomains, "po_file_domains");
+    load(l.messageIterator, "po_message_iterator");
+    load(l.messageIteratorFree, "po_message_iterator_free");
+    load(l.nextMessage, "po_next_message");
+    load(l.msgid, "po_message_msgid");
+    load(l.msgstr, "po_message_msgstr");
+    load(l.msgctxt, "po_message_msgctxt");
+    load(l.isObsolete, "po_message_is_obsolete");
+    load(l.isFuzzy, "po_message_is_fuzzy");
+    load(l.headerField, "po_header_field");
+    return l;
+  }();
+  return library;
+}
+
 // libgettextpo's handlers get no context pointer and the library keeps them
 // in globals, so reads are serialised and report into the current list.
 std::mutex readMutex;
@@ -93,8 +145,8 @@ void onError2(int severity, po_message_t, const char* filename, size_t lineno, s
 }
 
 // The charset a catalog's header entry declares; "" when it declares none.
-std::string declaredCharset(const char* header) {
-  std::unique_ptr<char, decltype(&std::free)> field(po_header_field(header, "Content-Type"), &std::free);
+std::string declaredCharset(const PoLibrary& po, const char* header) {
+  std::unique_ptr<char, decltype(&std::free)> field(po.headerField(header, "Content-Type"), &std::free);
   if (!field) return "";
   const std::string type = field.get();
   const auto at = lowerAscii(type).find("charset=");
@@ -141,6 +193,8 @@ class ToUtf8 {
 };
 
 std::unordered_map<std::string, std::string> readCatalog(const fs::path& file) {
+  const PoLibrary& lib = poLibrary();
+  if (!lib.error.empty()) raiseBadFile(file, lib.error);
   std::vector<std::string> errors;
   po_file_t read = nullptr;
   int openError = 0;
@@ -149,11 +203,11 @@ std::unordered_map<std::string, std::string> readCatalog(const fs::path& file) {
     readErrors = &errors;
     const po_xerror_handler handler{onError, onError2};
     errno = 0;
-    read = po_file_read(file.c_str(), &handler);
+    read = lib.fileRead(file.c_str(), &handler);
     openError = errno;
     readErrors = nullptr;
   }
-  std::unique_ptr<std::remove_pointer_t<po_file_t>, decltype(&po_file_free)> po(read, &po_file_free);
+  std::unique_ptr<std::remove_pointer_t<po_file_t>, decltype(&po_file_free)> po(read, lib.fileFree);
   if (!po) raiseBadFile(file, std::generic_category().message(openError ? openError : EIO));
   if (!errors.empty()) {
     std::string what = errors.front();
@@ -166,19 +220,19 @@ std::unordered_map<std::string, std::string> readCatalog(const fs::path& file) {
     bool hasContext;
   };
   std::unordered_map<std::string, std::string> catalog;
-  for (const char* const* domain = po_file_domains(po.get()); domain && *domain; ++domain) {
+  for (const char* const* domain = lib.fileDomains(po.get()); domain && *domain; ++domain) {
     std::string charset;
     std::vector<Entry> entries;
     std::unique_ptr<std::remove_pointer_t<po_message_iterator_t>, decltype(&po_message_iterator_free)>
-        messages(po_message_iterator(po.get(), *domain), &po_message_iterator_free);
-    while (po_message_t message = po_next_message(messages.get())) {
-      const char* english = po_message_msgid(message);
-      const char* translation = po_message_msgstr(message);
-      if (po_message_is_obsolete(message) || !translation || !*translation) continue;
+        messages(lib.messageIterator(po.get(), *domain), lib.messageIteratorFree);
+    while (po_message_t message = lib.nextMessage(messages.get())) {
+      const char* english = lib.msgid(message);
+      const char* translation = lib.msgstr(message);
+      if (lib.isObsolete(message) || !translation || !*translation) continue;
       if (!*english)
-        charset = declaredCharset(translation);  // the header entry
-      else if (!po_message_is_fuzzy(message))
-        entries.push_back({english, translation, po_message_msgctxt(message) != nullptr});
+        charset = declaredCharset(lib, translation);  // the header entry
+      else if (!lib.isFuzzy(message))
+        entries.push_back({english, translation, lib.msgctxt(message) != nullptr});
     }
 
     std::optional<ToUtf8> toUtf8;
