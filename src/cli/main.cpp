@@ -174,6 +174,14 @@ int main(int argc, char** argv) {
           },
           ""));
   const std::string subcommands = tr.T("Commands");
+  // A command's options are made only when it is the command given (or when
+  // none is, or the word is no command): the help, the manual page, the
+  // completion and "did you mean" see them all. Making every command's
+  // options was a fifth of the program's start.
+  const std::string word = commandWord(argc, argv);
+  constexpr const char* kCommands[] = {"import", "views", "dialog", "report", "newview", "convert"};
+  const bool oneCommand = std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
+  auto builds = [&](const char* command) { return !oneCommand || word == command; };
   std::string ignoredLanguage, ignoredFolder;
   auto languageOptions = [&](CLI::App* command, const std::string& what) {
     command->add_option("-l,--language", ignoredLanguage, what)->type_name("LANGUAGE");
@@ -201,58 +209,63 @@ int main(int argc, char** argv) {
            "translates the check code and writes it into the view. Messages go to standard error; on a "
            "terminal a line says what the import did. The exit status is 0 on success, 1 with a message, 2 "
            "for a usage error."));
-  import->add_option("-c,--chk", o.chk, tr.T("The CHK file; - reads it from standard input"))
-      ->required()
-      ->type_name("FILE");
-  import->add_option("-d,--db", o.db, tr.T("The view database (a SQLite file)"))
-      ->required()
-      ->type_name("FILE");
-  import->add_option("-v,--view", o.view, tr.T("The view table, e.g. viewPatient"))
-      ->required()
-      ->type_name("VIEW");
-  import->add_flag("--overwrite", o.overwrite,
-                   tr.T("Replace each matched field's check code instead of adding to it"));
-  import->add_flag("--ignore-new", o.ignoreNew,
-                   tr.T("Translate and write at once, without listing the fields that have no view row"));
-  import->add_flag("--tables", o.tables, tr.T("Build code tables from value lists"));
-  languageOptions(import, languageHelp);
-  import
-      ->add_option(
-          "--encoding", o.encoding,
-          tr.T("Text encoding of the CHK and include files (an iconv name such as CP850); default: "
-               "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters"))
-      ->type_name("ENCODING")
-      ->check(encodingName(tr));
-  import->add_option("--include-within", o.includeWithin, includeWithinHelp)
-      ->type_name("DIR")
-      ->check(existingFolder(tr));
-  import->add_flag(
-      "--json", o.json,
-      tr.T("Print {\"result\", \"unmatched\", \"unmatched_fields\", \"errors\": [{\"number\", "
-           "\"description\", "
-           "\"routines\"}]} on standard output, the errors that interrupted the import included, and "
-           "{\"error\": {\"code\", \"message\", \"number\", \"routines\"}} when it failed; nothing on "
-           "standard "
-           "error"));
-  import->add_option("--wait", o.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
-  import->add_flag(
-      "-n,--dry-run", o.dryRun,
-      tr.T("Change nothing: run the writing pass (after the listing pass, without --ignore-new) in a "
-           "transaction that is rolled back, and print a unified diff of each Checkcode and Lists it would "
-           "change and the code tables it would create; with --json the same as {\"result\", \"unmatched\", "
-           "\"changes\": [{\"view\", \"row\", \"column\", \"old\", \"new\"}], \"new_tables\"}"));
-  import->add_flag("-q,--quiet", o.quiet, quietHelp);
+  if (builds("import")) {
+    import->add_option("-c,--chk", o.chk, tr.T("The CHK file; - reads it from standard input"))
+        ->required()
+        ->type_name("FILE");
+    import->add_option("-d,--db", o.db, tr.T("The view database (a SQLite file)"))
+        ->required()
+        ->type_name("FILE");
+    import->add_option("-v,--view", o.view, tr.T("The view table, e.g. viewPatient"))
+        ->required()
+        ->type_name("VIEW");
+    import->add_flag("--overwrite", o.overwrite,
+                     tr.T("Replace each matched field's check code instead of adding to it"));
+    import->add_flag("--ignore-new", o.ignoreNew,
+                     tr.T("Translate and write at once, without listing the fields that have no view row"));
+    import->add_flag("--tables", o.tables, tr.T("Build code tables from value lists"));
+    languageOptions(import, languageHelp);
+    import
+        ->add_option(
+            "--encoding", o.encoding,
+            tr.T("Text encoding of the CHK and include files (an iconv name such as CP850); default: "
+                 "UTF-8 when the file is valid UTF-8, else Windows-1252 or CP850 by its accented letters"))
+        ->type_name("ENCODING")
+        ->check(encodingName(tr));
+    import->add_option("--include-within", o.includeWithin, includeWithinHelp)
+        ->type_name("DIR")
+        ->check(existingFolder(tr));
+    import->add_flag(
+        "--json", o.json,
+        tr.T("Print {\"result\", \"unmatched\", \"unmatched_fields\", \"errors\": [{\"number\", "
+             "\"description\", "
+             "\"routines\"}]} on standard output, the errors that interrupted the import included, and "
+             "{\"error\": {\"code\", \"message\", \"number\", \"routines\"}} when it failed; nothing on "
+             "standard "
+             "error"));
+    import->add_option("--wait", o.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
+    import->add_flag(
+        "-n,--dry-run", o.dryRun,
+        tr.T(
+            "Change nothing: run the writing pass (after the listing pass, without --ignore-new) in a "
+            "transaction that is rolled back, and print a unified diff of each Checkcode and Lists it would "
+            "change and the code tables it would create; with --json the same as {\"result\", \"unmatched\", "
+            "\"changes\": [{\"view\", \"row\", \"column\", \"old\", \"new\"}], \"new_tables\"}"));
+    import->add_flag("-q,--quiet", o.quiet, quietHelp);
+  }
 
   ViewsOptions views;
   auto* viewsCommand = app.add_subcommand(
       "views", tr.T("List the view tables of a view database, one per line. With --json their rows too."));
-  viewsCommand->add_option("-d,--db", views.db, tr.T("The view database (a SQLite file)"))
-      ->required()
-      ->type_name("FILE");
-  viewsCommand->add_flag(
-      "--json", views.json,
-      tr.T("Print {\"views\": [{\"name\", \"rows\"}]} on standard output, or {\"error\": {...}}"));
-  languageOptions(viewsCommand, tr.T("Language of messages"));
+  if (builds("views")) {
+    viewsCommand->add_option("-d,--db", views.db, tr.T("The view database (a SQLite file)"))
+        ->required()
+        ->type_name("FILE");
+    viewsCommand->add_flag(
+        "--json", views.json,
+        tr.T("Print {\"views\": [{\"name\", \"rows\"}]} on standard output, or {\"error\": {...}}"));
+    languageOptions(viewsCommand, tr.T("Language of messages"));
+  }
 
   ImportOptions d;
   auto* dialog = app.add_subcommand(
@@ -260,67 +273,76 @@ int main(int argc, char** argv) {
       tr.T("Open the import dialog (needs a display), filled with the given names and options; its OK button "
            "runs the import, Cancel or Escape closes it. Errors met during the import are asked of the "
            "user."));
-  dialog->add_option("-c,--chk", d.chk, tr.T("The CHK file"))->type_name("FILE");
-  dialog->add_option("-d,--db", d.db, tr.T("The view database (a SQLite file)"))->type_name("FILE");
-  dialog->add_option("-v,--view", d.view, tr.T("The view table"))->type_name("VIEW");
-  // The dialog's boxes start ticked; an option left out leaves its box so.
-  dialog->add_flag("--overwrite", d.overwrite,
-                   tr.T("Tick 'Overwrite any existing CHECK code' (it starts ticked)"));
-  dialog->add_flag("--ignore-new", d.ignoreNew,
-                   tr.T("Tick the box that suppresses the summary (it starts ticked)"));
-  dialog->add_flag("--tables", d.tables,
-                   tr.T("Tick 'Automatically generate Code Tables' (it starts ticked)"));
-  languageOptions(dialog, tr.T("Language of the dialogs and comment lines"));
-  dialog->add_option("--encoding", d.encoding, tr.T("Text encoding of the CHK and include files"))
-      ->type_name("ENCODING")
-      ->check(encodingName(tr));
+  if (builds("dialog")) {
+    dialog->add_option("-c,--chk", d.chk, tr.T("The CHK file"))->type_name("FILE");
+    dialog->add_option("-d,--db", d.db, tr.T("The view database (a SQLite file)"))->type_name("FILE");
+    dialog->add_option("-v,--view", d.view, tr.T("The view table"))->type_name("VIEW");
+    // The dialog's boxes start ticked; an option left out leaves its box so.
+    dialog->add_flag("--overwrite", d.overwrite,
+                     tr.T("Tick 'Overwrite any existing CHECK code' (it starts ticked)"));
+    dialog->add_flag("--ignore-new", d.ignoreNew,
+                     tr.T("Tick the box that suppresses the summary (it starts ticked)"));
+    dialog->add_flag("--tables", d.tables,
+                     tr.T("Tick 'Automatically generate Code Tables' (it starts ticked)"));
+    languageOptions(dialog, tr.T("Language of the dialogs and comment lines"));
+    dialog->add_option("--encoding", d.encoding, tr.T("Text encoding of the CHK and include files"))
+        ->type_name("ENCODING")
+        ->check(encodingName(tr));
+  }
 
   ReportOptions report;
   auto* reportCommand = app.add_subcommand(
       "report", tr.T("Write the check code stored in a view table to a text file, one block per field that "
                      "has any."));
-  reportCommand->add_option("-d,--db", report.db, tr.T("The view database (a SQLite file)"))
-      ->required()
-      ->type_name("FILE");
-  reportCommand->add_option("-v,--view", report.view, tr.T("The view table"))->required()->type_name("VIEW");
-  reportCommand
-      ->add_option("-c,--chk", report.chk,
-                   tr.T("The CHK file the code came from, named in the report's header"))
-      ->type_name("FILE");
-  reportCommand
-      ->add_option("-o,--out", report.out,
-                   tr.T("The report file to write (replaced when it exists; never the database, its journal, "
-                        "the CHK file or a file it includes); - writes it on standard output"))
-      ->required()
-      ->type_name("FILE");
-  reportCommand->add_flag("--json", report.json,
-                          tr.T("Print {\"report\", \"view\"} on standard output, or {\"error\": {...}}"));
-  languageOptions(reportCommand, tr.T("Language of the report's texts"));
+  if (builds("report")) {
+    reportCommand->add_option("-d,--db", report.db, tr.T("The view database (a SQLite file)"))
+        ->required()
+        ->type_name("FILE");
+    reportCommand->add_option("-v,--view", report.view, tr.T("The view table"))
+        ->required()
+        ->type_name("VIEW");
+    reportCommand
+        ->add_option("-c,--chk", report.chk,
+                     tr.T("The CHK file the code came from, named in the report's header"))
+        ->type_name("FILE");
+    reportCommand
+        ->add_option(
+            "-o,--out", report.out,
+            tr.T("The report file to write (replaced when it exists; never the database, its journal, "
+                 "the CHK file or a file it includes); - writes it on standard output"))
+        ->required()
+        ->type_name("FILE");
+    reportCommand->add_flag("--json", report.json,
+                            tr.T("Print {\"report\", \"view\"} on standard output, or {\"error\": {...}}"));
+    languageOptions(reportCommand, tr.T("Language of the report's texts"));
+  }
 
   FormCommand nv;
   auto* newview = app.add_subcommand(
       "newview",
       tr.T("Create a view table from the header of a Vantrel 6 data file (.REC): one row per field with its "
            "name, type, format and prompt. The database file is created when it does not exist."));
-  newview->add_option("-r,--rec", nv.rec, tr.T("The data file (.REC)"))->required()->type_name("FILE");
-  newview->add_option("-d,--db", nv.db, tr.T("The view database (a SQLite file)"))
-      ->required()
-      ->type_name("FILE");
-  newview
-      ->add_option("-v,--view", nv.view,
-                   tr.T("The view table to create; default: view + the .REC file's base name"))
-      ->type_name("NAME");
-  newview
-      ->add_option("--encoding", nv.encoding,
-                   tr.T("Text encoding of the .REC file (an iconv name); default: as for CHK files"))
-      ->type_name("ENCODING")
-      ->check(encodingName(tr));
-  languageOptions(newview, tr.T("Language of messages"));
-  newview->add_flag("--json", nv.json,
-                    tr.T("Print {\"result\", \"table\", \"fields\", \"errors\"} on standard output, and "
-                         "{\"error\": {...}} when it failed"));
-  newview->add_option("--wait", nv.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
-  newview->add_flag("-q,--quiet", nv.quiet, quietHelp);
+  if (builds("newview")) {
+    newview->add_option("-r,--rec", nv.rec, tr.T("The data file (.REC)"))->required()->type_name("FILE");
+    newview->add_option("-d,--db", nv.db, tr.T("The view database (a SQLite file)"))
+        ->required()
+        ->type_name("FILE");
+    newview
+        ->add_option("-v,--view", nv.view,
+                     tr.T("The view table to create; default: view + the .REC file's base name"))
+        ->type_name("NAME");
+    newview
+        ->add_option("--encoding", nv.encoding,
+                     tr.T("Text encoding of the .REC file (an iconv name); default: as for CHK files"))
+        ->type_name("ENCODING")
+        ->check(encodingName(tr));
+    languageOptions(newview, tr.T("Language of messages"));
+    newview->add_flag("--json", nv.json,
+                      tr.T("Print {\"result\", \"table\", \"fields\", \"errors\"} on standard output, and "
+                           "{\"error\": {...}} when it failed"));
+    newview->add_option("--wait", nv.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
+    newview->add_flag("-q,--quiet", nv.quiet, quietHelp);
+  }
 
   FormCommand cv;
   auto* convert = app.add_subcommand(
@@ -332,61 +354,67 @@ int main(int argc, char** argv) {
           "put the file's data records into a data table. Each form is converted whole or not at all, in a "
           "transaction of its own: one that fails leaves nothing and the others go on. What was made is said "
           "on standard error; several forms end with a summary. The exit status is 1 when any form failed."));
-  convert
-      ->add_option("REC", cv.recs, tr.T("Data files (.REC) and folders of them (their .REC files, any case)"))
-      ->required()
-      ->type_name("FILE");
-  convert
-      ->add_option(
-          "-c,--chk", cv.chk,
-          tr.T("The CHK file; default: the .REC file's base name with .CHK, in any case, beside it; - "
-               "reads it from standard input"))
-      ->type_name("FILE");
-  convert
-      ->add_option("-d,--db", cv.db,
-                   tr.T("The view database (a SQLite file), created when it does not exist"))
-      ->required()
-      ->type_name("FILE");
-  convert
-      ->add_option("-v,--view", cv.view,
-                   tr.T("The view table to create; default: view + the .REC file's base name"))
-      ->type_name("NAME");
-  convert->add_flag("--overwrite", cv.overwrite,
-                    tr.T("Replace each matched field's check code instead of adding to it"));
-  convert->add_flag("--tables", cv.tables, tr.T("Build code tables from value lists"));
-  convert->add_option("--encoding", cv.encoding, tr.T("Text encoding of the .REC, CHK and include files"))
-      ->type_name("ENCODING")
-      ->check(encodingName(tr));
-  convert->add_option("--include-within", cv.includeWithin, includeWithinHelp)
-      ->type_name("DIR")
-      ->check(existingFolder(tr));
-  languageOptions(convert, tr.T("Language of messages and comment lines"));
-  convert->add_flag(
-      "--json", cv.json,
-      tr.T("Print a line of JSON per form on standard output: {\"rec\", \"result\", \"unmatched\", "
-           "\"table\", \"fields\", \"errors\", \"chk\", \"code_lines\", \"code_tables\", \"advice\", "
-           "\"data_table\", \"records\", \"deleted_records\", \"unread_values\", \"damaged_records\", "
-           "\"warnings\"}, with {\"error\": {...}} when it failed, and with --report a last line "
-           "{\"report\": {\"file\", \"result\"}}"));
-  convert->add_option("--wait", cv.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
-  convert->add_flag("-q,--quiet", cv.quiet, quietHelp);
-  convert
-      ->add_option("--data-table", cv.dataTable,
-                   tr.T("The data table to create; default: the view's name without \"view\" (viewSTUDENT: "
-                        "STUDENT)"))
-      ->type_name("NAME");
-  convert->add_flag("--no-data", cv.noData,
-                    tr.T("Leave the data records out: the view and the check code only"));
-  convert->add_flag("--skip-deleted", cv.skipDeleted, tr.T("Leave out the records marked deleted"));
-  convert->add_flag("--lenient", cv.lenient,
-                    tr.T("Keep the records that read when the data section is damaged, and name those left "
-                         "out; without it a damaged record leaves nothing of the form"));
+  if (builds("convert")) {
+    convert
+        ->add_option("REC", cv.recs,
+                     tr.T("Data files (.REC) and folders of them (their .REC files, any case)"))
+        ->required()
+        ->type_name("FILE");
+    convert
+        ->add_option(
+            "-c,--chk", cv.chk,
+            tr.T("The CHK file; default: the .REC file's base name with .CHK, in any case, beside it; - "
+                 "reads it from standard input"))
+        ->type_name("FILE");
+    convert
+        ->add_option("-d,--db", cv.db,
+                     tr.T("The view database (a SQLite file), created when it does not exist"))
+        ->required()
+        ->type_name("FILE");
+    convert
+        ->add_option("-v,--view", cv.view,
+                     tr.T("The view table to create; default: view + the .REC file's base name"))
+        ->type_name("NAME");
+    convert->add_flag("--overwrite", cv.overwrite,
+                      tr.T("Replace each matched field's check code instead of adding to it"));
+    convert->add_flag("--tables", cv.tables, tr.T("Build code tables from value lists"));
+    convert->add_option("--encoding", cv.encoding, tr.T("Text encoding of the .REC, CHK and include files"))
+        ->type_name("ENCODING")
+        ->check(encodingName(tr));
+    convert->add_option("--include-within", cv.includeWithin, includeWithinHelp)
+        ->type_name("DIR")
+        ->check(existingFolder(tr));
+    languageOptions(convert, tr.T("Language of messages and comment lines"));
+    convert->add_flag(
+        "--json", cv.json,
+        tr.T("Print a line of JSON per form on standard output: {\"rec\", \"result\", \"unmatched\", "
+             "\"table\", \"fields\", \"errors\", \"chk\", \"code_lines\", \"code_tables\", \"advice\", "
+             "\"data_table\", \"records\", \"deleted_records\", \"unread_values\", \"damaged_records\", "
+             "\"warnings\"}, with {\"error\": {...}} when it failed, and with --report a last line "
+             "{\"report\": {\"file\", \"result\"}}"));
+    convert->add_option("--wait", cv.wait, waitHelp)->type_name("SECONDS")->check(seconds(tr));
+    convert->add_flag("-q,--quiet", cv.quiet, quietHelp);
+    convert
+        ->add_option("--data-table", cv.dataTable,
+                     tr.T("The data table to create; default: the view's name without \"view\" (viewSTUDENT: "
+                          "STUDENT)"))
+        ->type_name("NAME");
+    convert->add_flag("--no-data", cv.noData,
+                      tr.T("Leave the data records out: the view and the check code only"));
+    convert->add_flag("--skip-deleted", cv.skipDeleted, tr.T("Leave out the records marked deleted"));
+    convert->add_flag("--lenient", cv.lenient,
+                      tr.T("Keep the records that read when the data section is damaged, and name those left "
+                           "out; without it a damaged record leaves nothing of the form"));
+  }
+
   const std::string reportHelp = tr.T(
       "Write a migration report to FILE: per form and field, the advice the import wrote (what is left "
       "to do by hand), by kind, with counts, and the CHK fields without a view row. Markdown for "
       "FILE.md, a self-contained HTML page for FILE.html");
-  convert->add_option("--report", cv.report, reportHelp)->type_name("FILE")->check(ReportFile(tr));
-  import->add_option("--report", o.report, reportHelp)->type_name("FILE")->check(ReportFile(tr));
+  if (builds("convert"))
+    convert->add_option("--report", cv.report, reportHelp)->type_name("FILE")->check(ReportFile(tr));
+  if (builds("import"))
+    import->add_option("--report", o.report, reportHelp)->type_name("FILE")->check(ReportFile(tr));
 
   // Run before the parser sees it (below); defined for --help, the manual
   // page and completion.
@@ -407,10 +435,9 @@ int main(int argc, char** argv) {
     return kUsage;
   };
   const auto known = commandNames(app);
-  auto isCommand = [&](const std::string& word) {
-    return std::find(known.begin(), known.end(), word) != known.end();
+  auto isCommand = [&](const std::string& name) {
+    return std::find(known.begin(), known.end(), name) != known.end();
   };
-  const std::string word = commandWord(argc, argv);
   if (!word.empty() && !isCommand(word)) return usageError(notACommand(tr, app, word));
   if (word == "help") {
     // "help COMMAND": the command's help. Done here: the parser would take
