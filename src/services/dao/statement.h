@@ -101,23 +101,26 @@ class Statement {
     return name ? name : "";
   }
   long long Integer(int index) const { return sqlite3_column_int64(stmt_, index); }
+  // The column read through its value: each sqlite3_column_ call takes the
+  // connection's lock, the value's own calls do not. That is safe while no
+  // other thread uses the connection, as holds for every statement made
+  // through Db(), which waits for the writing thread first.
   Value Column(int index) const {
-    switch (sqlite3_column_type(stmt_, index)) {
+    sqlite3_value* value = sqlite3_column_value(stmt_, index);
+    switch (sqlite3_value_type(value)) {
       case SQLITE_NULL:
         return Value();
       case SQLITE_INTEGER:
-        return Value(static_cast<long long>(sqlite3_column_int64(stmt_, index)));
+        return Value(static_cast<long long>(sqlite3_value_int64(value)));
       case SQLITE_FLOAT:
-        return Value(sqlite3_column_double(stmt_, index));
+        return Value(sqlite3_value_double(value));
       case SQLITE_BLOB: {
-        const void* bytes = sqlite3_column_blob(stmt_, index);
-        const int size = sqlite3_column_bytes(stmt_, index);
-        return Value(size ? std::string(static_cast<const char*>(bytes), size) : std::string());
+        const void* bytes = sqlite3_value_blob(value);  // before its size, as SQLite asks
+        return Value(bytesOf(bytes, sqlite3_value_bytes(value)));
       }
       default: {
-        const unsigned char* text = sqlite3_column_text(stmt_, index);
-        const int size = sqlite3_column_bytes(stmt_, index);
-        return Value(size ? std::string(reinterpret_cast<const char*>(text), size) : std::string());
+        const unsigned char* text = sqlite3_value_text(value);
+        return Value(bytesOf(text, sqlite3_value_bytes(value)));
       }
     }
   }
@@ -125,6 +128,14 @@ class Statement {
  private:
   Statement(sqlite3* db, sqlite3_stmt* prepared, Context context, Connection* owner)
       : db_(db), context_(context), owner_(owner), stmt_(prepared) {}
+
+  // The bytes of a text or blob of `size` bytes; SQLite hands back none
+  // when it could not make room for them.
+  static std::string bytesOf(const void* bytes, int size) {
+    if (size <= 0) return std::string();
+    if (!bytes) Raise(7, "Out of memory");
+    return std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size));
+  }
 
   sqlite3* db_;
   Context context_;
