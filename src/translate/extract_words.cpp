@@ -12,12 +12,24 @@
 namespace chkimport {
 namespace {
 
-bool isCutKeyword(const std::string& word) {
-  return word == "IF" || word == "THEN" || word == "ELSE" || word == "ENDIF";
+// Both are asked of nearly every word: the length is looked at first, so
+// that most words are told apart without comparing any text.
+bool isCutKeyword(std::string_view word) {
+  switch (word.size()) {
+    case 2:
+      return word == "IF";
+    case 4:
+      return word == "THEN" || word == "ELSE";
+    case 5:
+      return word == "ENDIF";
+    default:
+      return false;
+  }
 }
 
-bool isYesNoLiteral(const std::string& word) {
-  return word == "\"Y\"" || word == "\"N\"" || word == ".";
+bool isYesNoLiteral(std::string_view word) {
+  if (word.size() == 1) return word[0] == '.';
+  return word.size() == 3 && word[0] == '"' && (word[1] == 'Y' || word[1] == 'N') && word[2] == '"';
 }
 
 std::string_view withoutTabs(std::string_view s) {
