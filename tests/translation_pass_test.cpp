@@ -4,6 +4,7 @@
 // same code keeps: never less than was there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ranges>
 #include <set>
 #include <string_view>
@@ -53,6 +54,43 @@ TEST(TranslationPass, WhatAFieldBlockBecomes) {
     EXPECT_EQ(run.checkcode("Age"), expected) << chk[1];
     EXPECT_EQ(run.log.str(), "") << chk[1];
   }
+}
+
+// A pass translates each text of its own once; the next pass asks again, in
+// the language the translator has then, and a text in an array that changed
+// is not taken for the one it held.
+TEST(TranslationPass, EachPassAsksTheTranslatorInTheLanguageItHasThen) {
+  struct Numbered : chkimport::IdentityTranslator {
+    std::string T(const std::string& text) override {
+      ++asked;
+      return language + text;
+    }
+    std::string language = "1:";
+    int asked = 0;
+  } translator;
+  ImportRun run({{.Name = "Age"}, {.Name = "Name"}});
+  run.component.SetObjLanguage(translator);
+  const V chk = {"AGE", "EXIT", "END", "NAME", "EXIT", "END"};
+  auto advice = [](const std::string& language) {
+    return stored({"*EXIT " + language + "is not supported in Vantrel 2000 \r\n*" + language +
+                   "Use an If-THEN block to do this."});
+  };
+  run.run(chk, kWrite);
+  EXPECT_EQ(run.checkcode("Name"), advice("1:"));
+  const int askedInAPass = translator.asked;
+  translator.language = "2:";
+  run.import(kWrite);
+  EXPECT_EQ(run.checkcode("Age"), advice("2:"));
+  EXPECT_EQ(run.checkcode("Name"), advice("2:"));
+  EXPECT_EQ(translator.asked, 2 * askedInAPass);
+
+  chkimport::ImportState& st = *run.module;
+  char text[] = "Property has been set.";
+  st.passTextsOn = true;
+  EXPECT_EQ(st.T(text), "2:Property has been set.");
+  std::copy_n("Property has been cut.", sizeof text, text);
+  EXPECT_EQ(st.T(text), "2:Property has been cut.");
+  st.passTextsOn = false;
 }
 
 TEST(TranslationPass, OverwritingAMatchedFieldWithoutNewCodeEmptiesIt) {

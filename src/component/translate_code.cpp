@@ -156,6 +156,18 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
                           std::string& strTableName, bool& blnOverwrite, bool& blnIgnoreNew,
                           bool& blnGenerateTables) {
   std::string result;
+  // The language stays as it is while a pass runs.
+  struct PassTexts {
+    ImportState& st;
+    explicit PassTexts(ImportState& state) : st(state) {
+      st.passTexts.clear();
+      st.passTextsOn = true;
+    }
+    ~PassTexts() {
+      st.passTextsOn = false;
+      st.passTexts.clear();
+    }
+  } texts(st);
   PassDatabase pass(st);
   Routine r(st, "TranslateCode, ImportCHKCode");
   PassState p;

@@ -9,6 +9,17 @@ std::string ImportState::T(const std::string& text) {
   return objLanguage->T(text);
 }
 
+std::string ImportState::codeText(const char* text, std::size_t size) {
+  const std::string_view english(text, size);
+  if (!passTextsOn) return T(std::string(english));
+  // The text is compared too: an array of the caller's may have changed.
+  if (auto kept = passTexts.find(text); kept != passTexts.end() && kept->second.english == english)
+    return kept->second.translation;
+  std::string translation = T(std::string(english));
+  passTexts[text] = {std::string(english), translation};
+  return translation;
+}
+
 std::ostream& ImportState::errorLog() {
   return host.errorLog ? *host.errorLog : std::cerr;
 }

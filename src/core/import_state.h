@@ -161,6 +161,19 @@ struct ImportState {
 
   // The translator's text; raises "Object variable not set" without one.
   std::string T(const std::string& text);
+  // The same for a text written in the code: a pass asks for the same few
+  // dozen texts thousands of times, so while one runs (passTextsOn) each is
+  // translated once, kept by where the text is.
+  template <std::size_t N>
+  std::string T(const char (&text)[N]) {
+    return codeText(text, N - 1);
+  }
+  struct PassText {
+    std::string english, translation;
+  };
+  std::unordered_map<const char*, PassText> passTexts;
+  bool passTextsOn = false;
+  std::string codeText(const char* text, std::size_t size);
   std::ostream& errorLog();
   // Tells the host how far the pass has come.
   void ReportProgress();
