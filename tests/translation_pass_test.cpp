@@ -90,6 +90,8 @@ TEST(TranslationPass, EachPassAsksTheTranslatorInTheLanguageItHasThen) {
   EXPECT_EQ(st.T(text), "2:Property has been set.");
   std::copy_n("Property has been cut.", sizeof text, text);
   EXPECT_EQ(st.T(text), "2:Property has been cut.");
+  std::copy_n("Cut.", 5, text);
+  EXPECT_EQ(st.T(text), "2:Cut.");
   st.passTextsOn = false;
 }
 

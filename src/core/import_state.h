@@ -166,7 +166,7 @@ struct ImportState {
   // translated once, kept by where the text is.
   template <std::size_t N>
   std::string T(const char (&text)[N]) {
-    return codeText(text, N - 1);
+    return codeText(text, std::char_traits<char>::length(text));
   }
   struct PassText {
     std::string english, translation;
