@@ -142,6 +142,11 @@ TEST(VbStrings, PositionsAndCase) {
   EXPECT_EQ(UCase(ascii), "@AZ[`AZ{~ 09\t\x7f");
   EXPECT_EQ(UCase(ascii + "ø"), "@AZ[`AZ{~ 09\t\x7fØ");
   EXPECT_EQ(Trim("  \tx  "), "\tx");
+  for (const char* line : {"", "   ", "x", "  a b  ", "a  ", "  a", " \t "}) {
+    std::string trimmed = line;
+    TrimInPlace(trimmed);
+    EXPECT_EQ(trimmed, Trim(line)) << "'" << line << "'";
+  }
   EXPECT_EQ(Mid("THEN X", 6), "X");
   EXPECT_EQ(Mid("THEN", 6), "");
   EXPECT_EQ(Right("ABC", 5), "ABC");
