@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 
@@ -390,6 +392,32 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
     ASSERT_EQ(notes[static_cast<std::size_t>(i)], i == 0      ? "again"
                                                   : i == 4500 ? "middle"
                                                               : "n" + std::to_string(i));
+}
+
+// A child made by fork has none of its parent's threads: closing there a
+// database whose edits went through the writing thread must not wait for it.
+TEST_F(DatabaseLayerTest, AForkedChildClosesADatabaseWithoutWaitingForTheWritingThread) {
+  MakeRows("Big", 300);
+  auto rs = db_->OpenRecordset("Select * from Big");
+  workspace_->BeginTrans();
+  for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) Set(*rs, "Note", "n");
+  workspace_->CommitTrans();
+  const pid_t child = fork();
+  if (child == 0) {
+    rs.reset();
+    db_->Close();
+    _exit(0);
+  }
+  int status = 0;
+  for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 1000) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      FAIL() << "the child was still closing the database after 10 s";
+    }
+    usleep(10000);
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // Edits held back by a recordset are written when it goes without Close,

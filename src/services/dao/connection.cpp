@@ -1,5 +1,7 @@
 #include "services/dao/connection.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,15 +13,37 @@
 namespace chkimport::dao::detail {
 
 std::optional<VbError> JoinWriter(Connection& connection) noexcept {
-  if (!connection.writer.joinable()) return std::nullopt;
-  connection.writer.join();
+  if (!connection.batch) return std::nullopt;
   Connection::Batch& batch = *connection.batch;
+  if (!batch.done.load(std::memory_order_acquire)) {
+    Connection::Writer& writer = *connection.writer;
+    std::unique_lock lock(writer.mutex);
+    writer.done.wait(lock, [&] { return batch.done.load(std::memory_order_relaxed); });
+  }
   for (Connection::Prepared* prepared : batch.statements) prepared->inUse = false;
   for (const std::size_t at : batch.rows)
     if (at < batch.owner->rows.size()) batch.owner->rows[at].inBatch = false;
   std::optional<VbError> error = std::move(batch.error);
   connection.batch.reset();
   return error;
+}
+
+void StopWriter(Connection& connection) noexcept {
+  if (!connection.writer) return;
+  Connection::Writer& writer = *connection.writer;
+  if (writer.process != getpid()) {
+    // The thread stayed with the process that started it, and its waits
+    // would wait for it here.
+    (void)connection.writer.release();
+    return;
+  }
+  {
+    std::lock_guard lock(writer.mutex);
+    writer.stop = true;
+  }
+  writer.wake.notify_one();
+  writer.thread.join();
+  connection.writer.reset();
 }
 
 void Settle(Connection& connection) {

@@ -6,11 +6,14 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -29,6 +32,11 @@ struct RecordsetState;
 
 // One SQLite connection, shared by the databases of a workspace that name the
 // same file.
+struct Connection;
+// Ends the connection's writing thread, if it has one, once its batch is
+// written.
+void StopWriter(Connection& connection) noexcept;
+
 struct Connection {
   // Used through Db(), which first waits for a writing thread to finish.
   sqlite3* handle = nullptr;
@@ -68,9 +76,9 @@ struct Connection {
   // Rows added by Database::InsertRows, counted instead (each is new).
   long long insertedRows = 0;
 
-  // Held-back edits handed to a thread of their own, which writes them
-  // while the caller goes on (see StartWriting). Until it is joined, only
-  // that thread uses the connection.
+  // Held-back edits handed to the connection's writing thread, which
+  // writes them while the caller goes on (see StartWriting). Until the
+  // batch is done, only that thread uses the connection.
   // The thread reads the rows' values where the recordset holds them:
   // rows in a batch are not changed until it is joined (Row::inBatch).
   struct Write {
@@ -89,16 +97,27 @@ struct Connection {
     std::vector<Prepared*> statements;  // each once
     std::string path, table;            // for the description of a failure
     std::optional<VbError> error;
-    std::atomic<bool> done{false};
+    std::atomic<bool> done{false};  // set under writerMutex
   };
-  std::unique_ptr<Batch> batch;
-  std::thread writer;
+  std::unique_ptr<Batch> batch;  // the batch handed over, until joined
+  // The writing thread starts with the first batch and waits for the next
+  // until the connection closes: starting a thread took the caller five
+  // times as long as handing a batch to one that waits.
+  struct Writer {
+    std::thread thread;
+    pid_t process = 0;  // a child made by fork has neither the thread nor its waits
+    std::mutex mutex;
+    std::condition_variable wake, done;
+    Batch* job = nullptr;  // handed over and not yet taken up
+    bool stop = false;
+  };
+  std::unique_ptr<Writer> writer;
 
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
-    if (writer.joinable()) writer.join();
+    StopWriter(*this);
     for (auto& [sql, p] : prepared) sqlite3_finalize(p.stmt);
     if (handle) sqlite3_close_v2(handle);
   }

@@ -1,6 +1,9 @@
 #include "services/dao/held_edits.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <utility>
 
 #include "services/dao/connection.h"
 #include "services/dao/rows.h"
@@ -43,8 +46,7 @@ void DropPending(Connection& connection) noexcept {
 
 namespace {
 
-// The writing thread's work: each write of the batch in turn, until one
-// fails.
+// A batch's work: each write in turn, until one fails.
 void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
   const Context context{batch.path, batch.table};
   try {
@@ -71,7 +73,21 @@ void WriteBatch(sqlite3* db, Connection::Batch& batch) noexcept {
   }
   // What the batch took is let go of here, not in the caller's time.
   std::vector<Connection::Write>().swap(batch.writes);
-  batch.done.store(true, std::memory_order_release);
+}
+
+// The writing thread: each batch handed over, until the connection stops it.
+void WriterLoop(sqlite3* db, Connection::Writer& writer) noexcept {
+  std::unique_lock lock(writer.mutex);
+  for (;;) {
+    writer.wake.wait(lock, [&] { return writer.job || writer.stop; });
+    if (!writer.job) return;
+    Connection::Batch& batch = *std::exchange(writer.job, nullptr);
+    lock.unlock();
+    WriteBatch(db, batch);
+    lock.lock();
+    batch.done.store(true, std::memory_order_release);
+    writer.done.notify_all();
+  }
 }
 
 constexpr std::size_t kRowsPerBatch = 128;
@@ -80,7 +96,7 @@ constexpr std::size_t kRowsPerBatch = 128;
 
 void StartWriting(Connection& connection, RecordsetState& rs) {
   if (rs.pending.size() < kRowsPerBatch) return;
-  if (connection.writer.joinable()) {
+  if (connection.batch) {
     // One batch at a time; the rows wait for the next.
     if (!connection.batch->done.load(std::memory_order_acquire)) return;
     Settle(connection);
@@ -126,7 +142,26 @@ void StartWriting(Connection& connection, RecordsetState& rs) {
   connection.pendingWrites = !rs.pending.empty();
   if (batch->writes.empty()) return;
   connection.batch = std::move(batch);
-  connection.writer = std::thread(WriteBatch, connection.handle, std::ref(*connection.batch));
+  if (!connection.writer) {
+    try {
+      auto writer = std::make_unique<Connection::Writer>();
+      writer->process = getpid();
+      writer->thread = std::thread(WriterLoop, connection.handle, std::ref(*writer));
+      connection.writer = std::move(writer);
+    } catch (const std::exception&) {
+      // No thread to be had: the batch is written here and now.
+    }
+  }
+  if (!connection.writer) {
+    WriteBatch(connection.handle, *connection.batch);
+    connection.batch->done.store(true, std::memory_order_release);
+    return;
+  }
+  {
+    std::lock_guard lock(connection.writer->mutex);
+    connection.writer->job = connection.batch.get();
+  }
+  connection.writer->wake.notify_one();
 }
 
 // Writes every edit held back on the connection, or only those of one
