@@ -30,13 +30,13 @@ namespace chkimport::dao::detail {
 
 struct RecordsetState;
 
-// One SQLite connection, shared by the databases of a workspace that name the
-// same file.
 struct Connection;
 // Ends the connection's writing thread, if it has one, once its batch is
 // written.
 void StopWriter(Connection& connection) noexcept;
 
+// One SQLite connection, shared by the databases of a workspace that name the
+// same file.
 struct Connection {
   // Used through Db(), which first waits for a writing thread to finish.
   sqlite3* handle = nullptr;
@@ -97,7 +97,7 @@ struct Connection {
     std::vector<Prepared*> statements;  // each once
     std::string path, table;            // for the description of a failure
     std::optional<VbError> error;
-    std::atomic<bool> done{false};  // set under writerMutex
+    std::atomic<bool> done{false};  // set under the writer's mutex
   };
   std::unique_ptr<Batch> batch;  // the batch handed over, until joined
   // The writing thread starts with the first batch and waits for the next
