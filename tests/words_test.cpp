@@ -115,6 +115,9 @@ TEST_F(Words, YesNoLiteralsOfYesNoFieldsAreRewritten) {
       {"SMOKER = \"Y N\"", "SMOKER = \"Y N\""},                        // blanks inside the quotes
       {"SMOKER <> \"Y\"", "SMOKER <> \"Y\""},                          // not compared with "="
       {"SMOKER = \"Y\" OR SEX = \"N\"", "SMOKER = (+) OR SEX = (-)"},  // found after the first rewrite
+      // and after one that made the line longer, or shorter
+      {"SMOKER = . OR SEX = \"N\"", "SMOKER = (.) OR SEX = (-)"},
+      {"SMOKER   =   \"Y\"   OR SEX = .", "SMOKER   = (+) OR SEX = (.)"},
   };
   for (const auto& c : cases) EXPECT_EQ(split(c.line).line, c.rewritten) << c.line;
 }

@@ -46,18 +46,19 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
     for (int i = 0; i <= st.wordsInUse; ++i) st.strWords(i).clear();
     st.wordsInUse = 0;
 
-    // The working text is a view into a copy of the line, and so is its
+    // The working text is a view into the line upper-cased, and so is its
     // upper-cased twin: upper-casing keeps every byte in its place, so both
     // are cut at the same offsets and a word is taken from the twin without
-    // converting it again. The line itself, upper-cased, is where the working
-    // text is looked for. The buffers keep their room from line to line.
+    // converting it again. The line upper-cased is also where the working
+    // text is looked for; before it is upper-cased again (a Yes/No literal
+    // rewritten), what is left of the working text moves to a copy. The
+    // buffers keep their room from line to line.
     std::string& upperLine = st.wordBuffers.upperLine;
     std::string& workBuf = st.wordBuffers.work;
     std::string& upperBuf = st.wordBuffers.upper;
     UCaseInto(upperLine, strLine);
-    workBuf.assign(TrimView(upperLine));
-    upperBuf.clear();
-    std::string_view working = workBuf, upperWorking = workBuf;
+    std::string_view working = TrimView(upperLine), upperWorking = working;
+    bool inUpperLine = true;
     // Where the working text stands in the upper-cased line: each word's
     // look-up starts from the last one's place. Only a Yes/No literal needs
     // it, so the look-ups wait until one does: `looked` is the first word
@@ -86,6 +87,7 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         upperBuf = upperLine;
         working = workBuf;
         upperWorking = upperBuf;
+        inUpperLine = false;
       }
       upperAt[i] = {upperWorking.data(), upperWorking.size()};
       if (working.empty()) return;
@@ -122,6 +124,11 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         if (isYesNoLiteral(word) && i >= 2 && st.strWords(i - 1) == "=" && positionAt(i) > 0 &&
             VarIsYN(st, rsView, st.strWords(i - 2))) {
           TranslateYN(st, strLine, word, lngPosition);
+          if (inUpperLine) {
+            workBuf.assign(working);
+            working = upperWorking = workBuf;
+            inUpperLine = false;
+          }
           UCaseInto(upperLine, strLine);
         }
       }
