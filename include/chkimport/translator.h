@@ -18,6 +18,8 @@ class CHKIMPORT_API Translator {
   virtual ~Translator() = default;
 
   // The text in the user's language; the English text when there is none.
+  // While an import pass runs, it asks once for each text of its own and
+  // uses the answer for the rest of the pass.
   virtual std::string T(const std::string& text) = 0;
   // Re-captions a dialog's caption and its controls' captions and tooltips:
   // by default, each through T.
