@@ -182,6 +182,11 @@ TEST_F(DatabaseLayerTest, AddedRowJoinsTheScanAndLastModifiedLeadsToIt) {
   rs->MoveNext();  // on "c"
   rs->AddNew();
   rs->SetField("name", "new");
+  // A value given up is taken only once it is set: a field that is not
+  // there leaves it to the caller.
+  Value kept("kept");
+  EXPECT_EQ(ErrorOf([&] { rs->SetField("NoSuchField", std::move(kept)); }), dbe::ItemNotFound);
+  EXPECT_EQ(kept, Value("kept"));
   rs->SetField("PageNumber", -7);  // kept although the filter would drop it
   rs->Update();
   EXPECT_EQ(rs->Field("Name"), Value("c"));

@@ -239,7 +239,10 @@ class Recordset {
   // editing or adding. Names are found without regard to case.
   // The value stays valid until the recordset moves or changes.
   const Value& Field(const std::string& name) const;
-  void SetField(const std::string& name, Value value);
+  void SetField(const std::string& name, const Value& value);
+  // The value is moved from only once it is set: after an error it is
+  // still there for the statement's repeat.
+  void SetField(const std::string& name, Value&& value);
   void Edit();
   void AddNew();
   // Writes the edit buffer. An added row joins the end of this recordset;

@@ -61,10 +61,9 @@ void ImportCode(ImportState& st, dao::Recordset& rsView) {
   Routine r(st, "ImportCode, ImportCHKCode");
   r.run([&] {
     r.step([&] { rsView.SetBookmark(st.strBookmark); });
-    std::string strText;
-    strText = storedCheckcode(st, [&](auto&& statement) { r.step(statement); });
+    dao::Value code(storedCheckcode(st, [&](auto&& statement) { r.step(statement); }));
     r.step([&] { rsView.Edit(); });
-    r.step([&] { rsView.SetField("Checkcode", strText); });
+    r.step([&] { rsView.SetField("Checkcode", std::move(code)); });
     r.step([&] { rsView.Update(); });
   });
 }

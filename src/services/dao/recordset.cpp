@@ -50,7 +50,11 @@ const Value& Recordset::Field(const std::string& name) const {
   return CellsOf(rs, rs.current)[column];
 }
 
-void Recordset::SetField(const std::string& name, Value value) {
+void Recordset::SetField(const std::string& name, const Value& value) {
+  SetField(name, Value(value));
+}
+
+void Recordset::SetField(const std::string& name, Value&& value) {
   RecordsetState& rs = Live(state_);
   const std::size_t column = IndexOf(rs, name);
   if (rs.mode == EditMode::None) RaiseUpdateWithoutEdit();
