@@ -174,14 +174,12 @@ int main(int argc, char** argv) {
           },
           ""));
   const std::string subcommands = tr.T("Commands");
-  // A command's options are made only when it is the command given (or when
-  // none is, or the word is no command): the help, the manual page, the
-  // completion and "did you mean" see them all. Making every command's
-  // options was a fifth of the program's start.
+  // A command's options are made only when it is the command given, or when
+  // none is or help is asked for: the help, the manual page and completion
+  // see them all. A word that is no command is refused before any option is
+  // read. Making every command's options was a fifth of the program's start.
   const std::string word = commandWord(argc, argv);
-  constexpr const char* kCommands[] = {"import", "views", "dialog", "report", "newview", "convert"};
-  const bool oneCommand = std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
-  auto builds = [&](const char* command) { return !oneCommand || word == command; };
+  auto builds = [&](const char* command) { return word.empty() || word == "help" || word == command; };
   std::string ignoredLanguage, ignoredFolder;
   auto languageOptions = [&](CLI::App* command, const std::string& what) {
     command->add_option("-l,--language", ignoredLanguage, what)->type_name("LANGUAGE");
