@@ -54,6 +54,9 @@ struct Connection {
   // The schema as of its version schema->version; dropped at a rollback,
   // which may bring back an earlier version number with other contents.
   std::optional<Schema> schema;
+  // The page cache this layer asked SQLite for, in KiB; 0 while it is
+  // SQLite's own (see FitCacheToSchema).
+  long long cacheKiB = 0;
   // Some recordset holds edits not yet written (see FlushPending), and
   // which: edits are held back for one recordset at a time, so that they
   // are written in the order they were made.

@@ -180,6 +180,7 @@ void Database::AppendTableDef(const TableDef& def) {
   if (connection.schema) {
     connection.schema->add({"table", def.Name, def.Name, sql});
     connection.schema->version = SchemaVersion(connection, state_->name);
+    FitCacheToSchema(connection, state_->name);
   }
 }
 

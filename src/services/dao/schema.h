@@ -27,9 +27,11 @@ struct Schema {
   std::unordered_map<std::string, std::size_t, NameHash, NameEqual> tablesByName;  // tables and views
   std::unordered_map<std::string, int, NameHash, NameEqual> triggersOn;
   std::vector<std::string> tableNames;  // the tables, without SQLite's own
+  std::size_t bytes = 0;                // about what SQLite's schema table holds
 
   void add(Entry entry) {
     const std::size_t at = entries.size();
+    bytes += entry.type.size() + entry.name.size() + entry.tableName.size() + entry.sql.size() + 16;
     anyByName.try_emplace(entry.name, at);
     if (entry.type == "table" || entry.type == "view") tablesByName.try_emplace(entry.name, at);
     if (entry.type == "trigger") ++triggersOn[entry.tableName];
@@ -43,6 +45,10 @@ struct Schema {
 long long SchemaVersion(Connection& connection, const std::string& name);
 // The schema, read again only when its version has moved.
 const Schema& CurrentSchema(Connection& connection, const std::string& name);
+// Makes SQLite's page cache room enough for its schema table, which SQLite
+// reads again at every CREATE TABLE: thousands of code tables outgrow the
+// default cache, and each CREATE would then read the table from the file.
+void FitCacheToSchema(Connection& connection, const std::string& name);
 
 // Whether SQLite stores text given to a field of this declared type as that
 // same text: text affinity, or none.
