@@ -474,6 +474,24 @@ TEST_F(DatabaseLayerTest, TableListFollowsCreationsRollbacksAndOtherPrograms) {
       "CREATE TABLE Alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);");
   EXPECT_EQ(names(), (V{"Survey", "Empty", "Later", "Outside", "Alpha"}));
   EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Outside"); }), 0);
+
+  // As many as a large form's code tables: the schema outgrows SQLite's
+  // default page cache, which is made larger on the way.
+  constexpr int kMany = 1000;
+  workspace_->BeginTrans(true);
+  for (int i = 0; i < kMany; ++i) {
+    TableDef def = db_->CreateTableDef("Code" + std::to_string(i));
+    def.AppendField(def.CreateField("Value", dbText, 255));
+    def.AppendField(def.CreateField("Label", dbText, 255));
+    db_->AppendTableDef(def);
+  }
+  auto last = db_->OpenRecordset("Select * from Code" + std::to_string(kMany - 1));
+  last->AddNew();
+  last->SetField("Value", "1");
+  last->Update();
+  workspace_->CommitTrans();
+  EXPECT_EQ(names().size(), 5u + kMany);
+  EXPECT_EQ(ScanFresh("Code" + std::to_string(kMany - 1), "Value"), V{"1"});
 }
 
 TEST_F(DatabaseLayerTest, LockedByAnotherProgram) {
