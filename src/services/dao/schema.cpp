@@ -36,7 +36,7 @@ void FitCacheToSchema(Connection& connection, const std::string& name) {
   // transaction changes, which push the least recently used out: four times
   // the text above the default (measured at 17,333 code tables: twice left
   // a third of the CREATEs reading from the file, eight times was no
-  // better). Asked again only when the schema has grown by a quarter.
+  // better). Set again only when that is a quarter more than the cache set.
   constexpr long long kDefaultKiB = 2000;
   if (!connection.schema) return;
   const long long wanted = kDefaultKiB + 4 * static_cast<long long>(connection.schema->bytes / 1024);
