@@ -366,6 +366,25 @@ TEST_F(DatabaseLayerTest, HeldBackEditsThatCannotBeWrittenFailTheCommitAndKeepNo
   }
 }
 
+// An edit that a unique index may refuse is written at once, so that the
+// refusal comes with it; a field under an index that is not unique waits.
+TEST_F(DatabaseLayerTest, AnEditThatAUniqueIndexRefusesFailsAtOnceInATransaction) {
+  Sql(path_,
+      "CREATE TABLE Keyed (Name TEXT, Note TEXT); CREATE UNIQUE INDEX KeyedName ON Keyed (Name);"
+      "CREATE INDEX KeyedNote ON Keyed (Note); INSERT INTO Keyed VALUES ('a', 'x'), ('b', 'y')");
+  auto rs = db_->OpenRecordset("Select * from Keyed");
+  workspace_->BeginTrans();
+  rs->MoveNext();
+  rs->Edit();
+  rs->SetField("Name", "a");
+  EXPECT_EQ(ErrorOf([&] { rs->Update(); }), dbe::Engine);
+  rs->CancelUpdate();
+  Set(*rs, "Note", "x");
+  workspace_->CommitTrans();
+  EXPECT_EQ(ScanFresh("Keyed", "Name"), (V{"a", "b"}));
+  EXPECT_EQ(ScanFresh("Keyed", "Note"), (V{"x", "x"}));
+}
+
 // Enough edits held back that the layer writes them while the caller goes
 // on, in several batches: every edit reaches the file, later edits of a row
 // win over earlier ones wherever they were written, and a rollback keeps
