@@ -38,7 +38,6 @@ void FitCacheToSchema(Connection& connection, const std::string& name) {
   // a third of the CREATEs reading from the file, eight times was no
   // better). Set again only when that is a quarter more than the cache set.
   constexpr long long kDefaultKiB = 2000;
-  if (!connection.schema) return;
   const long long wanted = kDefaultKiB + 4 * static_cast<long long>(connection.schema->bytes / 1024);
   const long long current = connection.cacheKiB > 0 ? connection.cacheKiB : kDefaultKiB;
   if (wanted < current + current / 4) return;

@@ -48,6 +48,7 @@ const Schema& CurrentSchema(Connection& connection, const std::string& name);
 // Makes SQLite's page cache room enough for its schema table, which SQLite
 // reads again at every CREATE TABLE: thousands of code tables outgrow the
 // default cache, and each CREATE would then read the table from the file.
+// The connection's schema is there.
 void FitCacheToSchema(Connection& connection, const std::string& name);
 
 // Whether SQLite stores text given to a field of this declared type as that

@@ -101,10 +101,12 @@ class Statement {
     return name ? name : "";
   }
   long long Integer(int index) const { return sqlite3_column_int64(stmt_, index); }
-  // The column read through its value: each sqlite3_column_ call takes the
-  // connection's lock, the value's own calls do not. That is safe while no
-  // other thread uses the connection, as holds for every statement made
-  // through Db(), which waits for the writing thread first.
+  // The column read through its value: each sqlite3_column_ call checks the
+  // column's place and the connection's allocations again and enters its
+  // mutex (none on this layer's connections, opened without one); the
+  // value's own calls do none of that. That is safe while no other thread uses the connection, as
+  // holds for every statement made through Db(), which waits for the
+  // writing thread first.
   Value Column(int index) const {
     sqlite3_value* value = sqlite3_column_value(stmt_, index);
     switch (sqlite3_value_type(value)) {
