@@ -18,6 +18,7 @@
 #include "cli/man_page.h"
 #include "cli/output.h"
 #include "core/line_reader.h"
+#include "services/dao.h"
 #include "services/settings.h"
 #include "services/texts.h"
 
@@ -137,6 +138,7 @@ std::string usageMessage(Translator& tr, const CLI::App& app, const CLI::ParseEr
 }  // namespace
 
 int main(int argc, char** argv) {
+  dao::DBEngine::ProgramOwnsEngine();
   const EarlyArguments early = ScanArguments(argc, argv);
   Settings settings(Settings::DefaultPath());
   CatalogTranslator tr(LanguagesDir(early.languagesDir));

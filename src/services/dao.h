@@ -93,6 +93,11 @@ class DBEngine {
   // The user and password are not used: SQLite files carry no accounts.
   static std::unique_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& user,
                                                     const std::string& password, int type);
+  // For a program that is SQLite's only user in its process, called before
+  // anything opens a database: SQLite then keeps no count of the memory it
+  // takes, a count that costs a lock at each of its allocations, on every
+  // thread. A library leaves this to its host, which may want the count.
+  static void ProgramOwnsEngine();
 };
 
 class Workspace {

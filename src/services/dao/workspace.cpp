@@ -63,6 +63,12 @@ void ReloadAll(Connection& connection) {
 
 }  // namespace
 
+void DBEngine::ProgramOwnsEngine() {
+  // Refused (SQLITE_MISUSE) once SQLite has started: then the count stays,
+  // which costs only time.
+  (void)sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
+
 Workspace& DBEngine::Workspaces(int index) {
   static Workspace defaultWorkspace([] {
     auto state = std::make_shared<WorkspaceState>();
