@@ -104,9 +104,9 @@ class Statement {
   // The column read through its value: each sqlite3_column_ call checks the
   // column's place and the connection's allocations again and enters its
   // mutex (none on this layer's connections, opened without one); the
-  // value's own calls do none of that. That is safe while no other thread uses the connection, as
-  // holds for every statement made through Db(), which waits for the
-  // writing thread first.
+  // value's own calls do none of that. That is safe while no other thread
+  // uses the connection, as holds for every statement made through Db(),
+  // which waits for the writing thread first.
   Value Column(int index) const {
     sqlite3_value* value = sqlite3_column_value(stmt_, index);
     switch (sqlite3_value_type(value)) {
