@@ -91,14 +91,20 @@ void UCaseInto(std::string& out, std::string_view s) {
   const char* from = s.data();
   char* to = out.data();
   std::size_t done = 0;
-  for (; done + 8 <= s.size(); done += 8) {
+  auto eight = [&](std::size_t at) {
     std::uint64_t x;
-    std::memcpy(&x, from + done, 8);
-    if (x & kTop) break;
+    std::memcpy(&x, from + at, 8);
+    if (x & kTop) return false;
     const std::uint64_t lower = (x + (0x80 - 'a') * kEach) & ~(x + (0x80 - 'z' - 1) * kEach) & kTop;
     x ^= lower >> 2;
-    std::memcpy(to + done, &x, 8);
-  }
+    std::memcpy(to + at, &x, 8);
+    return true;
+  };
+  for (; done + 8 <= s.size(); done += 8)
+    if (!eight(done)) break;
+  // The last bytes as the last eight, some of them done twice to the same
+  // effect.
+  if (done < s.size() && done + 8 > s.size() && s.size() >= 8 && eight(s.size() - 8)) return;
   for (; done < s.size(); ++done) {
     const auto b = static_cast<unsigned char>(from[done]);
     if (b >= 0x80) break;

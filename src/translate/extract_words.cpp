@@ -1,6 +1,6 @@
 #include "translate/extract_words.h"
 
-#include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "core/import_state.h"
@@ -33,9 +33,64 @@ bool isYesNoLiteral(std::string_view word) {
 }
 
 std::string_view withoutTabs(std::string_view s) {
+  // Most words have no tab at either end.
+  if (!s.empty() && s.front() != '\t' && s.back() != '\t') return s;
   const auto first = s.find_first_not_of('\t');
   if (first == std::string_view::npos) return s.substr(s.size());
   return s.substr(first, s.find_last_not_of('\t') - first + 1);
+}
+
+// Where a word of the working text lies, and where the text after it does;
+// `last` when no text follows the word.
+struct Cut {
+  std::size_t offset, size;
+  std::size_t restOffset, restSize;
+  bool last;
+};
+
+// The blank and "=" end an unquoted word.
+constexpr auto kEndsWord = [] {
+  std::array<bool, 256> ends{};
+  ends[static_cast<unsigned char>(' ')] = true;
+  ends[static_cast<unsigned char>('=')] = true;
+  return ends;
+}();
+
+// The working text's next word. A quoted word runs to the next quote, with
+// both quotes; another ends before the first blank or "=", and a leading "="
+// is a word of its own. The word loses the tabs at its ends and the text
+// after it the blanks at its ends.
+Cut cutWord(std::string_view working) {
+  const std::size_t n = working.size();
+  const char* const p = working.data();
+  // The working text starts with a blank only just after a leading THEN.
+  const std::size_t lead = p[0] != ' ' ? 0 : working.find_first_not_of(' ');
+  long end = 0;
+  long cut = 0;
+  if (lead != std::string_view::npos && p[lead] == '"') {
+    end = InStr(2, working, "\"");
+  } else {
+    std::size_t k = 0;
+    while (k < n && !kEndsWord[static_cast<unsigned char>(p[k])]) ++k;
+    end = k < n ? static_cast<long>(k) + 1 : 0;
+    cut = end >= 2 ? 1 : 0;
+  }
+  Cut c{};
+  c.last = end == 0;
+  std::string_view piece =
+      end != 0 ? TrimView(working.substr(0, static_cast<std::size_t>(end - cut))) : working;
+  piece = withoutTabs(piece);
+  c.offset = static_cast<std::size_t>(piece.data() - p);
+  c.size = piece.size();
+  if (c.last) return c;
+  // What follows the word, from its end (the blank or "=" included).
+  std::size_t from = static_cast<std::size_t>(end - cut);
+  std::size_t to = n;
+  while (from < to && p[from] == ' ') ++from;
+  while (to > from && p[to - 1] == ' ') --to;
+  c.restOffset = from;
+  c.restSize = to - from;
+  return c;
 }
 
 }  // namespace
@@ -92,26 +147,10 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       upperAt[i] = {upperWorking.data(), upperWorking.size()};
       if (working.empty()) return;
 
-      long end = 0;
-      long cut = 0;
-      const auto lead = working.find_first_not_of(' ');
-      if (lead != std::string_view::npos && working[lead] == '"') {
-        end = InStr(2, working, "\"");
-      } else {
-        // The word ends at the first blank or "=", whichever comes first.
-        std::size_t k = 0;
-        while (k < working.size() && working[k] != ' ' && working[k] != '=') ++k;
-        end = k < working.size() ? static_cast<long>(k) + 1 : 0;
-        cut = end >= 2 ? 1 : 0;
-      }
-
-      std::string_view piece =
-          end != 0 ? TrimView(working.substr(0, static_cast<std::size_t>(end - cut))) : working;
-      piece = withoutTabs(piece);
-      const auto offset = static_cast<std::size_t>(piece.data() - working.data());
+      const Cut c = cutWord(working);
       std::string& word = st.strWords(i);
       st.wordsInUse = i;
-      word.assign(upperWorking.substr(offset, piece.size()));
+      word.assign(upperWorking.data() + c.offset, c.size);
 
       if (i == 0 && !word.empty() && word.front() == '*') return;
       if (i >= 1) {
@@ -133,13 +172,9 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
         }
       }
 
-      const std::size_t keep = static_cast<std::size_t>(std::max<long>(0, Len(working) - end + cut));
-      const std::size_t from = working.size() - std::min(keep, working.size());
-      const std::string_view rest = TrimView(working.substr(from));
-      const auto restOffset = static_cast<std::size_t>(rest.data() - working.data());
-      working = working.substr(restOffset, rest.size());
-      upperWorking = upperWorking.substr(restOffset, rest.size());
-      if (end == 0) return;
+      if (c.last) return;
+      working = working.substr(c.restOffset, c.restSize);
+      upperWorking = upperWorking.substr(c.restOffset, c.restSize);
     }
   });
 }
