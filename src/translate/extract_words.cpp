@@ -150,7 +150,10 @@ void ExtractWords(ImportState& st, dao::Recordset& rsView, std::string& strLine,
       const Cut c = cutWord(working);
       std::string& word = st.strWords(i);
       st.wordsInUse = i;
-      word.assign(upperWorking.data() + c.offset, c.size);
+      // After a leading THEN the word is cut from the line as it stands and
+      // taken from its upper-cased copy, which an overlong UTF-8 sequence
+      // makes shorter: substr keeps the word inside the copy.
+      word.assign(upperWorking.substr(c.offset, c.size));
 
       if (i == 0 && !word.empty() && word.front() == '*') return;
       if (i >= 1) {
