@@ -88,6 +88,12 @@ TEST_F(Words, ALineIsCutBeforeALaterKeyword) {
   } cases[] = {
       {"IF A = 1 THEN B = 2", {"IF", "A", "=", "1"}, "IF A = 1 ", "THEN B = 2"},
       {"THEN B = 2", {"B", "=", "2"}, "B = 2", ""},
+      // After THEN the word is cut from the line as it stands and taken from
+      // its upper-cased copy, which each overlong "A" (two bytes) shortens.
+      {"THEN abcdefghijklmnop\xC1\x81\xC1\x81\xC1\x81\xC1\x81",
+       {"ABCDEFGHIJKLMNOPAAAA"},
+       "abcdefghijklmnop\xC1\x81\xC1\x81\xC1\x81\xC1\x81",
+       ""},
       {"if a = 1 then b", {"IF", "A", "=", "1"}, "if a = 1 ", "THEN B"},
       {"ELSE IF X", {"ELSE"}, "ELSE ", "IF X"},
       {"IF SEX = \"Y\" THEN GOTO 5", {"IF", "SEX", "=", "\"Y\""}, "IF SEX = (+) ", "THEN GOTO 5"},
