@@ -1,12 +1,12 @@
-// Runs a command and writes its peak memory, for machines without
-// /usr/bin/time:
+// Runs a command and writes its peak memory and its page faults, for
+// machines without /usr/bin/time:
 //
 //   maxrss -o FILE COMMAND [ARG...]
 //
-// FILE gets "Maximum resident set size (kbytes): N", the line /usr/bin/time -v
-// prints, N being the largest resident set of the command and of every
-// process it waited for (getrusage(RUSAGE_CHILDREN)). The exit status is the
-// command's, or 128 + the signal that ended it.
+// FILE gets "Maximum resident set size (kbytes): N" and "Minor (reclaiming a
+// frame) page faults: N", the lines /usr/bin/time -v prints, of the command
+// and of every process it waited for (getrusage(RUSAGE_CHILDREN)). The exit
+// status is the command's, or 128 + the signal that ended it.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_CHILDREN, &usage);
   if (FILE* out = std::fopen(output, "w")) {
     std::fprintf(out, "\tMaximum resident set size (kbytes): %ld\n", usage.ru_maxrss);
+    std::fprintf(out, "\tMinor (reclaiming a frame) page faults: %ld\n", usage.ru_minflt);
     std::fclose(out);
   }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
