@@ -84,12 +84,9 @@ Cut cutWord(std::string_view working) {
   c.size = piece.size();
   if (c.last) return c;
   // What follows the word, from its end (the blank or "=" included).
-  std::size_t from = static_cast<std::size_t>(end - cut);
-  std::size_t to = n;
-  while (from < to && p[from] == ' ') ++from;
-  while (to > from && p[to - 1] == ' ') --to;
-  c.restOffset = from;
-  c.restSize = to - from;
+  const std::string_view rest = TrimView(working.substr(static_cast<std::size_t>(end - cut)));
+  c.restOffset = static_cast<std::size_t>(rest.data() - p);
+  c.restSize = rest.size();
   return c;
 }
 
