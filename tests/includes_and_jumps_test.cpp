@@ -256,8 +256,9 @@ TEST(IncludePaths, FindsTheFileAnIncludeLineMeans) {
       {"several case matches: the first in byte order", "Exact.Chk", chk, chk + "EXACT.CHK"},
       {"a name with a backslash that exists as written", "odd\\name.chk", chk, chk + "odd\\name.chk"},
   };
+  chkimport::FolderListings listings;  // shared, as in a pass
   for (const auto& c : cases)
-    EXPECT_EQ(chkimport::FindIncludeFile(c.name, c.folder).path, c.expected) << c.what;
+    EXPECT_EQ(chkimport::FindIncludeFile(c.name, c.folder, "", &listings).path, c.expected) << c.what;
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ std::vector<std::string> chkAndIncludes(const std::string& chk, const std::strin
   std::vector<std::string> files, pending{chk};
   std::set<FileId> seen;
   const std::string folder = FolderOf(chk);
+  FolderListings listings;
   while (!pending.empty()) {
     const std::string file = pending.back();
     pending.pop_back();
@@ -56,7 +57,7 @@ std::vector<std::string> chkAndIncludes(const std::string& chk, const std::strin
         reader->ReadLine(line);
         const auto words = firstTwoWords(line);
         if (words.size() == 2 && UCase(words[0]) == "INCLUDE")
-          pending.push_back(FindIncludeFile(UCase(words[1]), folder).path);
+          pending.push_back(FindIncludeFile(UCase(words[1]), folder, "", &listings).path);
       }
     } catch (const VbError&) {
       // A file that cannot be read has no includes to protect.

@@ -5,8 +5,28 @@
 #pragma once
 
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace chkimport {
+
+// Folders listed while INCLUDE names were looked up, each listed once. The
+// names arrive upper-cased, so on a file system that tells case apart
+// nearly every INCLUDE is matched against a listing, and the files of a
+// form lie in one or two folders. A pass keeps its own: a file put in
+// place between passes is found by the next.
+class FolderListings {
+ public:
+  struct Entry {
+    std::string name, upper;
+  };
+  // The entries of `folder` ("" for the current folder, else ending in "/").
+  const std::vector<Entry>& Of(const std::string& folder);
+
+ private:
+  std::unordered_map<std::string, std::vector<Entry>> listed_;
+};
 
 struct IncludeFile {
   // The name the translation gives the file: `strName` itself when it was
@@ -26,8 +46,8 @@ struct IncludeFile {
 // strings are "" when there is no such file (a folder is not a file).
 // With `within` (a folder), a file counts only when its real path (links
 // and ".." resolved) lies under the real path of `within`; `path` is then
-// that real path.
+// that real path. Folders are listed through `listings` when given.
 IncludeFile FindIncludeFile(const std::string& strName, const std::string& strCHKFolder,
-                            const std::string& within = "");
+                            const std::string& within = "", FolderListings* listings = nullptr);
 
 }  // namespace chkimport

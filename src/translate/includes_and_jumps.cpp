@@ -91,7 +91,9 @@ std::string jumpBlock(const std::string& strField, const std::string& strValue,
 // writing pass.
 void onInclude(ImportState& st, PassState& p, Routine& r) {
   IncludeFile file;
-  r.step([&] { file = FindIncludeFile(st.strWords(1), st.strCHKFolder, st.host.includeWithin); });
+  r.step([&] {
+    file = FindIncludeFile(st.strWords(1), st.strCHKFolder, st.host.includeWithin, &p.folderListings);
+  });
   // A file outside the folder INCLUDE is confined to is not there for the translation.
   if (file.path.empty() && !file.outside.empty())
     r.step([&] {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chkimport/vb_error.h"
+#include "translate/include_paths.h"
 
 namespace chkimport {
 
@@ -54,6 +55,7 @@ struct PassState {
   bool blnOverwrite = false;
   bool blnIgnoreNew = false;  // true on the writing pass
   bool blnGenerateTables = false;
+  FolderListings folderListings;  // where INCLUDE looked for its files
 };
 
 }  // namespace chkimport
