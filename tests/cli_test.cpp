@@ -188,6 +188,9 @@ TEST_F(Cli, OnATerminalAPassSaysWhatItDid) {
 
   const auto notOnATerminal = runCommand(cli + "--ignore-new", dir);
   EXPECT_EQ(notOnATerminal.out + notOnATerminal.err, "");
+  // A pass that runs longer than CHKIMPORT_PROGRESS_AFTER seconds tells how far it is.
+  const auto progress = testing_support::runOnTerminal("CHKIMPORT_PROGRESS_AFTER=0 " + cli, dir);
+  EXPECT_NE(progress.out.find("\rimporting viewForm: 6 lines"), std::string::npos) << progress.out;
 }
 
 // For CHK files from others: INCLUDE reads nothing from outside the folder

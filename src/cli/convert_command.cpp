@@ -191,9 +191,11 @@ int RunConvert(Context& cx, const FormCommand& o) {
           (forms.size() > 1 ? "[" + std::to_string(i + 1) + "/" + std::to_string(forms.size()) + "] " : "") +
           form.rec + ": ";
       const std::string view = o.view.empty() ? DefaultViewName(form.rec) : o.view;
-      options.progress = [&](const PassProgress& p) { progress.Update(which + ProgressText(cx, view, p)); };
+      options.progress = [&](const PassProgress& p) {
+        progress.Update([&] { return which + ProgressText(cx, view, p); });
+      };
       options.recordProgress = [&](long long records) {
-        progress.Update(which + Count(cx.tr, records, N_("{n} record"), N_("{n} records")));
+        progress.Update([&] { return which + Count(cx.tr, records, N_("{n} record"), N_("{n} records")); });
       };
       try {
         form.result = ConvertFormIn(workspace.get(), form.rec, o.db, options);

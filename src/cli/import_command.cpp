@@ -149,7 +149,9 @@ int RunImport(Context& cx, const ImportOptions& o) {
   std::ostringstream toldInTheJson;
   if (o.json) module->host.errorLog = &toldInTheJson;
   ProgressLine progress(!o.quiet && !o.json);
-  module->host.progress = [&](const PassProgress& p) { progress.Update(ProgressText(cx, o.view, p)); };
+  module->host.progress = [&](const PassProgress& p) {
+    progress.Update([&] { return ProgressText(cx, o.view, p); });
+  };
   // The report is made from what the pass writes as it writes it.
   MigrationNotes notes;
   if (!o.report.empty()) {

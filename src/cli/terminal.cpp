@@ -70,14 +70,17 @@ ProgressLine::~ProgressLine() {
   Clear();
 }
 
-void ProgressLine::Update(const std::string& text) {
-  if (!enabled_) return;
+bool ProgressLine::due() {
+  if (!enabled_) return false;
   const auto now = std::chrono::steady_clock::now();
-  if (now - start_ < after_) return;
-  if (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100)) return;
+  if (now - start_ < after_) return false;
+  if (shown_ > 0 && now - drawn_ < std::chrono::milliseconds(100)) return false;
   drawn_ = now;
+  return true;
+}
+
+void ProgressLine::draw(std::string line) {
   // Never wider than the terminal: a line that wraps cannot be rewritten.
-  std::string line = text;
   const std::size_t width = TerminalWidth(STDERR_FILENO);
   while (columns(line) >= width && !line.empty()) {
     do line.pop_back();

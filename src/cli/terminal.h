@@ -35,11 +35,19 @@ class ProgressLine {
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  // The work's state now; cheap when nothing is drawn.
-  void Update(const std::string& text);
+  // The work's state now, `text()` making it: called only when the line is
+  // drawn, at most every tenth of a second, and never when stderr is not a
+  // terminal, as under a script.
+  template <class Text>
+  void Update(Text&& text) {
+    if (due()) draw(text());
+  }
   void Clear();
 
  private:
+  bool due();
+  void draw(std::string line);
+
   bool enabled_;
   std::chrono::steady_clock::time_point start_, drawn_;
   std::chrono::milliseconds after_;
