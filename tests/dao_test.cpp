@@ -388,17 +388,21 @@ TEST_F(DatabaseLayerTest, AnEditThatAUniqueIndexRefusesFailsAtOnceInATransaction
 // Enough edits held back that the layer writes them while the caller goes
 // on, in several batches: every edit reaches the file, later edits of a row
 // win over earlier ones wherever they were written, and a rollback keeps
-// none of them.
+// none of them. The notes are long: rows written let go of them, and are
+// found by them and read them back all the same.
 TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
   constexpr int kRows = 9000;
   MakeRows("Big", kRows);
   const std::string before = Bytes(path_);
+  auto note = [](int i) { return std::string(64, '.') + std::to_string(i); };
   auto rs = db_->OpenRecordset("Select * from Big");
   for (const bool commit : {false, true}) {
     workspace_->BeginTrans();
     rs->MoveFirst();
-    for (int i = 0; !rs->Eof(); rs->MoveNext(), ++i) Set(*rs, "Note", "n" + std::to_string(i));
+    for (int i = 0; !rs->Eof(); rs->MoveNext(), ++i) Set(*rs, "Note", note(i));
     if (commit) break;
+    ASSERT_TRUE(rs->FindFirst(
+        "Note", [](std::string_view s) { return std::string(s); }, note(0)));
     workspace_->Rollback();
     EXPECT_TRUE(Bytes(path_) == before);
     EXPECT_EQ(Scan(*rs, "Note")[kRows - 1], "<null>");
@@ -406,6 +410,8 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
   // Rows written long ago are edited again, then one in the middle.
   rs->MoveFirst();
   Set(*rs, "Note", "again");
+  const V held = Scan(*rs, "Note");
+  for (int i = 0; i < kRows; ++i) ASSERT_EQ(held[static_cast<std::size_t>(i)], i == 0 ? "again" : note(i));
   ASSERT_TRUE(rs->FindFirst(
       "Name", [](std::string_view s) { return std::string(s); }, "r4500"));
   Set(*rs, "Note", "middle");
@@ -413,9 +419,7 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
   const V notes = ScanFresh("Big", "Note");
   ASSERT_EQ(notes.size(), static_cast<std::size_t>(kRows));
   for (int i = 0; i < kRows; ++i)
-    ASSERT_EQ(notes[static_cast<std::size_t>(i)], i == 0      ? "again"
-                                                  : i == 4500 ? "middle"
-                                                              : "n" + std::to_string(i));
+    ASSERT_EQ(notes[static_cast<std::size_t>(i)], i == 0 ? "again" : i == 4500 ? "middle" : note(i));
 }
 
 // A child made by fork has none of its parent's threads: closing there a

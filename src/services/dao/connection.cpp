@@ -12,7 +12,7 @@
 
 namespace chkimport::dao::detail {
 
-std::optional<VbError> JoinWriter(Connection& connection) noexcept {
+std::optional<VbError> JoinWriter(Connection& connection, bool letGo) noexcept {
   if (!connection.batch) return std::nullopt;
   Connection::Batch& batch = *connection.batch;
   if (!batch.done.load(std::memory_order_acquire)) {
@@ -23,6 +23,7 @@ std::optional<VbError> JoinWriter(Connection& connection) noexcept {
   for (Connection::Prepared* prepared : batch.statements) prepared->inUse = false;
   for (const std::size_t at : batch.rows)
     if (at < batch.owner->rows.size()) batch.owner->rows[at].inBatch = false;
+  if (letGo && !batch.error) LetGoOfWritten(*batch.owner, batch.rows);
   std::optional<VbError> error = std::move(batch.error);
   connection.batch.reset();
   return error;
@@ -47,7 +48,7 @@ void StopWriter(Connection& connection) noexcept {
 }
 
 void Settle(Connection& connection) {
-  if (auto error = JoinWriter(connection)) {
+  if (auto error = JoinWriter(connection, true)) {
     DropPending(connection);
     connection.broken = *error;
     throw *error;

@@ -150,11 +150,13 @@ struct WorkspaceState {
 sqlite3* Db(Connection& connection);
 
 // Waits for the connection's writing thread, if any, and gives back the
-// error that stopped it.
-std::optional<VbError> JoinWriter(Connection& connection) noexcept;
-// Waits for the writing thread. When one of its writes failed, the edits
-// still held back are dropped and the connection is broken: its
-// transaction can only be rolled back.
+// error that stopped it. With `letGo`, the rows it wrote let go of their
+// long texts (LetGoOfWritten).
+std::optional<VbError> JoinWriter(Connection& connection, bool letGo = false) noexcept;
+// Waits for the writing thread; the rows it wrote let go of their long
+// texts. When one of its writes failed, the edits still held back are
+// dropped and the connection is broken: its transaction can only be rolled
+// back.
 void Settle(Connection& connection);
 
 // A statement that failed inside a transaction breaks it when the failure

@@ -42,12 +42,12 @@ void Recordset::MoveNext() {
 }
 
 const Value& Recordset::Field(const std::string& name) const {
-  const RecordsetState& rs = Live(state_);
+  RecordsetState& rs = Live(state_);
   const std::size_t column = IndexOf(rs, name);
   if (rs.mode == EditMode::Adding || (rs.mode == EditMode::Editing && rs.assigned[column]))
     return rs.buffer[column];
   if (rs.current == kEof) RaiseNoCurrentRecord();
-  return CellsOf(rs, rs.current)[column];
+  return Cell(rs, rs.current, column);
 }
 
 void Recordset::SetField(const std::string& name, const Value& value) {
@@ -144,7 +144,10 @@ void Recordset::Update() {
     // An index over a changed field is built afresh on its next use.
     std::erase_if(rs.indexes, [&](const auto& index) { return rs.assigned[index.column]; });
     Value* values = CellsOf(rs, rs.current);
-    for (const std::size_t i : changed) values[i] = std::move(rs.buffer[i]);
+    for (const std::size_t i : changed) {
+      values[i] = std::move(rs.buffer[i]);
+      current.letGo &= ~LetGoBit(i);
+    }
     rs.lastModified = current.rowid;
     rs.lastModifiedAt = rs.current;
     rs.mode = EditMode::None;
@@ -242,7 +245,7 @@ bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::s
   // their claim on a key.
   if (index->size() < rs.rows.size()) index->reserve(rs.rows.size());
   while (index->size() < rs.rows.size()) {
-    const Value& value = CellsOf(rs, index->size())[column];
+    const Value& value = Cell(rs, index->size(), column);
     const auto& data = detail::ValueReader::Data(value);
     if (std::holds_alternative<std::monostate>(data))
       index->Add(std::nullopt);

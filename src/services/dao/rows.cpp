@@ -1,6 +1,8 @@
 #include "services/dao/rows.h"
 
+#include <algorithm>
 #include <cstring>
+#include <variant>
 
 #include "services/dao/connection.h"
 #include "services/dao/held_edits.h"
@@ -28,6 +30,38 @@ Value* CellsOf(RecordsetState& rs, std::size_t at) {
 }
 const Value* CellsOf(const RecordsetState& rs, std::size_t at) {
   return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
+}
+
+const Value& ReadBack(RecordsetState& rs, std::size_t at, std::size_t column) {
+  Row& row = rs.rows[at];
+  Statement select(
+      *rs.database->connection,
+      "SELECT " + Quote(rs.columns[column]) + " FROM " + Quote(rs.table) + " WHERE " + rs.rowid + " = ?1",
+      ContextOf(rs));
+  select.Bind(1, Value(row.rowid));
+  if (!select.Step()) RaiseRecordDeleted();
+  Value& value = CellsOf(rs, at)[column];
+  value = select.Column(0);
+  row.letGo &= ~LetGoBit(column);
+  return value;
+}
+
+void LetGoOfWritten(RecordsetState& rs, const std::vector<std::size_t>& places) {
+  // Shorter text is not worth reading back.
+  constexpr std::size_t kLongText = 64;
+  const std::size_t columns = std::min<std::size_t>(rs.columns.size(), 64);
+  for (const std::size_t at : places) {
+    if (at >= rs.rows.size() || at == rs.current) continue;
+    Row& row = rs.rows[at];
+    if (row.pendingAt != Row::kNotPending) continue;
+    Value* values = CellsOf(rs, at);
+    for (std::size_t c = 0; c < columns; ++c) {
+      const auto* text = std::get_if<std::string>(&ValueReader::Data(values[c]));
+      if (!text || text->size() < kLongText) continue;
+      values[c] = Value();
+      row.letGo |= LetGoBit(c);
+    }
+  }
 }
 
 // Adds a row at the end of rows; the caller adds its values to the block
@@ -67,6 +101,7 @@ void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row) {
     rs.rowIndex[row.rowid] = at;
   }
   rs.rows[at].rowid = row.rowid;
+  rs.rows[at].letGo = 0;
   std::move(row.values.begin(), row.values.end(), CellsOf(rs, at));
 }
 

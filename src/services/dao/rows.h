@@ -30,6 +30,9 @@ struct Row {
   std::uint32_t pendingAt = kNotPending;
   // Its values are being written by a writing thread (Connection::Batch).
   bool inBatch = false;
+  // Fields (one bit each, the first 64) whose long text the row let go of
+  // once it was written: the file holds it, and Cell reads it back.
+  std::uint64_t letGo = 0;
   static constexpr std::uint32_t kNotPending = static_cast<std::uint32_t>(-1);
 };
 
@@ -107,9 +110,27 @@ RecordsetState& Open(const std::shared_ptr<RecordsetState>& state);
 RecordsetState& Live(const std::shared_ptr<RecordsetState>& state);
 Context ContextOf(const RecordsetState& rs);
 
-// The values of the row at this place, one per column.
+// The values of the row at this place, one per column; a value the row
+// let go of is Null here.
 Value* CellsOf(RecordsetState& rs, std::size_t at);
 const Value* CellsOf(const RecordsetState& rs, std::size_t at);
+// The bit of a field in Row::letGo; 0 for a field past the first 64.
+inline std::uint64_t LetGoBit(std::size_t column) {
+  return column < 64 ? std::uint64_t{1} << column : 0;
+}
+// Reads back from the file a value that the row at this place let go of.
+const Value& ReadBack(RecordsetState& rs, std::size_t at, std::size_t column);
+// One value of the row at this place.
+inline const Value& Cell(RecordsetState& rs, std::size_t at, std::size_t column) {
+  if (rs.rows[at].letGo & LetGoBit(column)) return ReadBack(rs, at, column);
+  return CellsOf(rs, at)[column];
+}
+// The rows at these places were written: each lets go of its long texts,
+// unless it is the current row or holds edits not yet written. A pass
+// writes a long check code into every row of a view; kept to the end,
+// those texts were most of its memory, and a field's row is seldom read
+// again once written.
+void LetGoOfWritten(RecordsetState& rs, const std::vector<std::size_t>& places);
 // Adds a row at the end of rows; the caller adds its values to the block
 // returned, as many as there are columns.
 std::vector<Value>& AddRow(RecordsetState& rs, long long rowid);
