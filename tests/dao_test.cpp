@@ -7,10 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "chkimport/vb_error.h"
@@ -421,6 +423,77 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
   ASSERT_EQ(notes.size(), static_cast<std::size_t>(kRows));
   for (int i = 0; i < kRows; ++i)
     ASSERT_EQ(notes[static_cast<std::size_t>(i)], i == 0 ? "again" : i == 4500 ? "middle" : note(i));
+}
+
+// A large recordset opened with a field to read first holds the rows a
+// whole reading gives, whatever uses the connection while the rows' other
+// fields are still being read; a rollback then reads them again.
+TEST_F(DatabaseLayerTest, RowsReadInTwoStepsAreTheRowsReadWhole) {
+  constexpr int kRows = 20000;
+  Sql(path_,
+      "CREATE TABLE Big (Name TEXT, PageNumber INTEGER, Note TEXT); WITH RECURSIVE n(i) AS"
+      " (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+          std::to_string(kRows - 1) + ") INSERT INTO Big SELECT 'r' || i, i % 4 - 1, 'n' || i FROM n;");
+  V names, notes;  // rows with PageNumber -1 (every fourth) are left out
+  for (int i = 0; i < kRows; ++i)
+    if (i % 4) names.push_back("r" + std::to_string(i)), notes.push_back("n" + std::to_string(i));
+  const auto same = +[](std::string_view s) { return std::string(s); };
+  const struct {
+    const char* meanwhile;
+    std::function<void(Recordset&)> act;
+    std::string lastName, lastNote;  // of the last row afterwards
+  } cases[] = {
+      {"nothing", [](Recordset&) {}, names.back(), notes.back()},
+      {"an edit of the last row",
+       [&](Recordset& rs) {
+         ASSERT_TRUE(rs.FindFirst("Name", same, names.back()));
+         Set(rs, "Note", "edited");
+       },
+       names.back(), "edited"},
+      {"a row added",
+       [](Recordset& rs) {
+         rs.AddNew();
+         rs.SetField("Name", "added");
+         rs.SetField("PageNumber", Value(0));
+         rs.Update();
+         rs.SetBookmark(rs.LastModified());
+         EXPECT_EQ(rs.Field("Note"), Value());
+       },
+       "added", "<null>"},
+      {"another table's statement",
+       [&](Recordset&) { db_->Execute("UPDATE Survey SET Note = 'x' WHERE rowid = 1"); }, names.back(),
+       notes.back()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.meanwhile);
+    workspace_->BeginTrans(true);
+    auto rs = db_->OpenRecordset("Select * from Big where Pagenumber >= 0", dbOpenDynaset, "Name");
+    ASSERT_TRUE(rs->FindFirst("Name", same, "r9999"));
+    EXPECT_EQ(rs->Field("Note"), Value("n9999"));
+    c.act(*rs);
+    V gotNames = Scan(*rs, "Name"), gotNotes = Scan(*rs, "Note");
+    ASSERT_EQ(gotNames.size(), names.size() + (c.lastName == "added"));
+    EXPECT_TRUE(std::equal(names.begin(), names.end() - 1, gotNames.begin()));
+    EXPECT_TRUE(std::equal(notes.begin(), notes.end() - 1, gotNotes.begin()));
+    EXPECT_EQ(gotNames.back(), c.lastName);
+    EXPECT_EQ(gotNotes.back(), c.lastNote);
+    workspace_->Rollback();
+    EXPECT_EQ(Scan(*rs, "Note"), notes);
+  }
+}
+
+// Rows still being read when the transaction commits are read in it, not
+// after; a recordset may go while its rows are being read.
+TEST_F(DatabaseLayerTest, RowsReadInTwoStepsAreReadInTheTransaction) {
+  MakeRows("Big", 20000);
+  workspace_->BeginTrans(true);
+  db_->OpenRecordset("Select * from Big", dbOpenDynaset, "Note").reset();
+  db_->OpenRecordset("Select * from Big", dbOpenDynaset, "Name")->Close();
+  auto rs = db_->OpenRecordset("Select * from Big", dbOpenDynaset, "Name");
+  workspace_->CommitTrans();
+  Sql(path_, "UPDATE Big SET Note = 'later'");
+  const V notes = Scan(*rs, "Note");
+  EXPECT_EQ(std::count(notes.begin(), notes.end(), "<null>"), 20000);
 }
 
 // A child made by fork has none of its parent's threads: closing there a

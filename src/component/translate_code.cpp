@@ -217,7 +217,7 @@ std::string TranslateCode(ImportState& st, std::string& strCHKName, std::string&
       pass.rsView =
           Object(pass.dbView)
               .OpenRecordset("Select * from " + QuotedTableName(strTableName) + " where Pagenumber >= 0",
-                             dao::dbOpenDynaset);
+                             dao::dbOpenDynaset, "Name");
     });
     p.dbView = pass.dbView.get();
     p.rsView = pass.rsView.get();

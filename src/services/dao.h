@@ -193,7 +193,12 @@ class Database {
   // Accepts only "Select * from <table>" and "Select * from <table> where
   // Pagenumber >= 0"; the table name may be in double quotes (a double quote
   // inside doubled, as SQLite quotes names) or in square brackets.
-  std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int type = dbOpenDynaset);
+  // With `readFirst`, a field of the table, inside a transaction: a large
+  // table's rows are read with that field alone, and whole by another
+  // thread while the caller goes on; reading or editing a row's other
+  // fields waits for the row. FindFirst over that field waits for none.
+  std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int type = dbOpenDynaset,
+                                           const std::string& readFirst = {});
   // Runs one SQL statement with its parameters (?1, ?2, ...); rows it
   // returns are dropped.
   void Execute(const std::string& sql, const std::vector<Value>& parameters = {});

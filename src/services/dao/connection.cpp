@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "services/dao/filling.h"
 #include "services/dao/held_edits.h"
 #include "services/dao/rows.h"
 #include "services/dao/statement.h"
@@ -16,6 +17,8 @@ std::optional<VbError> JoinWriter(Connection& connection, bool letGo) noexcept {
   if (!connection.batch) return std::nullopt;
   Connection::Batch& batch = *connection.batch;
   if (!batch.done.load(std::memory_order_acquire)) {
+    // Reading rows stops at the next row: it goes on later where it stopped.
+    if (batch.fill) batch.stop.store(true, std::memory_order_relaxed);
     Connection::Writer& writer = *connection.writer;
     std::unique_lock lock(writer.mutex);
     writer.done.wait(lock, [&] { return batch.done.load(std::memory_order_relaxed); });
@@ -24,6 +27,7 @@ std::optional<VbError> JoinWriter(Connection& connection, bool letGo) noexcept {
   for (const std::size_t at : batch.rows)
     if (at < batch.owner->rows.size()) batch.owner->rows[at].inBatch = false;
   if (letGo && !batch.error) LetGoOfWritten(*batch.owner, batch.rows);
+  if (batch.fill) FilledWhenRead(connection, *batch.owner);
   std::optional<VbError> error = std::move(batch.error);
   connection.batch.reset();
   return error;

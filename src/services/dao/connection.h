@@ -99,10 +99,16 @@ struct Connection {
     std::vector<std::size_t> rows;      // their places in owner's rows
     std::vector<Prepared*> statements;  // each once
     std::string path, table;            // for the description of a failure
+    // Instead of writes: the owner's rows still to be read (see filling.h),
+    // until they are all read or `stop` is set.
+    bool fill = false;
+    std::atomic<bool> stop{false};
     std::optional<VbError> error;
     std::atomic<bool> done{false};  // set under the writer's mutex
   };
   std::unique_ptr<Batch> batch;  // the batch handed over, until joined
+  // The recordset whose rows are still being read, at most one.
+  std::weak_ptr<RecordsetState> filling;
   // The writing thread starts with the first batch and waits for the next
   // until the connection closes: starting a thread took the caller five
   // times as long as handing a batch to one that waits.

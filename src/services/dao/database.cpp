@@ -5,6 +5,7 @@
 
 #include "services/dao.h"
 #include "services/dao/connection.h"
+#include "services/dao/filling.h"
 #include "services/dao/held_edits.h"
 #include "services/dao/query.h"
 #include "services/dao/rows.h"
@@ -58,7 +59,8 @@ std::string Database::TableDefName(int index) {
   return names[static_cast<std::size_t>(index)];
 }
 
-std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int type) {
+std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int type,
+                                                   const std::string& readFirst) {
   Connection& connection = Live(*state_);
   if (type != dbOpenDynaset) RaiseInvalidArgument();
   const Query query = ParseQuery(sql);
@@ -105,9 +107,29 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   }
   rs->deferrable = Deferrable(connection, *rs, upperDefinition, context);
   rs->addsAsWritten = AddsAsWritten(*rs, upperDefinition);
+  // Inside a transaction the field asked for is read first, the rest of the
+  // rows while the caller goes on (filling.h); `where` is the query's
+  // condition.
+  auto readInTwo = [&](const std::string& where) {
+    if (readFirst.empty() || connection.depth == 0) return false;
+    const auto first = rs->columnIndex.find(std::string_view(readFirst));
+    if (first == rs->columnIndex.end()) return false;
+    const auto column = static_cast<std::size_t>(first->second);
+    const std::string from = " FROM " + Quote(rs->table), order = " ORDER BY " + rs->rowid;
+    LoadFirstField(rs, column,
+                   "SELECT " + rs->rowid + ", " + Quote(rs->columns[column]) + from + where + order,
+                   "SELECT " + rs->rowid + ", *" + from + (where.empty() ? " WHERE " : where + " AND ") +
+                       rs->rowid + " >= ?1" + order);
+    return true;
+  };
   if (whole) {
     rs->rowid = "rowid";
-    Load(*rs, *whole);
+    if (readFirst.empty() || connection.depth == 0) {
+      Load(*rs, *whole);
+    } else {
+      whole.reset();  // no statement of this thread's may be open while the other reads
+      if (!readInTwo("")) Load(*rs);
+    }
   } else {
     // A field may itself be called rowid; SQLite then still knows the row
     // id by its other names.
@@ -120,10 +142,12 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
     const std::string noRowid = "table '" + rs->table + "' has no row ids; the database layer cannot open it";
     if (rs->rowid.empty()) RaiseEngine(noRowid);
     rs->query = "SELECT " + rs->rowid + ", * FROM " + Quote(rs->table);
+    std::string where;
     if (query.pagesOnly) {
       auto page = rs->columnIndex.find(std::string_view("PageNumber"));
       if (page == rs->columnIndex.end()) Raise(dbe::TooFewParameters, "Too few parameters. Expected 1.");
-      rs->query += " WHERE " + Quote(rs->columns[static_cast<std::size_t>(page->second)]) + " >= 0";
+      where = " WHERE " + Quote(rs->columns[static_cast<std::size_t>(page->second)]) + " >= 0";
+      rs->query += where;
     }
     rs->query += " ORDER BY " + rs->rowid;
     {
@@ -134,7 +158,7 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
       sqlite3_finalize(check);
       if (rc != SQLITE_OK) RaiseEngine(noRowid);
     }
-    Load(*rs);
+    if (!readInTwo(where)) Load(*rs);
   }
   rs->id = nextRecordsetId++;
   rs->current = rs->rows.empty() ? kEof : 0;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "services/dao/connection.h"
+#include "services/dao/filling.h"
 #include "services/dao/rows.h"
 #include "services/dao/statement.h"
 
@@ -83,7 +84,10 @@ void WriterLoop(sqlite3* db, Connection::Writer& writer) noexcept {
     if (!writer.job) return;
     Connection::Batch& batch = *std::exchange(writer.job, nullptr);
     lock.unlock();
-    WriteBatch(db, batch);
+    if (batch.fill)
+      FillRows(db, batch, &writer);
+    else
+      WriteBatch(db, batch);
     lock.lock();
     batch.done.store(true, std::memory_order_release);
     writer.done.notify_all();
@@ -95,12 +99,17 @@ constexpr std::size_t kRowsPerBatch = 128;
 }  // namespace
 
 void StartWriting(Connection& connection, RecordsetState& rs) {
-  if (rs.pending.size() < kRowsPerBatch) return;
+  const bool filling = !connection.filling.expired();
+  if (!filling && rs.pending.size() < kRowsPerBatch) return;
   if (connection.batch) {
     // One batch at a time; the rows wait for the next.
     if (!connection.batch->done.load(std::memory_order_acquire)) return;
     Settle(connection);
   }
+  // Reading the rows goes on first, where something stopped it: rows edited
+  // can wait to be written, rows read are waited for.
+  if (filling && ResumeFilling(connection)) return;
+  if (rs.pending.size() < kRowsPerBatch) return;
   auto batch = std::make_unique<Connection::Batch>();
   batch->owner = &rs;
   const Context context = ContextOf(rs);
@@ -141,19 +150,29 @@ void StartWriting(Connection& connection, RecordsetState& rs) {
   rs.pending = std::move(kept);
   connection.pendingWrites = !rs.pending.empty();
   if (batch->writes.empty()) return;
-  connection.batch = std::move(batch);
-  if (!connection.writer) {
-    try {
-      auto writer = std::make_unique<Connection::Writer>();
-      writer->process = getpid();
-      writer->thread = std::thread(WriterLoop, connection.handle, std::ref(*writer));
-      connection.writer = std::move(writer);
-    } catch (const std::exception&) {
-      // No thread to be had: the batch is written here and now.
-    }
+  HandOver(connection, std::move(batch));
+}
+
+void StartWriter(Connection& connection) noexcept {
+  if (connection.writer) return;
+  try {
+    auto writer = std::make_unique<Connection::Writer>();
+    writer->process = getpid();
+    writer->thread = std::thread(WriterLoop, connection.handle, std::ref(*writer));
+    connection.writer = std::move(writer);
+  } catch (const std::exception&) {
+    // No thread to be had: batches are done on the caller's thread.
   }
+}
+
+void HandOver(Connection& connection, std::unique_ptr<Connection::Batch> batch) {
+  connection.batch = std::move(batch);
+  StartWriter(connection);
   if (!connection.writer) {
-    WriteBatch(connection.handle, *connection.batch);
+    if (connection.batch->fill)
+      FillRows(connection.handle, *connection.batch, nullptr);
+    else
+      WriteBatch(connection.handle, *connection.batch);
     connection.batch->done.store(true, std::memory_order_release);
     return;
   }

@@ -14,12 +14,14 @@
 // connection.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string_view>
 
+#include "services/dao/connection.h"
+
 namespace chkimport::dao::detail {
 
-struct Connection;
 struct RecordsetState;
 
 void ForgetPending(RecordsetState& rs) noexcept;
@@ -29,8 +31,13 @@ void WritePending(Connection& connection, RecordsetState& rs);
 // rolled back, or cannot commit).
 void DropPending(Connection& connection) noexcept;
 // Hands the recordset's held rows to a writing thread once there are
-// enough of them.
+// enough of them; first, the rows of a recordset still being read.
 void StartWriting(Connection& connection, RecordsetState& rs);
+// Starts the connection's thread, which waits for batches, unless it runs.
+void StartWriter(Connection& connection) noexcept;
+// Hands a batch to the connection's thread, started with the first batch;
+// without a thread to be had, does its work here and now.
+void HandOver(Connection& connection, std::unique_ptr<Connection::Batch> batch);
 // Writes every edit held back on the connection, or only those of one
 // table: with no trigger or foreign key behind a held edit, the other
 // tables read the same either way. When a write fails, the rest are dropped

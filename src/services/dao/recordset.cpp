@@ -245,7 +245,7 @@ bool Recordset::FindFirst(const std::string& name, KeyFunction key, const std::s
   // their claim on a key.
   if (index->size() < rs.rows.size()) index->reserve(rs.rows.size());
   while (index->size() < rs.rows.size()) {
-    const Value& value = Cell(rs, index->size(), column);
+    const Value& value = KeyCell(rs, index->size(), column);
     const auto& data = detail::ValueReader::Data(value);
     if (std::holds_alternative<std::monostate>(data))
       index->Add(std::nullopt);
@@ -290,6 +290,7 @@ void Recordset::Close() {
   // Its edits stand: they are written before it lets go of its rows.
   FlushPendingOf(*rs.database->connection, rs);
   rs.open = false;
+  rs.filling.reset();
   rs.rows.clear();
   rs.cells.clear();
   rs.rowIndex.clear();

@@ -25,13 +25,6 @@ Context ContextOf(const RecordsetState& rs) {
   return {rs.database->name, rs.table};
 }
 
-Value* CellsOf(RecordsetState& rs, std::size_t at) {
-  return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
-}
-const Value* CellsOf(const RecordsetState& rs, std::size_t at) {
-  return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
-}
-
 const Value& ReadBack(RecordsetState& rs, std::size_t at, std::size_t column) {
   Row& row = rs.rows[at];
   Statement select(
@@ -67,6 +60,8 @@ void LetGoOfWritten(RecordsetState& rs, const std::vector<std::size_t>& places) 
 // Adds a row at the end of rows; the caller adds its values to the block
 // returned, as many as there are columns.
 std::vector<Value>& AddRow(RecordsetState& rs, long long rowid) {
+  // The thread that reads the rows is stopped first (see filling.h).
+  if (rs.filling) Settle(*rs.database->connection);
   if (rs.rows.size() % kRowsPerBlock == 0) {
     rs.cells.emplace_back();
     rs.cells.back().reserve(kRowsPerBlock * rs.columns.size());
@@ -122,13 +117,18 @@ void Load(RecordsetState& rs) {
   Load(rs, select);
 }
 
-void Load(RecordsetState& rs, Statement& select) {
+void ForgetRows(RecordsetState& rs) noexcept {
   ForgetPending(rs);
+  rs.filling.reset();
   rs.rows.clear();
   rs.cells.clear();
   rs.rowIndex.clear();
   rs.rowIndexMade = false;
   rs.indexes.clear();
+}
+
+void Load(RecordsetState& rs, Statement& select) {
+  ForgetRows(rs);
   while (select.Step()) {
     std::vector<Value>& block = AddRow(rs, select.Integer(0));
     for (std::size_t i = 0; i < rs.columns.size(); ++i)

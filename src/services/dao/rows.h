@@ -3,6 +3,7 @@
 // file; the UPDATE that writes a row's fields.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -45,6 +46,20 @@ struct RowValues {
 enum class EditMode { None, Editing, Adding };
 
 inline constexpr std::size_t kRowsPerBlock = 1024;
+
+// A recordset whose rows were read in two steps (see filling.h): one field
+// of every row at once, the rest by the connection's thread while the
+// caller goes on.
+struct Filling {
+  std::size_t column = 0;    // the field read first
+  std::vector<Value> first;  // its values, row by row
+  std::size_t rows = 0;      // the rows read first; rows added later are whole
+  // Rows [0, filled) hold every value. Stored by the thread that reads
+  // them, once their values are in place.
+  std::atomic<std::size_t> filled{0};
+  bool sized = false;  // the last block holds a value for every field of its rows
+  std::string sql;     // reads the rows from the row id ?1 on
+};
 
 struct RecordsetState {
   std::shared_ptr<DatabaseState> database;
@@ -102,6 +117,8 @@ struct RecordsetState {
   // The UPDATE of each set of fields written, made once.
   std::map<std::vector<std::size_t>, std::string> updateSql;
   std::vector<KeyIndex> indexes;
+  // While the rows' other fields are still being read (see filling.h).
+  std::unique_ptr<Filling> filling;
 };
 
 // The recordset, raising ObjectClosed when it or its database is closed;
@@ -110,10 +127,16 @@ RecordsetState& Open(const std::shared_ptr<RecordsetState>& state);
 RecordsetState& Live(const std::shared_ptr<RecordsetState>& state);
 Context ContextOf(const RecordsetState& rs);
 
+// Waits until the row at this place holds every value (see filling.h).
+void WaitForRow(RecordsetState& rs, std::size_t at);
+
 // The values of the row at this place, one per column; a value the row
-// let go of is Null here.
-Value* CellsOf(RecordsetState& rs, std::size_t at);
-const Value* CellsOf(const RecordsetState& rs, std::size_t at);
+// let go of is Null here. While the rows are being read, waits for the row.
+inline Value* CellsOf(RecordsetState& rs, std::size_t at) {
+  if (rs.filling) [[unlikely]]
+    WaitForRow(rs, at);
+  return rs.cells[at / kRowsPerBlock].data() + at % kRowsPerBlock * rs.columns.size();
+}
 // The bit of a field in Row::letGo; 0 for a field past the first 64.
 inline std::uint64_t LetGoBit(std::size_t column) {
   return column < 64 ? std::uint64_t{1} << column : 0;
@@ -124,6 +147,15 @@ const Value& ReadBack(RecordsetState& rs, std::size_t at, std::size_t column);
 inline const Value& Cell(RecordsetState& rs, std::size_t at, std::size_t column) {
   if (rs.rows[at].letGo & LetGoBit(column)) return ReadBack(rs, at, column);
   return CellsOf(rs, at)[column];
+}
+// The same for an index over the field, whose keys are made at once: while
+// the rows are being read, the field read first is taken from that reading
+// without waiting for the row.
+inline const Value& KeyCell(RecordsetState& rs, std::size_t at, std::size_t column) {
+  if (const Filling* f = rs.filling.get();
+      f && column == f->column && at < f->rows && at >= f->filled.load(std::memory_order_acquire))
+    return f->first[at];
+  return Cell(rs, at, column);
 }
 // The rows at these places were written: each lets go of its long texts,
 // unless it is the current row or holds edits not yet written. A pass
@@ -141,6 +173,8 @@ void PlaceRow(RecordsetState& rs, std::size_t at, RowValues&& row);
 
 // The field of this name, found without regard to case.
 std::size_t IndexOf(const RecordsetState& rs, const std::string& name);
+// Lets go of the rows held, and of what was made of them.
+void ForgetRows(RecordsetState& rs) noexcept;
 // Reads every row of the recordset's query afresh: through `select`, that
 // query prepared, when given.
 void Load(RecordsetState& rs);

@@ -10,6 +10,7 @@
 
 #include "services/dao.h"
 #include "services/dao/connection.h"
+#include "services/dao/filling.h"
 #include "services/dao/held_edits.h"
 #include "services/dao/rows.h"
 #include "services/dao/statement.h"
@@ -153,6 +154,8 @@ void Workspace::CommitTrans() {
   for (const auto& connection : Connections(ws)) {
     if (connection->depth == 0) continue;
     try {
+      // Rows still being read are read in the transaction that began it.
+      if (connection->depth == 1) CompleteFilling(*connection);
       FlushPending(*connection);
     } catch (const VbError&) {
       // The connection is broken now.
