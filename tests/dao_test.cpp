@@ -460,9 +460,14 @@ TEST_F(DatabaseLayerTest, RowsReadInTwoStepsAreTheRowsReadWhole) {
          EXPECT_EQ(rs.Field("Note"), Value());
        },
        "added", "<null>"},
-      {"another table's statement",
-       [&](Recordset&) { db_->Execute("UPDATE Survey SET Note = 'x' WHERE rowid = 1"); }, names.back(),
-       notes.back()},
+      {"another table's statements, a row read after each",
+       [&](Recordset& rs) {
+         for (int i = 0; i < 20; ++i, rs.MoveNext()) {
+           db_->Execute("UPDATE Survey SET Note = 'x' WHERE rowid = 1");
+           EXPECT_EQ(rs.Field("Note"), Value(notes[static_cast<std::size_t>(7499 + i)]));
+         }
+       },
+       names.back(), notes.back()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.meanwhile);

@@ -17,8 +17,7 @@ std::optional<VbError> JoinWriter(Connection& connection, bool letGo) noexcept {
   if (!connection.batch) return std::nullopt;
   Connection::Batch& batch = *connection.batch;
   if (!batch.done.load(std::memory_order_acquire)) {
-    // Reading rows stops at the next row: it goes on later where it stopped.
-    if (batch.fill) batch.stop.store(true, std::memory_order_relaxed);
+    if (batch.fill && MayStopFilling(*batch.owner)) batch.stop.store(true, std::memory_order_relaxed);
     Connection::Writer& writer = *connection.writer;
     std::unique_lock lock(writer.mutex);
     writer.done.wait(lock, [&] { return batch.done.load(std::memory_order_relaxed); });

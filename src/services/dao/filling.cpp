@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kFillFrom = 256;
 // The rows read between two reports to a caller waiting for one.
 constexpr std::size_t kFillStep = 64;
+// How often the reading may be stopped before it is waited for instead.
+constexpr int kStopsAtMost = 8;
 
 void report(Connection::Writer* writer, Filling& f, std::size_t filled) {
   if (!writer) {
@@ -114,6 +116,10 @@ bool ResumeFilling(Connection& connection) {
   batch->table = context.table;
   HandOver(connection, std::move(batch));
   return true;
+}
+
+bool MayStopFilling(RecordsetState& rs) noexcept {
+  return rs.filling && ++rs.filling->stops <= kStopsAtMost;
 }
 
 void FilledWhenRead(Connection& connection, RecordsetState& rs) noexcept {

@@ -39,6 +39,11 @@ void FillRows(sqlite3* db, Connection::Batch& batch, Connection::Writer* writer)
 // Hands the rows still to be read to the connection's thread, none being at
 // work; false when there are none.
 bool ResumeFilling(Connection& connection);
+// Whether the reading of the recordset's rows, being joined, may stop at
+// the next row and go on later; a reading stopped often is waited for to its
+// end instead (code tables made one after the other would otherwise stop it
+// every few rows).
+bool MayStopFilling(RecordsetState& rs) noexcept;
 // A batch with `fill` was joined: once every row is read, the recordset is
 // as any other.
 void FilledWhenRead(Connection& connection, RecordsetState& rs) noexcept;
