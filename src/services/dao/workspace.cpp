@@ -154,7 +154,8 @@ void Workspace::CommitTrans() {
   for (const auto& connection : Connections(ws)) {
     if (connection->depth == 0) continue;
     try {
-      // Rows still being read are read in the transaction that began it.
+      // The rows of a recordset still being read are read before the
+      // transaction ends: both readings must see the same rows.
       if (connection->depth == 1) CompleteFilling(*connection);
       FlushPending(*connection);
     } catch (const VbError&) {
