@@ -110,25 +110,24 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
   // Inside a transaction the field asked for is read first, the rest of the
   // rows while the caller goes on (filling.h); `where` is the query's
   // condition.
+  const auto first = readFirst.empty() || connection.depth == 0
+                         ? rs->columnIndex.end()
+                         : rs->columnIndex.find(std::string_view(readFirst));
   auto readInTwo = [&](const std::string& where) {
-    if (readFirst.empty() || connection.depth == 0) return false;
-    const auto first = rs->columnIndex.find(std::string_view(readFirst));
-    if (first == rs->columnIndex.end()) return false;
     const auto column = static_cast<std::size_t>(first->second);
     const std::string from = " FROM " + Quote(rs->table), order = " ORDER BY " + rs->rowid;
     LoadFirstField(rs, column,
                    "SELECT " + rs->rowid + ", " + Quote(rs->columns[column]) + from + where + order,
                    "SELECT " + rs->rowid + ", *" + from + (where.empty() ? " WHERE " : where + " AND ") +
                        rs->rowid + " >= ?1" + order);
-    return true;
   };
   if (whole) {
     rs->rowid = "rowid";
-    if (readFirst.empty() || connection.depth == 0) {
+    if (first == rs->columnIndex.end()) {
       Load(*rs, *whole);
     } else {
       whole.reset();  // no statement of this thread's may be open while the other reads
-      if (!readInTwo("")) Load(*rs);
+      readInTwo("");
     }
   } else {
     // A field may itself be called rowid; SQLite then still knows the row
@@ -158,7 +157,10 @@ std::unique_ptr<Recordset> Database::OpenRecordset(const std::string& sql, int t
       sqlite3_finalize(check);
       if (rc != SQLITE_OK) RaiseEngine(noRowid);
     }
-    if (!readInTwo(where)) Load(*rs);
+    if (first == rs->columnIndex.end())
+      Load(*rs);
+    else
+      readInTwo(where);
   }
   rs->id = nextRecordsetId++;
   rs->current = rs->rows.empty() ? kEof : 0;

@@ -77,10 +77,7 @@ void FillRows(sqlite3* db, Connection::Batch& batch, Connection::Writer* writer)
       if (rs.cells[block].empty())
         rs.cells[block].resize(std::min(kRowsPerBlock, f.rows - block * kRowsPerBlock) * columns);
     };
-    if (!f.sized) {
-      size(rs.cells.size() - 1);
-      f.sized = true;
-    }
+    size((f.rows - 1) / kRowsPerBlock);
     std::size_t at = f.filled.load(std::memory_order_relaxed);
     if (at == f.rows) return;
     Statement select(db, f.sql, context);

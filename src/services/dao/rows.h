@@ -57,9 +57,8 @@ struct Filling {
   // Rows [0, filled) hold every value. Stored by the thread that reads
   // them, once their values are in place.
   std::atomic<std::size_t> filled{0};
-  bool sized = false;  // the last block holds a value for every field of its rows
-  int stops = 0;       // the times the reading was stopped (MayStopFilling)
-  std::string sql;     // reads the rows from the row id ?1 on
+  int stops = 0;    // the times the reading was stopped (MayStopFilling)
+  std::string sql;  // reads the rows from the row id ?1 on
 };
 
 struct RecordsetState {
