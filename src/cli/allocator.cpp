@@ -18,7 +18,9 @@
 #ifdef CHKIMPORT_MIMALLOC
 #include <mimalloc.h>
 
+#include <fcntl.h>
 #include <strings.h>
+#include <unistd.h>
 
 #include <string_view>
 
@@ -39,7 +41,26 @@ bool InEnvironment(std::string_view variable, char** envp) {
   return false;
 }
 
+// With large_os_pages, mimalloc first asks for pages of the system's pool
+// of reserved huge pages (MAP_HUGETLB), and advises ordinary memory only
+// where that fails. Such a pool is set up for some program that needs it (a
+// database server, say), not for this one: where the pool of 2 MiB pages has
+// pages to give, or may grow, the heap stays on small pages.
+bool HugePagePoolOffered() {
+  for (const char* file : {"/sys/kernel/mm/hugepages/hugepages-2048kB/free_hugepages",
+                           "/sys/kernel/mm/hugepages/hugepages-2048kB/nr_overcommit_hugepages"}) {
+    const int fd = open(file, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    char count[32];
+    const ssize_t n = read(fd, count, sizeof count);
+    close(fd);
+    if (n > 0 && count[0] != '0') return true;
+  }
+  return false;
+}
+
 void HeapOnHugePages(int, char**, char** envp) {
+  if (HugePagePoolOffered()) return;
   for (const Choice& choice : kChoices)
     if (!InEnvironment(choice.variable, envp)) mi_option_set(choice.option, choice.value);
 }
