@@ -6,10 +6,8 @@
 // blanks, semicolons, SQL words) are names and nothing else.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 
 #include "import_harness.h"
 

@@ -77,11 +77,7 @@ TEST(Convert, TheChkFileIsFoundBesideTheRecInAnyCase) {
   options = testing_support::quietOptions(dir, log);
   for (const int fields : {1997, 1998}) {
     std::string wide = std::to_string(fields) + " 1\r\n";
-    for (int i = 0; i < fields; ++i) {
-      char line[64];
-      std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   1 112  F\r\n", i);
-      wide += line;
-    }
+    for (int i = 0; i < fields; ++i) wide += recLine("F" + std::to_string(i), 0, 1, "F") + "\r\n";
     const std::string wideRec = dir.write("wide" + std::to_string(fields) + ".rec", wide);
     EXPECT_EQ(chkimport::ConvertForm(wideRec, dir.file("wide.db"), options).result,
               fields == 1997
@@ -199,10 +195,8 @@ TEST_F(CliConvert, KilledAtAnyMomentTheDatabaseIsAsItWasOrConverted) {
   // A form of 3,000 fields, each with code.
   std::string rec = "3000 1\r\n", chk;
   for (int i = 0; i < 3000; ++i) {
-    char line[96];
-    std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
-    rec += line;
     const std::string name = "F" + std::to_string(i);
+    rec += recLine(name, 0, 3, name + " Field") + "\r\n";
     chk += name + "\r\n  AFTER ENTRY\r\n    IF " + name +
            " > 5 THEN\r\n      X = 1\r\n    ENDIF\r\n  END\r\nEND\r\n";
   }

@@ -13,7 +13,6 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
-#include <sstream>
 
 #include "chkimport/vb_error.h"
 #include "test_support.h"
@@ -33,17 +32,14 @@ using chkimport::VbError;
 using namespace testing_support;
 using V = std::vector<std::string>;
 
-// Runs SQL on a connection of its own, as another program would.
-const auto Sql = testing_support::execSql;
-
 class DatabaseLayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Sql(path_,
-        "CREATE TABLE Survey (Name TEXT, PageNumber INTEGER, Note TEXT DEFAULT 'none');"
-        "INSERT INTO Survey (rowid, Name, PageNumber, Note) VALUES (3, 'c', 0, 'n'), (1, 'a', 1, NULL),"
-        " (2, 'b', -1, 'n'), (5, 'e', NULL, 'n'), (4, 'd', 2, 'n');"
-        "CREATE TABLE Empty (Name TEXT, PageNumber INTEGER);");
+    execSql(path_,
+            "CREATE TABLE Survey (Name TEXT, PageNumber INTEGER, Note TEXT DEFAULT 'none');"
+            "INSERT INTO Survey (rowid, Name, PageNumber, Note) VALUES (3, 'c', 0, 'n'), (1, 'a', 1, NULL),"
+            " (2, 'b', -1, 'n'), (5, 'e', NULL, 'n'), (4, 'd', 2, 'n');"
+            "CREATE TABLE Empty (Name TEXT, PageNumber INTEGER);");
     workspace_ = DBEngine::CreateWorkspace("test", "", "", dbUseDefault);
     // A wait for another program's lock ends as the default 10 s one does, only sooner.
     workspace_->SetLockWait(kLockWait, [this] { ++lockWaits_; });
@@ -62,7 +58,7 @@ class DatabaseLayerTest : public ::testing::Test {
     std::string sql =
         "CREATE TABLE " + table + " (Name TEXT, Note TEXT); INSERT INTO " + table + " VALUES ('r0', NULL)";
     for (int i = 1; i < rows; ++i) sql += ", ('r" + std::to_string(i) + "', NULL)";
-    Sql(path_, sql);
+    execSql(path_, sql);
   }
 
   // The field's values from the first row to Eof; Null reads as "<null>".
@@ -124,7 +120,6 @@ TEST_F(DatabaseLayerTest, OpenFailures) {
             "Unrecognized database format '" + (dir_ / "text.db").string() + "'.");
 }
 
-// The file's permissions refuse a user who may not read or write it.
 TEST_F(DatabaseLayerTest, AFileTheUserMayNotReadOrWrite) {
   chmod(dir_.c_str(), 0755);
   chmod(path_.c_str(), 0);
@@ -166,9 +161,9 @@ TEST_F(DatabaseLayerTest, AcceptsOnlyTheTwoQueryForms) {
       {"Select * from NoPages where PageNumber >= 0", dbe::TooFewParameters, ""},
       {"Select * from Odd", 0, "b a"},  // a field named RowID hides the name, not the order
   };
-  Sql(path_,
-      "CREATE TABLE NoPages (Name TEXT); CREATE TABLE Odd (Name TEXT, RowID TEXT);"
-      "INSERT INTO Odd (_rowid_, Name, RowID) VALUES (7, 'a', 'm'), (2, 'b', 'z')");
+  execSql(path_,
+          "CREATE TABLE NoPages (Name TEXT); CREATE TABLE Odd (Name TEXT, RowID TEXT);"
+          "INSERT INTO Odd (_rowid_, Name, RowID) VALUES (7, 'a', 'm'), (2, 'b', 'z')");
   for (const auto& c : cases) {
     std::unique_ptr<Recordset> rs;
     EXPECT_EQ(ErrorOf([&] { rs = db_->OpenRecordset(c.sql); }), c.error) << c.sql;
@@ -201,13 +196,12 @@ TEST_F(DatabaseLayerTest, AddedRowJoinsTheScanAndLastModifiedLeadsToIt) {
 // definition gives a field a value of its own or changes the one written.
 TEST_F(DatabaseLayerTest, AddedRowsReadAsTheFileHoldsThem) {
   for (const auto& [table, definition] : std::vector<std::pair<std::string, std::string>>{
-           {"Plain", "(Name TEXT, Other TEXT)"},
            {"Defaulted", "(Name TEXT, Other TEXT DEFAULT 'none')"},
            {"Keyed", "(Id INTEGER PRIMARY KEY, Name TEXT, Other TEXT)"},
            {"Computed", "(Name TEXT, Other TEXT AS (Name || '!'))"},
            {"Numeric", "(Name NUMERIC, Other TEXT)"}}) {
     SCOPED_TRACE(table);
-    Sql(path_, "CREATE TABLE " + table + " " + definition);
+    execSql(path_, "CREATE TABLE " + table + " " + definition);
     auto rs = db_->OpenRecordset("Select * from " + table);
     rs->AddNew();
     rs->SetField("Name", "12");
@@ -219,7 +213,7 @@ TEST_F(DatabaseLayerTest, AddedRowsReadAsTheFileHoldsThem) {
     for (const auto& field : rs->FieldNames()) EXPECT_EQ(rs->Field(field), fresh->Field(field)) << field;
   }
   // A row that a rule of the table drops is not held as added.
-  Sql(path_, "CREATE TABLE Once (Name TEXT UNIQUE ON CONFLICT IGNORE); INSERT INTO Once VALUES ('12')");
+  execSql(path_, "CREATE TABLE Once (Name TEXT UNIQUE ON CONFLICT IGNORE); INSERT INTO Once VALUES ('12')");
   auto once = db_->OpenRecordset("Select * from Once");
   once->AddNew();
   once->SetField("Name", "12");
@@ -230,9 +224,9 @@ TEST_F(DatabaseLayerTest, AddedRowsReadAsTheFileHoldsThem) {
 // come in: the row after the last one found is tried first, and must not win
 // when an earlier row has the same key.
 TEST_F(DatabaseLayerTest, FindFirstGivesTheFirstRowOfAKeyInAnyOrder) {
-  Sql(path_,
-      "CREATE TABLE Keys (Name, Tag INTEGER);"  // no type: 7 stays a number
-      "INSERT INTO Keys VALUES ('x', 0), ('dup', 1), ('Dup', 2), (NULL, 3), ('', 4), ('y', 5), (7, 6);");
+  execSql(path_,
+          "CREATE TABLE Keys (Name, Tag INTEGER);"  // no type: 7 stays a number
+          "INSERT INTO Keys VALUES ('x', 0), ('dup', 1), ('Dup', 2), (NULL, 3), ('', 4), ('y', 5), (7, 6);");
   auto upper = [](std::string_view s) {
     std::string u(s);
     for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -297,16 +291,16 @@ TEST_F(DatabaseLayerTest, CreatedTableRefusesLongAndEmptyTextAlsoForOtherConnect
     if (add.error) rs->CancelUpdate();
   }
   EXPECT_EQ(Scan(*rs, "Blank"), (V{"", "<null>"}));
-  EXPECT_ANY_THROW(Sql(path_, "INSERT INTO Made (Short) VALUES ('')"));
-  EXPECT_ANY_THROW(Sql(path_, "INSERT INTO Made (Short) VALUES ('" + e255 + "x')"));
+  EXPECT_ANY_THROW(execSql(path_, "INSERT INTO Made (Short) VALUES ('')"));
+  EXPECT_ANY_THROW(execSql(path_, "INSERT INTO Made (Short) VALUES ('" + e255 + "x')"));
 }
 
 // Inside a transaction, edits of text fields that no rule can refuse wait
 // and are written together; whatever reads the file sees them all the same.
 TEST_F(DatabaseLayerTest, HeldBackEditsAreSeenByLaterReadersAndCommitOrRollBackWhole) {
-  Sql(path_,
-      "CREATE TABLE Computed (Name TEXT, Upper TEXT AS (upper(Name))); INSERT INTO Computed VALUES ('c');"
-      "CREATE TABLE Ruled (Short TEXT CHECK (length(Short) < 4)); INSERT INTO Ruled VALUES ('ok')");
+  execSql(path_,
+          "CREATE TABLE Computed (Name TEXT, Upper TEXT AS (upper(Name))); INSERT INTO Computed VALUES ('c');"
+          "CREATE TABLE Ruled (Short TEXT CHECK (length(Short) < 4)); INSERT INTO Ruled VALUES ('ok')");
   auto rs = db_->OpenRecordset("Select * from Survey");
   auto computed = db_->OpenRecordset("Select * from Computed");
   auto ruled = db_->OpenRecordset("Select * from Ruled");
@@ -371,9 +365,9 @@ TEST_F(DatabaseLayerTest, HeldBackEditsThatCannotBeWrittenFailTheCommitAndKeepNo
 // An edit that a unique index may refuse is written at once, so that the
 // refusal comes with it; a field under an index that is not unique waits.
 TEST_F(DatabaseLayerTest, AnEditThatAUniqueIndexRefusesFailsAtOnceInATransaction) {
-  Sql(path_,
-      "CREATE TABLE Keyed (Name TEXT, Note TEXT); CREATE UNIQUE INDEX KeyedName ON Keyed (Name);"
-      "CREATE INDEX KeyedNote ON Keyed (Note); INSERT INTO Keyed VALUES ('a', 'x'), ('b', 'y')");
+  execSql(path_,
+          "CREATE TABLE Keyed (Name TEXT, Note TEXT); CREATE UNIQUE INDEX KeyedName ON Keyed (Name);"
+          "CREATE INDEX KeyedNote ON Keyed (Note); INSERT INTO Keyed VALUES ('a', 'x'), ('b', 'y')");
   auto rs = db_->OpenRecordset("Select * from Keyed");
   workspace_->BeginTrans();
   rs->MoveNext();
@@ -430,10 +424,10 @@ TEST_F(DatabaseLayerTest, ManyHeldBackEditsAllReachTheFileOrNoneDo) {
 // fields are still being read; a rollback then reads them again.
 TEST_F(DatabaseLayerTest, RowsReadInTwoStepsAreTheRowsReadWhole) {
   constexpr int kRows = 20000;
-  Sql(path_,
-      "CREATE TABLE Big (Name TEXT, PageNumber INTEGER, Note TEXT); WITH RECURSIVE n(i) AS"
-      " (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
-          std::to_string(kRows - 1) + ") INSERT INTO Big SELECT 'r' || i, i % 4 - 1, 'n' || i FROM n;");
+  execSql(path_,
+          "CREATE TABLE Big (Name TEXT, PageNumber INTEGER, Note TEXT); WITH RECURSIVE n(i) AS"
+          " (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+              std::to_string(kRows - 1) + ") INSERT INTO Big SELECT 'r' || i, i % 4 - 1, 'n' || i FROM n;");
   V names, notes;  // rows with PageNumber -1 (every fourth) are left out
   for (int i = 0; i < kRows; ++i)
     if (i % 4) names.push_back("r" + std::to_string(i)), notes.push_back("n" + std::to_string(i));
@@ -496,7 +490,7 @@ TEST_F(DatabaseLayerTest, RowsReadInTwoStepsAreReadInTheTransaction) {
   db_->OpenRecordset("Select * from Big", dbOpenDynaset, "Name")->Close();
   auto rs = db_->OpenRecordset("Select * from Big", dbOpenDynaset, "Name");
   workspace_->CommitTrans();
-  Sql(path_, "UPDATE Big SET Note = 'later'");
+  execSql(path_, "UPDATE Big SET Note = 'later'");
   const V notes = Scan(*rs, "Note");
   EXPECT_EQ(std::count(notes.begin(), notes.end(), "<null>"), 20000);
 }
@@ -571,9 +565,9 @@ TEST_F(DatabaseLayerTest, TableListFollowsCreationsRollbacksAndOtherPrograms) {
   EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from LATER"); }), 0);
   workspace_->CommitTrans();
   // In creation order, without views, indexes or SQLite's own tables.
-  Sql(path_,
-      "CREATE TABLE Outside (x); CREATE VIEW V AS SELECT 1; CREATE INDEX I ON Outside (x);"
-      "CREATE TABLE Alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);");
+  execSql(path_,
+          "CREATE TABLE Outside (x); CREATE VIEW V AS SELECT 1; CREATE INDEX I ON Outside (x);"
+          "CREATE TABLE Alpha (id INTEGER PRIMARY KEY AUTOINCREMENT);");
   EXPECT_EQ(names(), (V{"Survey", "Empty", "Later", "Outside", "Alpha"}));
   EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Outside"); }), 0);
 
@@ -611,9 +605,9 @@ TEST_F(DatabaseLayerTest, LockedByAnotherProgram) {
 }
 
 TEST_F(DatabaseLayerTest, TablesTheLayerCannotOpen) {
-  Sql(path_,
-      "CREATE TABLE Keyed (k TEXT PRIMARY KEY, PageNumber INTEGER) WITHOUT ROWID;"
-      "CREATE VIEW Shown AS SELECT * FROM Survey;");
+  execSql(path_,
+          "CREATE TABLE Keyed (k TEXT PRIMARY KEY, PageNumber INTEGER) WITHOUT ROWID;"
+          "CREATE VIEW Shown AS SELECT * FROM Survey;");
   EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Keyed"); }), dbe::Engine);
   EXPECT_EQ(ErrorOf([&] { db_->OpenRecordset("Select * from Shown"); }), dbe::Engine);
 }

@@ -3,7 +3,6 @@
 // and damaged data sections refused or, with lenient, left out.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -17,14 +16,6 @@ namespace {
 using chkimport::FieldValue;
 using namespace testing_support;
 using Is = FieldValue::Is;
-
-// A description line of a header: the name in columns 2 to 11, the eight numbers, the prompt.
-std::string headerLine(const std::string& name, int typeCode, int length) {
-  char line[128];
-  std::snprintf(line, sizeof line, "#%-10s   1   1  30  33   1%4d%4d 112  %s\r\n", name.c_str(), typeCode,
-                length, name.c_str());
-  return line;
-}
 
 // One row of a table, every column through quote(): 12, 4.2, 'text', NULL.
 std::string rowOf(const std::string& db, const std::string& table, long long record) {
@@ -150,7 +141,7 @@ TEST(DataRecords, RealFilesKeepEveryRecordAndValue) {
 
 TEST(DataRecords, ADamagedDataSectionFailsWholeOrLosesOnlyItsDamagedRecords) {
   // Records of 83 bytes: a line of 78 and one of 5.
-  const std::string header = "2 1\r\n" + headerLine("A", 0, 3) + headerLine("T", 1, 80);
+  const std::string header = "2 1\r\n" + recLine("A", 0, 3, "A") + "\r\n" + recLine("T", 1, 80, "T") + "\r\n";
   auto record = [](const std::string& a, const std::string& t, char mark = '!',
                    const std::string& end = "\r\n") {
     const std::string bytes = a + t + std::string(80 - t.size(), ' ');

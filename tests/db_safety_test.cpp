@@ -90,9 +90,7 @@ class FullDisk {
 void writeForm(const TempDir& dir) {
   std::string rec = "4 1\r\n", chk;
   for (int i = 0; i < 4; ++i) {
-    char line[96];
-    std::snprintf(line, sizeof line, "#F%-9d   1   1  30  33   1   0   3 112  F%d Field\r\n", i, i);
-    rec += line;
+    rec += recLine("F" + std::to_string(i), 0, 3, "F" + std::to_string(i) + " Field") + "\r\n";
     chk += "F" + std::to_string(i) +
            "\r\n  MUSTENTER\r\n  LEGAL\r\n    1\r\n    2\r\n  END\r\n  GOTO F0\r\nEND\r\n";
   }
@@ -128,8 +126,7 @@ TEST(DatabaseSafety, ADiskThatFillsAtAnyWriteLeavesAllOrNothing) {
        [](const TempDir& dir, const std::string& db) {
          std::ostringstream log;
          testing_support::Component c(dir, log);
-         return testing_support::silentImport(c.component, dir.file("form.chk"), db, "viewOld",
-                                              {.overwrite = true, .ignoreNew = true, .tables = true});
+         return silentImport(c.component, dir.file("form.chk"), db, "viewOld", kTables);
        },
        [&](const std::string& db) { return codeIn(db, "viewOld"); }},
       {"convert", true,
@@ -206,10 +203,7 @@ TEST(DatabaseSafety, ADatabaseTheUserCannotWrite) {
     testing_support::Component c(dir, log);
     auto& component = c.component;
     const std::string chk = dir.file("form.chk");
-    std::string out = "writing: " +
-                      testing_support::silentImport(component, chk, db, "viewOld",
-                                                    {.overwrite = true, .ignoreNew = true, .tables = true}) +
-                      "\n";
+    std::string out = "writing: " + silentImport(component, chk, db, "viewOld", kTables) + "\n";
     out += "preview: " + component.PreviewCHKCode(chk, db, "viewOld", true, true, true).result + "\n";
     out += "listing: " + component.GetCHKCode(chk, db, "viewOld", false) + "\n";
     out += "convert: " +

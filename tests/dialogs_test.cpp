@@ -156,8 +156,6 @@ TEST_F(Dialogs, ACancelledChooserEndsWithoutTranslationOrMessage) {
     show();
     EXPECT_EQ(view.checkcode("Age"), "<null>");
     EXPECT_EQ(ui->Shown().back(), "show frmVList");
-    // The next import starts afresh: OK clears the cancel.
-    st().strResult.clear();
   }
 }
 
@@ -273,7 +271,6 @@ TEST(Report, ExactBytes) {
   std::string text = testing_support::readFile(path);
 
   const std::regex date("Date/Time      : [^\r\n]+\r\n");
-  ASSERT_TRUE(std::regex_search(text, date));
   text = std::regex_replace(text, date, "Date/Time      : <now>\r\n");
   const std::string expected = path +
                                "\r\n\r\n"

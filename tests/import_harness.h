@@ -67,15 +67,6 @@ class MarkingTranslator : public chkimport::IdentityTranslator {
   std::string T(const std::string& text) override { return "<" + text + ">"; }
 };
 
-// An expected text written with its translated phrases marked as
-// MarkingTranslator marks them, as it reads with or without the marks.
-inline std::string phrases(const std::string& text, bool marked) {
-  std::string english;
-  for (char c : text)
-    if (marked || (c != '<' && c != '>')) english += c;
-  return english;
-}
-
 // Options of a conversion that logs to `log` and reads the test's settings.
 inline chkimport::FormOptions quietOptions(const TempDir& dir, std::ostream& log) {
   chkimport::FormOptions options;

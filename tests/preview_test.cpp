@@ -23,14 +23,12 @@ using V = std::vector<std::string>;
 
 // ---- The line diff ---------------------------------------------------------
 
-struct DiffCase {
-  const char* name;
-  std::string oldText, newText, expected;
-};
-
 TEST(UnifiedTextDiff, HunksContextAndLineEnds) {
   const std::string ten = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n";
-  const DiffCase cases[] = {
+  const struct {
+    const char* name;
+    std::string oldText, newText, expected;
+  } cases[] = {
       {"CRLF and LF are both line ends", "A\r\nB\r\n", "A\nB\n", ""},
       {"pure add to nothing", "", "A\r\nB\r\n", "--- old\n+++ new\n@@ -0,0 +1,2 @@\n+A\n+B\n"},
       {"changes seven lines apart make two hunks", ten, "one\n2\n3\n4\n5\n6\n7\n8\n9\nten\n",

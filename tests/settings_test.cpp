@@ -21,10 +21,8 @@ TEST_F(SettingsFile, IniReadFindsTheKey) {
   const struct {
     std::string text, section, key, expected;
   } cases[] = {
-      {"[Variables]\nLanguage=Spanish\n", "Variables", "Language", "Spanish"},
       {"[variables]\nlanguage = Spanish \n", "VARIABLES", "LANGUAGE", "Spanish"},
       {"[Variables]\r\nLanguage=Spanish\r\n", "Variables", "Language", "Spanish"},
-      {"[Variables]\nLanguage=Spanish\nLanguage=French\n", "Variables", "Language", "French"},
       {"[Variables]\nLanguage=Spanish\n[Other]\nLanguage=Danish\n[VARIABLES]\nlanguage=French\n", "Variables",
        "Language", "French"},
       {"[Variables]\nLanguage=\n", "Variables", "Language", ""},

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -200,6 +201,18 @@ inline std::string viewTableSql(const std::string& table, const std::vector<std:
   for (const auto& name : names)
     sql += "INSERT INTO \"" + table + "\" (Name, PageNumber, Type) VALUES ('" + name + "', 1, 'NUMBER');";
   return sql;
+}
+
+// One description line of a .REC header as the old system writes it: the
+// entry character, the name in columns 2-11, eight numbers of four columns,
+// the prompt from 46.
+inline std::string recLine(const std::string& name, int type, int length, const std::string& prompt,
+                           char entry = '#') {
+  char numbers[64];
+  std::snprintf(numbers, sizeof numbers, "%4d%4d%4d%4d%4d%4d%4d%4d  ", 1, 1, 30, 33, 1, type, length, 112);
+  std::string padded = name;
+  padded.resize(10, ' ');
+  return std::string(1, entry) + padded + numbers + prompt;
 }
 
 // Kills a child process with SIGKILL as soon as `started` holds. Says what

@@ -37,16 +37,12 @@ TEST(TranslationPass, WhatAFieldBlockBecomes) {
       // THEN alone stores nothing.
       {{"AGE", "IF X = 1", "THEN", "GOTO NAME", "ENDIF", "END"},
        stored({"IF X = 1 THEN", "GOTO NAME", "END"})},
-      {{"AGE", "EXIT", "END"},
-       stored({"*EXIT is not supported in Vantrel 2000 \r\n*Use an If-THEN block to do this."})},
       {{"AGE", "AUTOJUMP NEXTFIELD", "goto Name", "END"}, stored({"GOTO NEXTFIELD", "goto Name"})},
       // Comments inside a block are kept, trimmed; other statements are stored as they stand.
       {{"* before the block", "AGE", "   * why we check", "  BEEP  ", "X = Y + 1", "END"},
        stored({"* why we check", "BEEP", "ASSIGN X = Y + 1"})},
       // The last line's rest is still handled.
       {{"AGE", "IF X = 1 THEN GOTO NAME"}, stored({"IF X = 1  THEN", "GOTO NAME"})},
-      // Two ENDs at level one leave level 0.
-      {{"AGE", "END", "END", "NAME", "GOTO AGE", "END"}, ""},
   };
   for (const auto& [chk, expected] : cases) {
     ImportRun run({{.Name = "Age", .Checkcode = ""}, {.Name = "Name"}});
@@ -109,13 +105,6 @@ TEST(TranslationPass, TheListingPassWritesNothingAndListsTheUnmatched) {
   // rest is handled on its own at level 0, where it is split again.
   EXPECT_EQ(run.unmatched(), (V{"WEIGHT", "AGE", "0", "99", "HEIGHT", "CM"}));
   EXPECT_EQ(run.checkcode("Age"), "<null>");
-}
-
-TEST(TranslationPass, NoMatchingField) {
-  ImportRun run({{.Name = "Age"}});
-  EXPECT_EQ(run.run({"WEIGHT", "END"}), "No matching fields were found.");
-  EXPECT_EQ(run.run({}), "No matching fields were found.");
-  EXPECT_EQ(run.run({"WEIGHT", "END"}, {}), "No matching fields were found.");
 }
 
 TEST(TranslationPass, RecordAndFileSectionsGoToRowsOfTheirOwn) {

@@ -35,16 +35,15 @@ TEST(Autosearch, OptionsFieldListsAndTheSoundexLetter) {
       {"autosearch list Last First", "AUTOSEARCH Last First\r\n" + kList, "<null>"},
       {"AUTOSEARCH Last SOUNDEX First", "AUTOSEARCH First\r\n" + kSoundex, "S"},
   };
-  for (const auto& c : cases)
-    for (const bool marked : {false, true}) {
-      ImportRun run({{.Name = "Name", .Type = "TEXT"}, {.Name = "Last"}, {.Name = "First"}});
-      if (marked) run.markPhrases();
-      EXPECT_EQ(run.run({"NAME", c.line, "END"}, kWrite), "") << c.line;
-      EXPECT_EQ(run.checkcode("Name"), entry(phrases(c.expected, marked))) << c.line;
-      EXPECT_EQ(run.lists("Name"), c.lists) << c.line;
-      EXPECT_EQ(run.lists("Last"), "<null>") << c.line;
-      EXPECT_EQ(run.log.str(), "") << c.line;
-    }
+  for (const auto& c : cases) {
+    ImportRun run({{.Name = "Name", .Type = "TEXT"}, {.Name = "Last"}, {.Name = "First"}});
+    run.markPhrases();
+    EXPECT_EQ(run.run({"NAME", c.line, "END"}, kWrite), "") << c.line;
+    EXPECT_EQ(run.checkcode("Name"), entry(c.expected)) << c.line;
+    EXPECT_EQ(run.lists("Name"), c.lists) << c.line;
+    EXPECT_EQ(run.lists("Last"), "<null>") << c.line;
+    EXPECT_EQ(run.log.str(), "") << c.line;
+  }
 }
 
 // The tables of the view database whose names begin with "code".
@@ -115,17 +114,16 @@ TEST(ValueLists, ListsBecomeCodeTables) {
        stored({codes, kCodeSex + "Sex <and> Sex1", "GOTO AGE"}),
        {"Sex|Sex1", "M|MALE"}},
   };
-  for (const auto& c : cases)
-    for (const bool marked : {false, true}) {
-      ImportRun run({{.Name = "Sex", .Type = "TEXT"}, {.Name = "SexText"}, {.Name = "Age"}});
-      if (marked) run.markPhrases();
-      EXPECT_EQ(run.run(c.chk, kTables), "") << c.chk[1];
-      EXPECT_EQ(run.checkcode("Sex"), phrases(c.expected, marked)) << c.chk[1];
-      EXPECT_EQ(codeTables(run), V{"codeSex"}) << c.chk[1];
-      EXPECT_EQ(tableOf(run, "codeSex"), c.table) << c.chk[1];
-      EXPECT_EQ(run.checkcode("SexText"), "<null>") << c.chk[1];
-      EXPECT_EQ(run.log.str(), "") << c.chk[1];
-    }
+  for (const auto& c : cases) {
+    ImportRun run({{.Name = "Sex", .Type = "TEXT"}, {.Name = "SexText"}, {.Name = "Age"}});
+    run.markPhrases();
+    EXPECT_EQ(run.run(c.chk, kTables), "") << c.chk[1];
+    EXPECT_EQ(run.checkcode("Sex"), c.expected) << c.chk[1];
+    EXPECT_EQ(codeTables(run), V{"codeSex"}) << c.chk[1];
+    EXPECT_EQ(tableOf(run, "codeSex"), c.table) << c.chk[1];
+    EXPECT_EQ(run.checkcode("SexText"), "<null>") << c.chk[1];
+    EXPECT_EQ(run.log.str(), "") << c.chk[1];
+  }
 }
 
 TEST(ValueLists, WithoutTablesAListLeavesOnlyItsComment) {
@@ -169,19 +167,17 @@ TEST(ValueLists, OneLineFormsOpenNoList) {
       {"CODES CODES.REC", kRec},
       {"codes Sex", "codes Sex"},
       {"COMMENT LEGAL USE SEX", "COMMENT LEGAL USE SEX"},
-      {"LEGAL LEGAL x", "LEGAL LEGAL x"},
   };
   // Had the line opened a list, END would leave the level at 1 and GOTO
   // would be stored.
-  for (const auto& c : cases)
-    for (const bool marked : {false, true}) {
-      ImportRun run({{.Name = "Age"}, {.Name = "Sex"}});
-      if (marked) run.markPhrases();
-      run.run({"AGE", c.line, "END", "GOTO SEX"}, kTables);
-      EXPECT_EQ(run.checkcode("Age"), stored({phrases(c.expected, marked)})) << c.line;
-      EXPECT_TRUE(codeTables(run).empty()) << c.line;
-      EXPECT_EQ(run.log.str(), "") << c.line;
-    }
+  for (const auto& c : cases) {
+    ImportRun run({{.Name = "Age"}, {.Name = "Sex"}});
+    run.markPhrases();
+    run.run({"AGE", c.line, "END", "GOTO SEX"}, kTables);
+    EXPECT_EQ(run.checkcode("Age"), stored({c.expected})) << c.line;
+    EXPECT_TRUE(codeTables(run).empty()) << c.line;
+    EXPECT_EQ(run.log.str(), "") << c.line;
+  }
 }
 
 }  // namespace
