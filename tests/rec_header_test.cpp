@@ -132,6 +132,8 @@ TEST(RecHeader, BadHeadersChangeNothing) {
        ":1: not a data file: line 1 does not begin with a positive number of description lines"},
       {"too many lines", "10000 1\r\n" + field + "\r\n",
        ":1: not a data file: line 1 promises more than 9,999 description lines"},
+      {"a count of ten digits", "1234567890 1\r\n" + field + "\r\n",
+       ":1: not a data file: line 1 promises more than 9,999 description lines"},
       {"seven numbers", "1 1\r\n#age          1   1  30  33   1   0   2\r\n",
        ":2: not a data file: a description line needs eight whole numbers after the field name"},
       {"a negative length", "1 1\r\n" + recLine("age", 0, -2, "Age") + "\r\n",
