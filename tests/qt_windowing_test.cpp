@@ -301,13 +301,16 @@ TEST_F(QtLayer, AskActionShowsTheErrorAndTheRoutinesInnermostFirst) {
 }
 
 TEST_F(QtLayer, ShowTextShowsTheTextReadOnlyUntilClosed) {
+  bool shown = false;  // ShowText returns nothing that would tell
   whenModal("ShowText", [&](QWidget* w) {
+    shown = true;
     auto* view = w->findChild<QPlainTextEdit*>("text");
     QTest::keyClicks(view, "typed");
     EXPECT_EQ(w->windowTitle() + "|" + view->toPlainText(), "Preview|+line 1\n+line 2\n");
     QTest::mouseClick(w->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close), Qt::LeftButton);
   });
   layer->ShowText("Preview", "+line 1\n+line 2\n");
+  EXPECT_TRUE(shown);
 }
 
 // The filter's bar-separated pairs become Qt's filters.
